@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Install the Debian packages raziva needs to build, test and run.
+# Quiet and quick when everything is already there.
+set -euo pipefail
+
+PACKAGES=(
+  # build
+  build-essential cmake pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # run-time libraries
+  zlib1g-dev libpng-dev libopenjp2-7-dev libaec-dev libx11-dev
+  # test oracles and data sources
+  libeccodes-tools proj-bin netcdf-bin ghostscript hp2xx
+  weather-util-data hershey-fonts-data
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "install-deps: installing ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
