@@ -29,20 +29,6 @@ constexpr int GRIB_HDR_RAW = 4;     // no header
 // Largest message (edition 0/1) the stepper accepts, in octets.
 constexpr long GRIB_MAX_SIZE = 2000000;
 
-// Ensemble and probability values of the current product (read by the
-// description builder GRIB_set_var).
-struct GRIB_ens_info {
-    int ens;            // 1 when the product carries ensemble information
-    int ens_type;       // 1-5: type of ensemble member
-    int ens_id;         // member (perturbation) number
-    int ens_prod;       // 1 member, 2 mean, 11/12 standard deviation, 0 probability
-    int ens_smooth;
-    int ens_prob_var;   // parameter the probability is about
-    int ens_prob_type;  // probability kind 1-8
-    float ens_prob_low; // lower limit (-9999 missing)
-    float ens_prob_up;  // upper limit (-9999 missing)
-};
-
 // ---- Finding and stepping over messages --------------------------------
 
 // Finds the next message start after any bulletin header and positions the
@@ -51,6 +37,7 @@ int GRIB_header(int slot);
 // Finds the next "GRIB"/"GRID"/"BUFR" mark and reads the rest of the
 // indicator section; returns the number of octets read after the mark
 // (4 for edition 0/1, 12 for edition 2), or -1 at the end of the file.
+// The position behind them is recorded with GRD_set_new_pos.
 int GRIB_search(int slot);
 // Position of the next message (seeking there when move != 0); -1 or 0 on
 // error.  Must follow GRIB_header for the current message.
@@ -60,11 +47,6 @@ int GRIB_get_version();
 int GRIB_get_discipline();
 // Bulletin heading of the current message.
 const char *GRIB_get_wmo_header();
-// Position recorded by GRIB_search (just behind octet 8 of the indicator
-// section, or behind octet 16 for edition 2) or by the product walk of an
-// edition 2 message (where the next product or message starts); -1 none.
-long GRIB_get_new_pos();
-void GRIB_set_new_pos(long pos);
 
 // Spike filter: more than max_bad jumps of half the packing range within a
 // ring of 20 values marks the grid corrupt.  Below 1: filter off.
@@ -74,9 +56,6 @@ int GRIB_get_bad();
 // Reference date of the first message into info; also sets the file's
 // grid field (edition, or 10 for edition 0 from centre 98).  0 or -1.
 int GRIB_get_info(int slot, GRD_info *info);
-
-// Ensemble values of the product decoded last.
-const GRIB_ens_info *GRIB_get_ens();
 
 // ---- Edition 0 and 1 ----------------------------------------------------
 
@@ -122,13 +101,18 @@ int GRIB_DRS(int slot, GRD_report *grid);  // section 5
 int GRIB_BMS(int slot);                    // section 6; 1 when a bitmap is in force
 int GRIB_DS(int slot, GRD_report *grid);   // section 7; 0 when decoding failed
 
+// The ensemble values of a product are handed to GRIB_set_ens (zupgrd.h)
+// before the description is built.
+
 // Reads one product of an edition 2 message from the current position
 // (after the indicator section, or at a continuation position): header
 // only in mode 1 and 2, header and values in mode 0.  Result as for
 // GRD_read: 0 read, 1 no product in the message ("No product found"),
-// -1 short read, or the GRIB_GDS result when that is 0.  *cont is 1 when
-// another product of the same message starts at GRIB_get_new_pos(), 0 when
-// the message ended there.
+// -1 short read, or the GRIB_GDS result when that is 0.  The continuation
+// is recorded with GRD_set_cont/GRD_set_new_pos and also returned in *cont
+// (may be nullptr): 1 when another product of the same message starts at
+// the new position, 0 when the message ended (the new position is then
+// just behind its end mark).
 int GRIB_read_product(int slot, GRD_report *grid, int mode, int *cont);
 // Walks over one product without decoding it (section 3 decoded for the
 // domain, section 6 read, the others skipped); 0 done, -1 short read or no
