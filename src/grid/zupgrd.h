@@ -102,6 +102,20 @@ struct GribParam {
     char lname[80];
 };
 
+// Ensemble and probability description of the product being decoded, handed
+// over by the GRIB decoder (GRIB_set_ens) before it calls GRIB_set_var.
+struct GRIB_ens_info {
+    int ens;           // nonzero: the message carries ensemble information
+    int ens_type;      // 1-5: ctl, -pert, +pert, cluster, whole
+    int ens_id;        // member number
+    int ens_prod;      // 1 member, 2 mean, 11/12 spread
+    int ens_smooth;
+    int ens_prob_var;  // parameter the probability is about
+    int ens_prob_type; // probability kind 1-8
+    float ens_prob_low;
+    float ens_prob_up;
+};
+
 // ---------------------------------------------------------------------------
 // Grid file access (grd_read.cpp)
 
@@ -126,11 +140,13 @@ int GRD_close(int slot);
 
 // Access to the open-file table and the reader's positions for the format
 // decoders: the record of a slot (nullptr when free or out of range), the
-// start of the current message and the edition-2 continuation flags (the
-// start of the next message is kept by the GRIB module, GRIB_get_new_pos).
+// start of the current message, the start of the next one (-1 = none) and
+// the edition-2 continuation flags.
 GRD_file *GRD_get_file(int slot);
 long GRD_get_cur_pos();
 void GRD_set_cur_pos(long pos);
+long GRD_get_new_pos();
+void GRD_set_new_pos(long pos);
 int GRD_get_cont();
 void GRD_set_cont(int cont);
 int GRD_get_pcont();
@@ -184,8 +200,7 @@ int GRD_get_sound(int slot, float lat, float lon, UPA_level *lev, int *num,
 // Parameters, levels and units (var_tool.cpp, unittool.cpp)
 
 void GRIB_units(GRD_report *rec);
-// Description and ensemble/probability numbering of the product decoded
-// last (ensemble values from GRIB_get_ens).
+void GRIB_set_ens(const GRIB_ens_info *ens);  // nullptr: no ensemble
 void GRIB_set_var(GRD_report *rec);
 void GribParam_init(GribParam *gp);
 void GRIB_get_ver2_param(GribParam *gp, int center, int disc, int cat,
