@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -122,5 +123,65 @@ int UNPACK_run_length(const UNPACK_params &p, const std::uint8_t *data, std::siz
 // out->msg "unsupported data representation template %d\n".
 int UNPACK_data(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
                 std::size_t max_pts, UNPACK_out *out);
+
+// Helpers shared by the decoder sources.
+namespace unpack_detail {
+
+// Empties out, records the failure text and gives -1.
+inline int fail(UNPACK_out *out, const char *msg) {
+    out->values.clear();
+    out->width = 0;
+    out->height = 0;
+    out->miss_managed = false;
+    out->msg = msg;
+    return -1;
+}
+
+// Prepares out for a fresh decode.
+inline void reset(UNPACK_out *out) {
+    out->values.clear();
+    out->width = 0;
+    out->height = 0;
+    out->miss_managed = false;
+    out->msg.clear();
+}
+
+// Reads fields of 1 to 32 bits at a running bit position.  The caller has
+// checked that every field it asks for lies inside the buffer; whole 8-octet
+// words are loaded where the buffer allows, octets one by one near its end.
+class FastBits {
+public:
+    FastBits(const std::uint8_t *buf, std::size_t len, std::uint64_t pos = 0)
+        : buf_(buf), len_(len), pos_(pos) {}
+
+    // nbits must be 1..32.
+    std::uint32_t get(int nbits) {
+        std::size_t off = static_cast<std::size_t>(pos_ >> 3);
+        unsigned shift = static_cast<unsigned>(pos_ & 7);
+        std::uint64_t w;
+        if (off + 8 <= len_) {
+            std::memcpy(&w, buf_ + off, 8);
+            w = __builtin_bswap64(w);
+        } else {
+            w = 0;
+            for (std::size_t i = 0; i < 8; ++i) {
+                w <<= 8;
+                if (off + i < len_) w |= buf_[off + i];
+            }
+        }
+        pos_ += static_cast<unsigned>(nbits);
+        return static_cast<std::uint32_t>((w << shift) >> (64 - nbits));
+    }
+    void skip(std::uint64_t nbits) { pos_ += nbits; }
+    void align() { pos_ = (pos_ + 7) & ~std::uint64_t{7}; }
+    std::uint64_t pos() const { return pos_; }
+
+private:
+    const std::uint8_t *buf_;
+    std::size_t len_;
+    std::uint64_t pos_;
+};
+
+}  // namespace unpack_detail
 
 #endif  // UNPACK_H

@@ -1,0 +1,231 @@
+// unpack_complex.cpp - complex packing (template 5.2) and complex packing with
+// spatial differencing of order 1 or 2 (template 5.3).
+//
+// Section 7 holds, in order: for spatial differencing the first one or two
+// undifferenced values and the overall minimum of the differences
+// (spat_bytes octets each, sign and magnitude); the group references, the
+// group widths and the scaled group lengths, each list starting on an octet;
+// then the values of every group back to back.  A value is its group's
+// reference plus its own width bits.
+//
+// The lists are checked completely before any value is decoded (widths of at
+// most 32 bits, lengths adding up to no more than the number of values, all
+// bits inside the section), so the decoding loop itself runs unchecked and
+// fused: unpack, undo the differencing and scale in one pass.
+#include <cstdio>
+
+#include "unpack.h"
+
+using unpack_detail::FastBits;
+
+namespace {
+
+constexpr float MISS = -9999.0f;
+
+// Reads an n-bit field, n 0..32 (0 reads as 0).
+inline std::uint32_t field(FastBits &b, int n) { return n ? b.get(n) : 0u; }
+
+// Sign-and-magnitude integer of nbytes octets.
+std::int64_t signed_octets(const std::uint8_t *p, int nbytes) {
+    std::uint64_t v = 0;
+    for (int i = 0; i < nbytes; ++i) v = (v << 8) | p[i];
+    std::uint64_t sign = std::uint64_t{1} << (8 * nbytes - 1);
+    if (v & sign) return -static_cast<std::int64_t>(v & (sign - 1));
+    return static_cast<std::int64_t>(v);
+}
+
+struct Groups {
+    FastBits refs, widths, lengths;
+    int nb_ref, nb_width, nb_len;
+    std::uint64_t ref_width, ref_len, inc_len, last_len;
+    std::uint32_t num_group;
+};
+
+// The decoding loop, specialised by differencing order and missing-value
+// management.  Returns the number of values written.
+template <int ORDER, int MISS_TYPE>
+std::size_t decode(Groups g, FastBits vals, const std::int64_t *first, std::int64_t minimum,
+                   double ref, double sfac, double dscale, float *out) {
+    const std::uint32_t gref_miss1 = g.nb_ref ? static_cast<std::uint32_t>((std::uint64_t{1} << g.nb_ref) - 1) : 0u;
+    const std::uint32_t gref_miss2 = gref_miss1 - 1;
+    std::size_t i = 0;
+    std::int64_t p1 = 0, p2 = 0;
+    int k = 0;  // values decoded so far (differencing start-up)
+
+    auto put = [&](std::int64_t x) {
+        std::int64_t v;
+        if constexpr (ORDER == 0) {
+            v = x;
+        } else {
+            if (k < ORDER) {
+                v = first[k];
+                ++k;
+            } else if constexpr (ORDER == 1) {
+                v = x + minimum + p1;
+            } else {
+                v = x + minimum + 2 * p1 - p2;
+            }
+            p2 = p1;
+            p1 = v;
+        }
+        out[i++] = static_cast<float>((static_cast<double>(v) * sfac + ref) * dscale);
+    };
+
+    for (std::uint32_t gi = 0; gi < g.num_group; ++gi) {
+        const std::uint32_t gref = field(g.refs, g.nb_ref);
+        const int w = static_cast<int>(g.ref_width + field(g.widths, g.nb_width));
+        const std::uint64_t scaled = field(g.lengths, g.nb_len);
+        const std::size_t len = static_cast<std::size_t>(
+            gi + 1 == g.num_group ? g.last_len : g.ref_len + scaled * g.inc_len);
+        if (w == 0) {
+            if (MISS_TYPE > 0 && (gref == gref_miss1 || (MISS_TYPE > 1 && gref == gref_miss2))) {
+                for (std::size_t j = 0; j < len; ++j) out[i++] = MISS;
+            } else {
+                for (std::size_t j = 0; j < len; ++j) put(gref);
+            }
+            continue;
+        }
+        if constexpr (MISS_TYPE == 0) {
+            for (std::size_t j = 0; j < len; ++j) put(std::int64_t{gref} + vals.get(w));
+        } else {
+            const std::uint32_t m1 = static_cast<std::uint32_t>((std::uint64_t{1} << w) - 1);
+            const std::uint32_t m2 = m1 - 1;
+            for (std::size_t j = 0; j < len; ++j) {
+                std::uint32_t x = vals.get(w);
+                if (x == m1 || (MISS_TYPE > 1 && x == m2))
+                    out[i++] = MISS;
+                else
+                    put(std::int64_t{gref} + x);
+            }
+        }
+    }
+    return i;
+}
+
+template <int ORDER>
+std::size_t decode_miss(int miss_type, const Groups &g, const FastBits &vals,
+                        const std::int64_t *first, std::int64_t minimum, double ref, double sfac,
+                        double dscale, float *out) {
+    switch (miss_type) {
+    case 1:
+        return decode<ORDER, 1>(g, vals, first, minimum, ref, sfac, dscale, out);
+    case 2:
+        return decode<ORDER, 2>(g, vals, first, minimum, ref, sfac, dscale, out);
+    default:
+        return decode<ORDER, 0>(g, vals, first, minimum, ref, sfac, dscale, out);
+    }
+}
+
+}  // namespace
+
+int UNPACK_complex(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
+                   std::size_t max_pts, UNPACK_out *out) {
+    unpack_detail::reset(out);
+    char msg[200];
+    auto failf = [&](const char *fmt, auto... args) {
+        std::snprintf(msg, sizeof msg, fmt, args...);
+        return unpack_detail::fail(out, msg);
+    };
+
+    if (p.data_pnts < 0) return failf("UNPACK_complex: number of values missing\n");
+    const std::size_t n = static_cast<std::size_t>(p.data_pnts);
+    if (n > max_pts) return failf("UNPACK_complex: %zu values for a grid of %zu points\n", n, max_pts);
+    if (p.miss_type < 0 || p.miss_type > 2)
+        return failf("UNPACK_complex: unknown missing-value management %d\n", p.miss_type);
+    if (p.num_group < 0) return failf("UNPACK_complex: number of groups missing\n");
+    const std::uint32_t ng = static_cast<std::uint32_t>(p.num_group);
+    if (ng > n) return failf("UNPACK_complex: %u groups for %zu values\n", ng, n);
+    if (n > 0 && ng == 0) return failf("UNPACK_complex: no groups for %zu values\n", n);
+    if (p.num_bits_gref < 0 || p.num_bits_gref > 32)
+        return failf("UNPACK_complex: group references of %d bits (at most 32)\n", p.num_bits_gref);
+    if (p.num_bits_gwidth < 0 || p.num_bits_gwidth > 32)
+        return failf("UNPACK_complex: group widths of %d bits (at most 32)\n", p.num_bits_gwidth);
+    if (p.num_bits_glen < 0 || p.num_bits_glen > 32)
+        return failf("UNPACK_complex: group lengths of %d bits (at most 32)\n", p.num_bits_glen);
+    if (p.ref_gwidth < 0 || p.ref_glen < 0 || p.inc_glen < 0 || p.last_glen < 0)
+        return failf("UNPACK_complex: group width or length description missing\n");
+
+    // Spatial differencing descriptors.
+    int order = 0;
+    std::int64_t first[2] = {0, 0};
+    std::int64_t minimum = 0;
+    std::size_t off = 0;
+    if (p.drs_temp == DRS_COMPLEX_SPATIAL) {
+        order = p.order;
+        if (order != 1 && order != 2)
+            return failf("UNPACK_complex: spatial differencing of order %d (1 or 2)\n", order);
+        const int sb = p.spat_bytes;
+        if (sb < 1 || sb > 4)
+            return failf("UNPACK_complex: %d octets per differencing descriptor (1 to 4)\n", sb);
+        const std::size_t need = static_cast<std::size_t>(order + 1) * static_cast<std::size_t>(sb);
+        if (need > len)
+            return failf("UNPACK_complex: data section of %zu octets too short\n", len);
+        for (int j = 0; j < order; ++j) first[j] = signed_octets(data + j * sb, sb);
+        minimum = signed_octets(data + order * sb, sb);
+        off = need;
+    }
+
+    // Where each list starts, every one on an octet.
+    const std::uint64_t total_bits = static_cast<std::uint64_t>(len) * 8;
+    std::uint64_t pos = static_cast<std::uint64_t>(off) * 8;
+    auto list_end = [&](int nbits) {
+        std::uint64_t end = pos + std::uint64_t{ng} * static_cast<unsigned>(nbits);
+        return (end + 7) & ~std::uint64_t{7};
+    };
+    const std::uint64_t refs_at = pos;
+    pos = list_end(p.num_bits_gref);
+    const std::uint64_t widths_at = pos;
+    pos = list_end(p.num_bits_gwidth);
+    const std::uint64_t lengths_at = pos;
+    pos = list_end(p.num_bits_glen);
+    const std::uint64_t values_at = pos;
+    if (values_at > total_bits)
+        return failf("UNPACK_complex: %u groups overrun the data section (%zu octets)\n", ng, len);
+
+    Groups g{FastBits(data, len, refs_at), FastBits(data, len, widths_at),
+             FastBits(data, len, lengths_at), p.num_bits_gref, p.num_bits_gwidth,
+             p.num_bits_glen, static_cast<std::uint64_t>(p.ref_gwidth),
+             static_cast<std::uint64_t>(p.ref_glen), static_cast<std::uint64_t>(p.inc_glen),
+             static_cast<std::uint64_t>(p.last_glen), ng};
+
+    // Check pass: widths, the sum of the lengths and the bits they need.
+    {
+        FastBits w = g.widths, l = g.lengths;
+        std::uint64_t count = 0, bits = 0;
+        for (std::uint32_t gi = 0; gi < ng; ++gi) {
+            std::uint64_t width = g.ref_width + field(w, g.nb_width);
+            std::uint64_t scaled = field(l, g.nb_len);
+            std::uint64_t glen = gi + 1 == ng ? g.last_len : g.ref_len + scaled * g.inc_len;
+            if (width > 32)
+                return failf("UNPACK_complex: group %u is %llu bits wide (at most 32)\n", gi + 1,
+                             static_cast<unsigned long long>(width));
+            count += glen;
+            if (count > n)
+                return failf("UNPACK_complex: group lengths add up to more than the %zu values\n", n);
+            bits += glen * width;
+        }
+        if (values_at + bits > total_bits)
+            return failf("UNPACK_complex: packed values overrun the data section (%zu octets)\n", len);
+        out->values.resize(static_cast<std::size_t>(count));
+    }
+
+    FastBits vals(data, len, values_at);
+    float *o = out->values.data();
+    std::size_t done;
+    switch (order) {
+    case 1:
+        done = decode_miss<1>(p.miss_type, g, vals, first, minimum, p.ref, p.sfac, p.dscale, o);
+        break;
+    case 2:
+        done = decode_miss<2>(p.miss_type, g, vals, first, minimum, p.ref, p.sfac, p.dscale, o);
+        break;
+    default:
+        done = decode_miss<0>(p.miss_type, g, vals, first, minimum, p.ref, p.sfac, p.dscale, o);
+        break;
+    }
+    out->values.resize(done);
+    out->miss_managed = p.miss_type > 0;
+    out->width = static_cast<int>(done);
+    out->height = 1;
+    return 0;
+}

@@ -1,0 +1,152 @@
+// unpack_jpeg.cpp - JPEG 2000 code streams (templates 5.40 and 5.40000),
+// decoded from memory with OpenJPEG.
+//
+// The stream is normally a bare code stream; a JP2 file wrapper is accepted
+// too.  The image size is checked against the grid before any sample is
+// decoded, so a forged header cannot make the decoder allocate without bound.
+#include <openjpeg.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "unpack.h"
+
+namespace {
+
+const char *const JPC_ERROR = "jpc_decode error\n";
+
+struct MemSource {
+    const std::uint8_t *data;
+    std::size_t len;
+    std::size_t pos;
+};
+
+OPJ_SIZE_T mem_read(void *buf, OPJ_SIZE_T n, void *user) {
+    auto *s = static_cast<MemSource *>(user);
+    if (s->pos >= s->len) return static_cast<OPJ_SIZE_T>(-1);
+    std::size_t k = s->len - s->pos;
+    if (n < k) k = n;
+    std::memcpy(buf, s->data + s->pos, k);
+    s->pos += k;
+    return k;
+}
+
+OPJ_OFF_T mem_skip(OPJ_OFF_T n, void *user) {
+    auto *s = static_cast<MemSource *>(user);
+    if (n < 0) {
+        std::size_t back = static_cast<std::size_t>(-n);
+        if (back > s->pos) back = s->pos;
+        s->pos -= back;
+        return -static_cast<OPJ_OFF_T>(back);
+    }
+    std::size_t left = s->len - s->pos;
+    if (left == 0 && n > 0) return -1;
+    std::size_t k = static_cast<std::size_t>(n) < left ? static_cast<std::size_t>(n) : left;
+    s->pos += k;
+    return static_cast<OPJ_OFF_T>(k);
+}
+
+OPJ_BOOL mem_seek(OPJ_OFF_T n, void *user) {
+    auto *s = static_cast<MemSource *>(user);
+    if (n < 0 || static_cast<std::uint64_t>(n) > s->len) return OPJ_FALSE;
+    s->pos = static_cast<std::size_t>(n);
+    return OPJ_TRUE;
+}
+
+// The library's own chatter is not for the user; failures are reported once
+// by the caller.
+void quiet(const char *, void *) {}
+
+struct CodecFree {
+    void operator()(opj_codec_t *c) const { opj_destroy_codec(c); }
+};
+struct StreamFree {
+    void operator()(opj_stream_t *s) const { opj_stream_destroy(s); }
+};
+struct ImageFree {
+    void operator()(opj_image_t *i) const { opj_image_destroy(i); }
+};
+
+bool is_jp2_file(const std::uint8_t *d, std::size_t len) {
+    static const std::uint8_t sig[12] = {0, 0, 0, 0x0c, 'j', 'P', ' ', ' ', 0x0d, 0x0a, 0x87, 0x0a};
+    return len >= 12 && std::memcmp(d, sig, 12) == 0;
+}
+
+}  // namespace
+
+int UNPACK_jpeg2000(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
+                    std::size_t max_pts, UNPACK_out *out) {
+    unpack_detail::reset(out);
+    char msg[160];
+    if (p.data_pnts < 0) return unpack_detail::fail(out, "UNPACK_jpeg2000: number of values missing\n");
+    const std::size_t n = static_cast<std::size_t>(p.data_pnts);
+    if (n > max_pts) {
+        std::snprintf(msg, sizeof msg, "UNPACK_jpeg2000: %zu values for a grid of %zu points\n", n,
+                      max_pts);
+        return unpack_detail::fail(out, msg);
+    }
+    // No bits per value: a constant field, no code stream.
+    if (p.num_bits == 0) {
+        out->values.assign(n, static_cast<float>(p.ref * p.dscale));
+        out->width = static_cast<int>(n);
+        out->height = 1;
+        return 0;
+    }
+    if (!data || len < 2) return unpack_detail::fail(out, JPC_ERROR);
+
+    MemSource src{data, len, 0};
+    std::unique_ptr<opj_stream_t, StreamFree> stream(opj_stream_create(OPJ_J2K_STREAM_CHUNK_SIZE, OPJ_TRUE));
+    if (!stream) return unpack_detail::fail(out, JPC_ERROR);
+    opj_stream_set_user_data(stream.get(), &src, nullptr);
+    opj_stream_set_user_data_length(stream.get(), len);
+    opj_stream_set_read_function(stream.get(), mem_read);
+    opj_stream_set_skip_function(stream.get(), mem_skip);
+    opj_stream_set_seek_function(stream.get(), mem_seek);
+
+    std::unique_ptr<opj_codec_t, CodecFree> codec(
+        opj_create_decompress(is_jp2_file(data, len) ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
+    if (!codec) return unpack_detail::fail(out, JPC_ERROR);
+    opj_set_info_handler(codec.get(), quiet, nullptr);
+    opj_set_warning_handler(codec.get(), quiet, nullptr);
+    opj_set_error_handler(codec.get(), quiet, nullptr);
+    opj_dparameters_t params;
+    opj_set_default_decoder_parameters(&params);
+    if (!opj_setup_decoder(codec.get(), &params)) return unpack_detail::fail(out, JPC_ERROR);
+
+    opj_image_t *raw = nullptr;
+    if (!opj_read_header(stream.get(), codec.get(), &raw)) {
+        if (raw) opj_image_destroy(raw);
+        return unpack_detail::fail(out, JPC_ERROR);
+    }
+    std::unique_ptr<opj_image_t, ImageFree> image(raw);
+    if (!image || image->numcomps < 1 || !image->comps) return unpack_detail::fail(out, JPC_ERROR);
+
+    // Size check before decoding: the first component must hold the values
+    // and fit the grid.
+    const std::uint64_t w = image->comps[0].w, h = image->comps[0].h;
+    if (w == 0 || h == 0 || w * h > max_pts || w * h < n) {
+        std::snprintf(msg, sizeof msg,
+                      "UNPACK_jpeg2000: image of %llu x %llu for %zu values (grid %zu)\n",
+                      static_cast<unsigned long long>(w), static_cast<unsigned long long>(h), n,
+                      max_pts);
+        return unpack_detail::fail(out, msg);
+    }
+    const OPJ_UINT32 comp0 = 0;
+    if (image->numcomps > 1 && !opj_set_decoded_components(codec.get(), 1, &comp0, OPJ_FALSE))
+        return unpack_detail::fail(out, JPC_ERROR);
+    if (!opj_decode(codec.get(), stream.get(), image.get()) ||
+        !opj_end_decompress(codec.get(), stream.get()))
+        return unpack_detail::fail(out, JPC_ERROR);
+    const opj_image_comp_t &c = image->comps[0];
+    if (!c.data || static_cast<std::uint64_t>(c.w) * c.h < n) return unpack_detail::fail(out, JPC_ERROR);
+
+    out->values.resize(n);
+    const double ref = p.ref, sfac = p.sfac, dscale = p.dscale;
+    const OPJ_INT32 *d = c.data;
+    float *v = out->values.data();
+    for (std::size_t i = 0; i < n; ++i)
+        v[i] = static_cast<float>((static_cast<double>(d[i]) * sfac + ref) * dscale);
+    out->width = static_cast<int>(c.w);
+    out->height = static_cast<int>(c.h);
+    return 0;
+}
