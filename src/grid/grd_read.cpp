@@ -1,0 +1,455 @@
+// grd_read.cpp - the table of open grid files: opening, format detection,
+// index files, file information and reading grids by message number.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "grd_priv.h"
+#include "grib.h"
+#include "zup.h"
+#include "zupcty.h"
+#include "zupgrd.h"
+
+namespace {
+
+constexpr long DEBUG = 0xF0000000L;
+
+// Reader state of one slot beyond the GRD_file record.
+struct SlotState {
+    long hdr_pos = 0;        // offset of the message of the index line held
+    std::string hdr_text;    // header text of that line
+    int hdr_line = -1;       // number of the index line held, -1 none
+};
+
+struct ReadState {
+    std::unique_ptr<GRD_file> gfile[GRD_MAX_FILES];
+    SlotState slot[GRD_MAX_FILES];
+    long cur_pos = 0;   // start of the current message (or product)
+    long new_pos = -1;  // where the next message or product begins
+    int cont = 0;       // the next number continues inside this message
+    int pcont = 0;      // the current number is such a continuation
+    bool walked = false;  // cont/new_pos describe the current product
+    bool use_hdrfile = true;
+};
+
+ReadState &st() {
+    static ReadState s;
+    return s;
+}
+
+GRD_file *slot_file(int slot) {
+    if (slot < 0 || slot >= GRD_MAX_FILES) return nullptr;
+    return st().gfile[slot].get();
+}
+
+bool is_stream_type(int type) {
+    return (type >= 1 && type <= 4) || type == GRD_TYPE_GRIB || type == GRD_TYPE_GRID;
+}
+
+void skip_line(FILE *f) {
+    int c;
+    while ((c = std::fgetc(f)) != EOF && c != '\n') {
+    }
+}
+
+bool seek_to(FILE *f, long pos) { return f && pos >= 0 && std::fseek(f, pos, SEEK_SET) == 0; }
+
+// Next line of the index file into the slot; false at the end.
+bool read_index_line(GRD_file *f, SlotState &ss) {
+    char text[129] = "";
+    long pos = 0;
+    char line[512];
+    while (true) {
+        if (!std::fgets(line, sizeof(line), f->hfile)) return false;
+        std::size_t len = std::strlen(line);
+        // a line longer than the buffer: drop its rest
+        if (len > 0 && line[len - 1] != '\n' && !std::feof(f->hfile)) skip_line(f->hfile);
+        text[0] = '\0';
+        if (std::sscanf(line, "%ld %128[^\n]", &pos, text) >= 1) break;
+    }
+    std::size_t tl = std::strlen(text);
+    while (tl > 0 && (text[tl - 1] == '\r' || text[tl - 1] == ' ')) text[--tl] = '\0';
+    ss.hdr_pos = pos;
+    ss.hdr_text = text;
+    ++ss.hdr_line;
+    return true;
+}
+
+bool rewind_index(GRD_file *f, SlotState &ss) {
+    ss.hdr_line = -1;
+    return std::fseek(f->hfile, 0, SEEK_SET) == 0;
+}
+
+// Header of a grid from its index line.
+void header_from_index(GRD_file *f, const SlotState &ss, GRD_report *rec, int mode) {
+    GRD_free(rec);
+    GRD_init(rec);
+    rec->version = 1;
+    rec->source = f->grid == 10 ? 98 : 7;
+    rec->date = f->date;
+    const char *text = ss.hdr_text.c_str();
+    const char *g = std::strstr(text, "/ GRIB");
+    if (g) {
+        const char *p = g + 6;
+        char c;
+        int v;
+        int used = 0;
+        while (std::sscanf(p, " %c%d%n", &c, &v, &used) == 2) {
+            switch (c) {
+            case 'S': rec->source = v; break;
+            case 'M': rec->model = v; break;
+            case 'G': rec->type = v; break;
+            case 'T': rec->time = v; break;
+            case 'L': rec->ltype = v; break;
+            case 'H': rec->level = v; break;
+            case 'V': rec->var = v; break;
+            default: break;
+            }
+            p += used;
+        }
+    } else {
+        const char *slash = std::strchr(text, '/');
+        if (slash) {
+            int a[7];
+            int n = std::sscanf(slash + 1, "%d %d %d %d %d %d", &a[0], &a[1], &a[2], &a[3],
+                                &a[4], &a[5]);
+            if (n == 1) {
+                n = std::sscanf(slash + 1, "%d:%d %d %d %d %d %d", &a[0], &a[1], &a[2],
+                                &a[3], &a[4], &a[5], &a[6]);
+                if (n >= 1) rec->source = a[0];
+                if (n >= 2) rec->model = a[1];
+                if (n >= 3) rec->type = a[2];
+                if (n >= 4) rec->time = a[3];
+                if (n >= 5) rec->ltype = a[4];
+                if (n >= 6) rec->level = a[5];
+                if (n >= 7) rec->var = a[6];
+            } else {
+                if (n >= 1) rec->model = a[0];
+                if (n >= 2) rec->type = a[1];
+                if (n >= 3) rec->time = a[2];
+                if (n >= 4) rec->ltype = a[3];
+                if (n >= 5) rec->level = a[4];
+                if (n >= 6) rec->var = a[5];
+            }
+        }
+    }
+    GRIB_units(rec);
+    DOM_init(&rec->domain);
+    GRIB_set_domain(rec->type, &rec->domain);
+    MESS_print(DEBUG, "GRIB HDR--%d %d %d %d %d %d\n", rec->model, rec->type, rec->time,
+               rec->ltype, rec->level, rec->var);
+    if (mode == 2) {
+        VAR_make_datatype(rec->time, rec->ltype, rec->level, rec->var, rec->units, rec->info,
+                          sizeof(rec->info));
+        char label[DATE_LABEL_LEN] = "";
+        DATE_make_label_for_time(rec->time, rec->source * 1000 + rec->model, &rec->date,
+                                 label);
+        copy_field(rec->datim, label);
+    }
+}
+
+// Moves from message num to num + 1 of a GRIB file without an index file.
+bool step_message(int slot, GRD_file *f) {
+    ReadState &s = st();
+    if (!s.walked) {
+        // find the current message and step over it
+        if (!seek_to(f->file, s.cur_pos)) return false;
+        if (s.pcont) {
+            // inside an edition 2 message: walk over the current product
+            int c = 0;
+            if (GRIB_skip_product(slot, &c) != 0) return false;
+            s.cont = c;
+            s.walked = true;
+        } else if (GRIB_header(slot) <= 0) {
+            return false;
+        } else if (GRIB_get_version() == 2) {
+            int c = 0;
+            if (GRIB_skip_product(slot, &c) != 0) return false;
+            s.cont = c;
+            s.walked = true;
+        } else {
+            long next = GRIB_next(slot, 1);
+            if (next <= 0) return false;
+            s.cur_pos = next;
+            s.cont = s.pcont = 0;
+            return true;
+        }
+    }
+    if (s.new_pos < 0 || !seek_to(f->file, s.new_pos)) return false;
+    s.cur_pos = s.new_pos;
+    // the product at new_pos continues the message (its sections 1 and 3
+    // and the bitmap are reused), or a new message begins there
+    s.pcont = s.cont;
+    s.walked = false;
+    return true;
+}
+
+// Positions the reader on message p (index file or stream).
+bool position(int slot, GRD_file *f, int p) {
+    ReadState &s = st();
+    SlotState &ss = s.slot[slot];
+    if (f->hfile) {
+        if (p < ss.hdr_line || (p == 0 && p == f->num)) {
+            if (!rewind_index(f, ss)) return false;
+        }
+        while (ss.hdr_line < p) {
+            if (!read_index_line(f, ss)) return false;
+        }
+        const char *form = p == f->num + 1 ? "GRIB HDR1: %d %s\n"
+                           : p == f->num   ? "GRIB HDR2: %d %s\n"
+                                           : "GRIB HDR3: %d %s\n";
+        MESS_print(DEBUG, form, p, ss.hdr_text.c_str());
+        f->num = p;
+        return true;
+    }
+    if (p == f->num) {
+        s.cont = s.pcont;
+        s.walked = false;
+        return true;
+    }
+    if (p < f->num) {
+        if (!seek_to(f->file, 0)) return false;
+        f->num = 0;
+        s.cur_pos = 0;
+        s.new_pos = -1;
+        s.cont = s.pcont = 0;
+        s.walked = false;
+        GRIB_clear_bitmap();
+    }
+    while (p > f->num) {
+        if (!step_message(slot, f)) return false;
+        ++f->num;
+    }
+    s.cont = s.pcont;
+    return true;
+}
+
+int read_grib(int slot, GRD_file *f, GRD_report *rec, int mode, int *num) {
+    ReadState &s = st();
+    SlotState &ss = s.slot[slot];
+    int p = num ? *num : f->num + 1;
+    if (p < 0) p = 0;
+    if (!position(slot, f, p)) return -1;
+    if (f->hfile && (mode == 1 || mode == 2)) {
+        header_from_index(f, ss, rec, mode);
+        if (num) *num = f->num;
+        return 0;
+    }
+    if (f->hfile) {
+        s.cur_pos = ss.hdr_pos;
+        s.pcont = s.cont = 0;
+    }
+    if (!seek_to(f->file, s.cur_pos)) return -1;
+    bool continuing = s.pcont != 0;
+    if (!continuing) {
+        int r = GRIB_header(slot);
+        if (r <= 0) return -1;
+    }
+    rec->datim[0] = '\0';
+    rec->info[0] = '\0';
+    if (!continuing && GRIB_get_version() != 2) {
+        s.walked = false;
+        int r = GRIB_PDB(slot, rec, mode);
+        if (r > 0) r = GRIB_GDB(slot, rec);
+        if (r <= 0) {
+            seek_to(f->file, s.cur_pos);
+            return r;
+        }
+        if (mode == 0) {
+            r = GRIB_BMB(slot, rec);
+            if (r > 0) r = GRIB_BDB(slot, rec);
+            if (r <= 0) {
+                seek_to(f->file, s.cur_pos);
+                return -1;
+            }
+        }
+    } else {
+        int c = 0;
+        GRD_set_cont(continuing ? 1 : 0);
+        int r = GRIB_read_product(slot, rec, mode, &c);
+        s.cont = c;
+        s.walked = true;
+        if (r != 0) {
+            if (r == 1) {
+                s.cont = 0;
+                MESS_print(192, "No product found\n");
+            }
+            seek_to(f->file, s.cur_pos);
+            return r;
+        }
+    }
+    seek_to(f->file, s.cur_pos);
+    if (num) *num = f->num;
+    return 0;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+GRD_file *GRD_get_file(int slot) { return slot_file(slot); }
+long GRD_get_cur_pos() { return st().cur_pos; }
+void GRD_set_cur_pos(long pos) { st().cur_pos = pos; }
+long GRD_get_new_pos() { return st().new_pos; }
+void GRD_set_new_pos(long pos) { st().new_pos = pos; }
+int GRD_get_cont() { return st().cont; }
+void GRD_set_cont(int cont) { st().cont = cont; }
+int GRD_get_pcont() { return st().pcont; }
+void GRD_set_pcont(int pcont) { st().pcont = pcont; }
+void GRD_use_hdr_file(int on) { st().use_hdrfile = on != 0; }
+int GRD_get_use_hdr_file() { return st().use_hdrfile ? 1 : 0; }
+
+int GRD_chktype(const char *name) {
+    if (!name) return -1;
+    FilePtr f = FILE_open_ptr(name, "r");
+    if (!f) return -1;
+    unsigned char buf[200];
+    std::size_t n = std::fread(buf, 1, sizeof(buf), f.get());
+    if (n == 0) return -1;
+    auto starts = [&](const char *s) {
+        std::size_t l = std::strlen(s);
+        return n >= l && std::memcmp(buf, s, l) == 0;
+    };
+    if (buf[0] == ' ' || (buf[0] >= '0' && buf[0] <= '9')) return GRD_TYPE_TEXT;
+    if (starts("ZUPGRID4")) return GRD_TYPE_ZUP4;
+    if (starts("ZUPGRID")) return GRD_TYPE_ZUP;
+    if (starts("CDF")) return GRD_TYPE_NETCDF;
+    if (starts("GRIB") || buf[0] == '*' || buf[0] == 0x01) return GRD_TYPE_GRIB;
+    if (starts("GRID")) return GRD_TYPE_GRID;
+    for (std::size_t i = 0; i + 4 <= n; ++i)
+        if (std::memcmp(buf + i, "GRIB", 4) == 0) return GRD_TYPE_GRIB;
+    return -1;
+}
+
+int GRD_open(const char *name, int mode, int *type) {
+    ReadState &s = st();
+    int code = type ? *type : 0;
+    int slot = -1;
+    for (int i = 0; i < GRD_MAX_FILES; ++i)
+        if (!s.gfile[i]) {
+            slot = i;
+            break;
+        }
+    if (slot < 0) return -1;
+    if (!name) name = "";
+    bool is_std = name[0] == '\0' || std::strcmp(name, "-") == 0;
+    if (is_std) {
+        if (code != GRD_TYPE_ZUP && code != GRD_TYPE_ZUP_W && code != GRD_TYPE_GRIB)
+            code = GRD_TYPE_ZUP;
+    } else if (code == 0) {
+        if (mode == 1) return -1;
+        code = GRD_chktype(name);
+        if (code < 0) return -1;
+    }
+    auto f = std::make_unique<GRD_file>();
+    std::memset(f.get(), 0, sizeof(GRD_file));
+    f->fd = 1;
+    f->type = code;
+    f->cur_var = -1;
+    f->is_std = is_std;
+    DATE_init(&f->date);
+    if (is_stream_type(code)) {
+        f->file = FILE_open(is_std ? "-" : name, mode == 1 ? "w" : "r");
+        if (!f->file) return -1;
+    } else if (code == GRD_TYPE_NETCDF) {
+        MESS_print(64, "netCDF grid files are not readable by this program: %s\n", name);
+        return -1;
+    } else {
+        return -1;
+    }
+    s.gfile[slot] = std::move(f);
+    s.slot[slot] = SlotState{};
+    s.cur_pos = 0;
+    s.new_pos = -1;
+    s.cont = s.pcont = 0;
+    s.walked = false;
+    if (type) *type = code;
+    return slot;
+}
+
+int GRD_hdr_open(int slot, const char *name) {
+    GRD_file *f = slot_file(slot);
+    if (!f || !st().use_hdrfile || f->type != GRD_TYPE_GRIB || !name || !name[0]) return -1;
+    FILE *h = FILE_open(name, "r");
+    if (!h) return -1;
+    if (f->hfile) FILE_close(f->hfile);
+    f->hfile = h;
+    st().slot[slot].hdr_line = -1;
+    return 0;
+}
+
+int GRD_getinfo(int slot, GRD_info *info) {
+    GRD_file *f = slot_file(slot);
+    if (!f || !info) return -1;
+    std::memset(info, 0, sizeof(*info));
+    DATE_init(&info->date);
+    if (f->type != GRD_TYPE_GRIB) {
+        // the own text, binary and netCDF formats have no reader here
+        return -1;
+    }
+    info->grid_type = 0;
+    if (GRD_rewind(slot) != 0 && !f->is_std) return -1;
+    if (GRIB_header(slot) <= 0) {
+        GRD_rewind(slot);
+        return -1;
+    }
+    int r = GRIB_get_info(slot, info);
+    f->date = info->date;
+    copy_field(f->datim, info->datim);
+    GRD_rewind(slot);
+    return r < 0 ? -1 : 0;
+}
+
+int GRD_read(int slot, GRD_report *rec, int mode, int *num) {
+    GRD_file *f = slot_file(slot);
+    if (!f || !rec) return -1;
+    switch (f->type) {
+    case GRD_TYPE_GRIB:
+        return read_grib(slot, f, rec, mode, num);
+    case GRD_TYPE_TEXT:
+    case GRD_TYPE_ZUP:
+    case GRD_TYPE_ZUP_W:
+    case GRD_TYPE_ZUP4:
+    case GRD_TYPE_GRID:
+    case GRD_TYPE_NETCDF:
+        // the package's own formats have no reader in this program
+        MESS_print(64, "GRD_read: grid format %d is not readable\n", f->type);
+        return -1;
+    default:
+        return 0;
+    }
+}
+
+int GRD_rewind(int slot) {
+    GRD_file *f = slot_file(slot);
+    if (!f) return -1;
+    ReadState &s = st();
+    if (f->file && !f->is_std) {
+        std::fseek(f->file, 0, SEEK_SET);
+        if (f->type == GRD_TYPE_ZUP || f->type == GRD_TYPE_ZUP_W) skip_line(f->file);
+    }
+    if (f->hfile) rewind_index(f, s.slot[slot]);
+    f->num = 0;
+    f->cur_var = -1;
+    s.cur_pos = (f->file && !f->is_std) ? std::ftell(f->file) : 0;
+    if (s.cur_pos < 0) s.cur_pos = 0;
+    s.new_pos = -1;
+    s.cont = s.pcont = 0;
+    s.walked = false;
+    return 0;
+}
+
+int GRD_close(int slot) {
+    if (slot < 0 || slot >= GRD_MAX_FILES) return -1;
+    ReadState &s = st();
+    GRD_file *f = s.gfile[slot].get();
+    if (!f) return 0;
+    if (!is_stream_type(f->type) && f->type != GRD_TYPE_NETCDF) return -1;
+    if (f->file && !f->is_std) FILE_close(f->file);
+    if (f->hfile) FILE_close(f->hfile);
+    s.gfile[slot].reset();
+    s.slot[slot] = SlotState{};
+    return 0;
+}
