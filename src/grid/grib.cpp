@@ -90,23 +90,36 @@ void place_points(const float *pts, std::size_t npts, GRD_report *grid, int xalt
     const int nx = grid->domain.nx, ny = grid->domain.ny;
     if (!grid->grid || nx <= 0 || ny <= 0) return;
     const bool thin = !g.thin.empty() && static_cast<int>(g.thin.size()) == ny;
-    std::vector<float> row(static_cast<std::size_t>(nx));
-    std::vector<float> in;
-    std::size_t k = 0;
-    for (int j = 0; j < ny; ++j) {
-        int n = thin ? g.thin[static_cast<std::size_t>(j)] : nx;
-        if (n < 0) n = 0;
-        in.assign(static_cast<std::size_t>(n), MISSING_F);
-        for (int i = 0; i < n && k < npts; ++i) in[static_cast<std::size_t>(i)] = pts[k++];
-        bool rev = g.xrev;
-        if (xalt && (j % 2 == 1)) rev = !rev;
-        if (rev) std::reverse(in.begin(), in.end());
-        float *dst = grid->grid + static_cast<std::size_t>(g.ydir > 0 ? ny - 1 - j : j) * nx;
-        if (thin) {
+    auto dest_row = [&](int j) {
+        return grid->grid + static_cast<std::size_t>(g.ydir > 0 ? ny - 1 - j : j) * nx;
+    };
+    if (thin) {
+        std::vector<float> row(static_cast<std::size_t>(nx)), in;
+        std::size_t k = 0;
+        for (int j = 0; j < ny; ++j) {
+            int n = std::max(g.thin[static_cast<std::size_t>(j)], 0);
+            in.assign(static_cast<std::size_t>(n), MISSING_F);
+            for (int i = 0; i < n && k < npts; ++i) in[static_cast<std::size_t>(i)] = pts[k++];
+            bool rev = g.xrev != (xalt && (j % 2 == 1));
+            if (rev) std::reverse(in.begin(), in.end());
             stretch_row(in.data(), n, row.data(), nx);
-            std::copy(row.begin(), row.end(), dst);
-        } else {
-            std::copy(in.begin(), in.end(), dst);
+            std::copy(row.begin(), row.end(), dest_row(j));
+        }
+        return;
+    }
+    const std::size_t n = std::min(npts, static_cast<std::size_t>(nx) * ny);
+    if (!g.jcons) {
+        for (std::size_t k = 0; k < n; ++k) {
+            int j = static_cast<int>(k / nx), i = static_cast<int>(k % nx);
+            bool rev = g.xrev != (xalt && (j % 2 == 1));
+            dest_row(j)[rev ? nx - 1 - i : i] = pts[k];
+        }
+    } else {
+        // Consecutive points run along a column; alternation turns columns.
+        for (std::size_t k = 0; k < n; ++k) {
+            int i = static_cast<int>(k / ny), j = static_cast<int>(k % ny);
+            if (xalt && (i % 2 == 1)) j = ny - 1 - j;
+            dest_row(j)[g.xrev ? nx - 1 - i : i] = pts[k];
         }
     }
 }
@@ -695,6 +708,7 @@ int GRIB_decode_PDB(const std::uint8_t *pds, int len, int ver, GRD_report *grid)
     GRIB_set_domain(g.grid_id, &g.dom);
     g.ydir = 1;
     g.xrev = false;
+    g.jcons = false;
     g.thin.clear();
     const int gid = g.grid_id;
     g.pole = (gid >= 21 && gid <= 26) || (gid >= 61 && gid <= 64);
@@ -796,6 +810,7 @@ int GRIB_GDB(int slot, GRD_report *grid) {
     const int scan = s.o(28);
     g.ydir = ((scan & 0x02) || (scan & 0x40)) ? 1 : -1;
     g.xrev = (scan & 0x80) != 0;
+    g.jcons = (scan & 0x20) != 0;
     MESS_print(0x40000000, g.ydir > 0 ? "Gridpoint direction: %x : south to north\n"
                                       : "Gridpoint direction: %x : north to south\n",
                scan);

@@ -30,6 +30,7 @@ struct State {
     // Geometry of the current grid.
     int ydir = 1;             // +1 rows south to north, -1 north to south
     bool xrev = false;        // rows run east to west
+    bool jcons = false;       // consecutive points run along a column
     float lat = 0;            // latitude of the current row (pole rows)
     bool pole = false;
     std::vector<int> thin;    // row lengths of a thinned grid, empty when none
