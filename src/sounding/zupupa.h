@@ -238,8 +238,11 @@ int THERM_wind_table();
 int THERM_wind();
 int THERM_storm_table();
 int THERM_out_raw();
-int UPA_print_level(unsigned mess1, unsigned mess2, int ind, const UPA_level *level);
-int UPA_print_wind(unsigned mess1, unsigned mess2, int ind, const UPA_level *level,
+// Risk phrase of index 0 lifted, 1 Showalter, 2 Total Totals, 3 K, 4 SWEAT,
+// 5 energy, judged on the value rounded as the report prints it.
+const char *THERM_risk_phrase(int index, float value);
+int UPA_print_level(long mess1, long mess2, int ind, const UPA_level *level);
+int UPA_print_wind(long mess1, long mess2, int ind, const UPA_level *level,
                    const WIND *storm);
 
 #endif  // ZUPUPA_H
