@@ -1,0 +1,4 @@
+modern modern.fnt
+serif serif.fnt
+script script.fnt
+duplex duplex.fnt

@@ -1,0 +1,96 @@
+// gks_dev.h - the workstation interface every output device implements.
+//
+// The primitives convert coordinates and apply the kernel's attributes once
+// and then call the open workstation through this interface; everything a
+// device writes lives in that device's own source file.
+#ifndef GKS_DEV_H
+#define GKS_DEV_H
+
+#include <memory>
+#include <vector>
+
+#include "gks.h"
+
+class GksDevice {
+public:
+    virtual ~GksDevice() = default;
+
+    virtual int type() const = 0;         // workstation type (1, 3, 4, 5, 6)
+    virtual int init_class() const = 0;   // ginit_plot class
+    // true: points are pixels (y down, 16-bit range); false: file units.
+    virtual bool pixel_units() const { return false; }
+    // Device units per marker-size unit (points 0.72, plotter units 10.15).
+    virtual float marker_scale() const { return 1.0f; }
+    // Width of lines as stored by the setters (PostScript turns 0 into 1).
+    virtual float adjust_width(float w) const { return w; }
+    // true: the device keeps the kernel's own records (text metafile) and
+    // takes world coordinates; the draw hooks below are not used.
+    virtual bool records_world() const { return false; }
+
+    virtual int close() = 0;
+
+    // The clip rectangle changed (device units, corners in order).
+    virtual void clip(const Glim &) {}
+    // One record line of a kernel operation (text metafile only).
+    virtual void record(const char *) {}
+    // World-coordinate point records ("PL", "PM", "FA").
+    virtual void record_points(const char *, int, const Gpt *) {}
+
+    // Primitives in device units.
+    virtual void polyline(int n, const Gpt *dev) = 0;
+    virtual void marker_begin(int npts) = 0;   // width, colour, solid line
+    virtual void lines(int n, const Gpt *dev) = 0;  // one marker figure or stroke
+    virtual void fill_area(int n, const Gpt *dev) = 0;
+    virtual void text_begin(const Gpt &world, const char *text) = 0;
+    virtual void text_end() {}
+
+    virtual void message(const char *) {}
+    virtual void color_rep(int, float, float, float) {}
+    // Binds a colour to an index; -> the device's pixel value (1 for files).
+    virtual long alloc_color(int, float, float, float) { return 1; }
+    virtual void clear_region(const Glim &dev) { (void)dev; }
+    // Segment markers; -> -1 when the device writes them itself.
+    virtual int segment(const char *, int) { return 0; }
+
+    // Window devices: show the finished picture, hold it interactively.
+    virtual void update() {}
+    virtual int hold() { return 0; }
+};
+
+// The open workstation's device, or null.
+GksDevice *gdev();
+void gdev_set(std::unique_ptr<GksDevice> dev);
+void gdev_close();
+
+// Device factories of the file writers (made by gopen_ws).
+std::unique_ptr<GksDevice> gps_make_device();
+std::unique_ptr<GksDevice> ghpgl_make_device();
+std::unique_ptr<GksDevice> gmeta_make_device();
+
+// A factory for the window types (1, 6) registered by the window module.
+using Gdevice_factory = std::unique_ptr<GksDevice> (*)(const char *connection, int type);
+void gset_window_factory(Gdevice_factory f);
+
+// true while a workstation is open; otherwise reports "GKS not opened".
+bool gcheck_open(const char *func);
+
+// Clamp helper for device coordinates.
+float gclamp(float v, float lim);
+
+// World points to the device units of the open workstation (pixels get
+// the half-pixel rounding of the window devices).
+Gpt gto_device(const Gpt &w);
+void gto_device(int n, const Gpt *w, std::vector<Gpt> &out);
+
+// The colour check of the attribute setters; prints the error text.
+bool gcheck_colr(const char *func, int i);
+
+// A run-time file (font, font list, colour table) on the "file_path"
+// resource, else in the shipped data directory.  out holds 160 bytes.
+bool gfind_file(const char *name, char *out);
+
+// The creation time stamped into file headers, in ctime form (taken from
+// SOURCE_DATE_EPOCH when that is set, for reproducible output).
+const char *gcreation_date();
+
+#endif  // GKS_DEV_H
