@@ -513,8 +513,10 @@ bool rteph_fwd(State &, double t, double p, double &x, double &y) {
 }
 bool rteph_inv(State &, double x, double y, double &t, double &p) {
     t = x;
+    // Exact inverse of the potential temperature (exponent 1/0.286).
     const double theta = std::exp(y);
-    p = 1000.0 * std::pow((t + 273.15) / theta, 3.5);
+    if (t + 273.15 <= 0.0) return false;
+    p = 1000.0 * std::pow((t + 273.15) / theta, 1.0 / 0.286);
     return true;
 }
 

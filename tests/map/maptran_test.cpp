@@ -1,0 +1,513 @@
+// Transforms of the current domain: edge points of every projection,
+// forward/inverse round trips, limits, grid and domain-to-domain transforms.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "zupcty.h"
+#include "zupupa.h"
+
+namespace {
+
+constexpr double kR = 63.7122;
+constexpr double kDeg = M_PI / 180.0;
+
+Domain make(int proj, float plat, float plon, float clat, float clon, float dx, float dy,
+            int nx, int ny) {
+    Domain d;
+    DOM_init(&d);
+    d.proj = proj;
+    d.plat = plat;
+    d.plon = plon;
+    d.clat = clat;
+    d.clon = clon;
+    d.dx = dx;
+    d.dy = dy;
+    d.nx = nx;
+    d.ny = ny;
+    return d;
+}
+
+void use(const Domain &d) { ASSERT_EQ(MAP_domain(&d), 0); }
+
+// Forward then inverse over a lat/lon box; every point must come back.
+void round_trip_box(const Domain &d, float lat0, float lat1, float lon0, float lon1) {
+    use(d);
+    int tested = 0;
+    for (float lat = lat0; lat <= lat1 + 1e-3f; lat += (lat1 - lat0) / 8.0f) {
+        for (float lon = lon0; lon <= lon1 + 1e-3f; lon += (lon1 - lon0) / 8.0f) {
+            float x, y, la, lo;
+            ASSERT_EQ(MAP_tran(lat, lon, &x, &y), 1) << d.proj << " " << lat << " " << lon;
+            ASSERT_EQ(MAP_untran(x, y, &la, &lo), 1) << d.proj << " " << x << " " << y;
+            EXPECT_NEAR(la, lat, 1e-4) << "code " << d.proj << " at " << lat << "," << lon;
+            double dl = std::remainder(lo - lon, 360.0);
+            EXPECT_NEAR(dl * std::cos(lat * kDeg), 0.0, 1e-4)
+                << "code " << d.proj << " at " << lat << "," << lon << " got " << lo;
+            ++tested;
+        }
+    }
+    EXPECT_GT(tested, 60);
+}
+
+TEST(MapEdge, PolarNorthPoleAndSixtyNorth) {
+    use(make(MAP_polar, 90, -105, 60, -105, 1, 1, 25, 17));
+    float x, y;
+    ASSERT_EQ(MAP_tran(90, -105, &x, &y), 1);
+    EXPECT_NEAR(x, 0.0, 1e-5);
+    EXPECT_NEAR(y, 0.0, 1e-5);
+    ASSERT_EQ(MAP_tran(60, -105, &x, &y), 1);
+    EXPECT_NEAR(x, 0.0, 1e-5);
+    EXPECT_NEAR(y, -kR * (1 + std::sin(60 * kDeg)) * std::tan(15 * kDeg), 1e-4);
+    // East of the central meridian lies to the right on a north-pole map.
+    ASSERT_EQ(MAP_tran(60, -15, &x, &y), 1);
+    EXPECT_GT(x, 0.0);
+    EXPECT_NEAR(y, 0.0, 1e-4);
+    float lat, lon;
+    ASSERT_EQ(MAP_untran(0, 0, &lat, &lon), 1);
+    EXPECT_NEAR(lat, 90.0, 1e-4);
+}
+
+TEST(MapEdge, PolarSouthernLatitudesAreCutAt75South) {
+    use(make(MAP_polar, 90, 0, 60, 0, 1, 1, 25, 17));
+    float x1, y1, x2, y2;
+    MAP_tran(-75, 30, &x1, &y1);
+    MAP_tran(-89, 30, &x2, &y2);
+    EXPECT_FLOAT_EQ(x1, x2);
+    EXPECT_FLOAT_EQ(y1, y2);
+}
+
+TEST(MapEdge, PolarSouthPoleMap) {
+    use(make(MAP_polar, -90, 0, -60, 0, 1, 1, 25, 17));
+    float x, y;
+    ASSERT_EQ(MAP_tran(-90, 0, &x, &y), 1);
+    EXPECT_NEAR(std::hypot(x, y), 0.0, 1e-5);
+    ASSERT_EQ(MAP_tran(-60, 0, &x, &y), 1);
+    EXPECT_NEAR(y, kR * (1 + std::sin(60 * kDeg)) * std::tan(15 * kDeg), 1e-4);
+}
+
+TEST(MapEdge, LatLonWrapsAcrossTheDateLine) {
+    use(make(MAP_latlon, MISSING_F, 170, 40, 170, 1, 1, 21, 21));
+    float x, y;
+    ASSERT_EQ(MAP_tran(40, -175, &x, &y), 1);
+    EXPECT_NEAR(x, 15.0, 1e-4);
+    EXPECT_NEAR(y, 40.0, 1e-5);
+    // Longitudes beyond +-180 on input are brought back first.
+    ASSERT_EQ(MAP_tran(40, 185, &x, &y), 1);
+    EXPECT_NEAR(x, 15.0, 1e-4);
+    float lat, lon;
+    ASSERT_EQ(MAP_untran(15, 40, &lat, &lon), 1);
+    EXPECT_NEAR(lon, -175.0, 1e-4);
+}
+
+TEST(MapEdge, OrthographicFarSideHasNoImage) {
+    use(make(MAP_ortho, 0, 0, 0, 0, 1, 1, 25, 17));
+    float x = 1, y = 1;
+    EXPECT_EQ(MAP_tran(0, 100, &x, &y), 0);
+    EXPECT_EQ(x, MISSING_F);
+    EXPECT_EQ(y, MISSING_F);
+    EXPECT_EQ(MAP_tran(0, 80, &x, &y), 1);
+    EXPECT_NEAR(x, kR * std::sin(80 * kDeg), 1e-4);
+    float lat, lon;
+    EXPECT_EQ(MAP_untran(70, 0, &lat, &lon), 0);  // beyond the disk
+    EXPECT_EQ(lat, MISSING_F);
+    EXPECT_EQ(lon, MISSING_F);
+}
+
+TEST(MapEdge, MercatorShiftsAcrossTheDateLine) {
+    use(make(MAP_mercator, 0, 170, 0, 170, 1, 1, 25, 17));
+    float x, y;
+    ASSERT_EQ(MAP_tran(0, -175, &x, &y), 1);
+    EXPECT_NEAR(x, kR * 15 * kDeg, 1e-4);
+    EXPECT_NEAR(y, 0.0, 1e-5);
+    // The poles are cut at 89.9.
+    float y2;
+    MAP_tran(90, 170, &x, &y);
+    MAP_tran(89.9f, 170, &x, &y2);
+    EXPECT_FLOAT_EQ(y, y2);
+}
+
+TEST(MapEdge, LambertApexAndTangentCone) {
+    // Tangent cone at 40N: the true latitude circle has radius R cos40 / n.
+    Domain d = make(MAP_lambert, 40, -100, 40, -100, 1, 1, 25, 17);
+    d.param[0] = 40;
+    d.param[1] = 40;
+    use(d);
+    float x, y;
+    ASSERT_EQ(MAP_tran(90, -100, &x, &y), 1);
+    EXPECT_NEAR(std::hypot(x, y), 0.0, 1e-4);
+    ASSERT_EQ(MAP_tran(40, -100, &x, &y), 1);
+    const double n = std::sin(40 * kDeg);
+    EXPECT_NEAR(-y, kR * std::cos(40 * kDeg) / n, 1e-3);
+    // Distances along the true latitude are true: 1 degree of longitude.
+    float x2, y2;
+    MAP_tran(40, -99, &x2, &y2);
+    EXPECT_NEAR(std::hypot(x2 - x, y2 - y), kR * std::cos(40 * kDeg) * kDeg, 1e-4);
+}
+
+TEST(MapEdge, LambertSouthernCone) {
+    Domain d = make(MAP_lambert, -35, 25, -35, 25, 1, 1, 25, 17);
+    d.param[0] = -30;
+    d.param[1] = -60;
+    use(d);
+    float x, y;
+    ASSERT_EQ(MAP_tran(-90, 25, &x, &y), 1);
+    EXPECT_NEAR(std::hypot(x, y), 0.0, 1e-4);
+    // North is up: a point further north lies higher.
+    float xn, yn;
+    MAP_tran(-20, 25, &xn, &yn);
+    MAP_tran(-40, 25, &x, &y);
+    EXPECT_GT(yn, y);
+    round_trip_box(d, -60, -10, -10, 60);
+}
+
+TEST(MapEdge, MollweidePolesAndEquator) {
+    use(make(MAP_mollweide, 0, 0, 0, 0, 1, 1, 25, 17));
+    float x, y;
+    ASSERT_EQ(MAP_tran(90, 45, &x, &y), 1);
+    EXPECT_NEAR(x, 0.0, 1e-6);
+    EXPECT_NEAR(y, kR, 1e-4);
+    ASSERT_EQ(MAP_tran(0, 180, &x, &y), 1);
+    EXPECT_NEAR(x, 2 * kR, 1e-4);
+    EXPECT_NEAR(y, 0.0, 1e-5);
+}
+
+TEST(MapEdge, LambertAzimuthalAntipodeHasNoImage) {
+    use(make(MAP_lambert_az, 45, 10, 45, 10, 1, 1, 25, 17));
+    float x, y;
+    EXPECT_EQ(MAP_tran(-45, -170, &x, &y), 0);
+    EXPECT_EQ(x, MISSING_F);
+    // The rim of the disk is 2R from the centre.
+    float lat, lon;
+    EXPECT_EQ(MAP_untran(2.01f * kR, 0, &lat, &lon), 0);
+}
+
+TEST(MapEdge, SatelliteView) {
+    Domain d = make(MAP_satellite, 0, -75, 0, -75, 1, 1, 25, 17);
+    use(d);
+    float x, y;
+    ASSERT_EQ(MAP_tran(0, -75, &x, &y), 1);
+    EXPECT_NEAR(x, 0.0, 1e-5);
+    EXPECT_NEAR(y, 0.0, 1e-5);
+    // Beyond the limb: 85 degrees away along the equator.
+    EXPECT_EQ(MAP_tran(0, 10, &x, &y), 0);
+    // On the equator the view is the tangent of the scan angle.
+    ASSERT_EQ(MAP_tran(0, -45, &x, &y), 1);
+    const double expect = 421.61 * kR * std::sin(30 * kDeg) / (421.61 - kR * std::cos(30 * kDeg));
+    EXPECT_NEAR(x, expect, 1e-3);
+    // Scan-angle form: the arctangent.
+    d.param[1] = 1;
+    use(d);
+    ASSERT_EQ(MAP_tran(0, -45, &x, &y), 1);
+    EXPECT_NEAR(x, 421.61 * std::atan(expect / 421.61), 1e-3);
+    round_trip_box(d, -60, 60, -130, -20);
+    d.ellipse = 1;
+    round_trip_box(d, -60, 60, -130, -20);
+    d.param[1] = MISSING_F;
+    round_trip_box(d, -60, 60, -130, -20);
+    // Off the earth.
+    use(d);
+    float lat, lon;
+    EXPECT_EQ(MAP_untran(80, 80, &lat, &lon), 0);
+    EXPECT_EQ(lat, MISSING_F);
+}
+
+TEST(MapEdge, NullDomainIsTheIdentity) {
+    EXPECT_EQ(MAP_domain(nullptr), -1);
+    EXPECT_EQ(MAP_get_proj(), MISSING);
+    float x, y;
+    EXPECT_EQ(MAP_tran(12.5f, -7.25f, &x, &y), 1);
+    EXPECT_EQ(x, 12.5f);
+    EXPECT_EQ(y, -7.25f);
+    EXPECT_EQ(MAP_in_domain(1e6f, -1e6f), 1);
+}
+
+TEST(MapEdge, PassThroughCodes) {
+    for (int code : {static_cast<int>(MAP_zoom), static_cast<int>(MAP_size), 77}) {
+        use(make(code, 0, 0, 0, 0, 1, 1, 2, 2));
+        float x, y;
+        EXPECT_EQ(MAP_tran(3, 4, &x, &y), 1);
+        EXPECT_EQ(x, 3.0f);
+        EXPECT_EQ(y, 4.0f);
+    }
+}
+
+TEST(MapRoundTrip, EveryMapProjection) {
+    round_trip_box(make(MAP_polar, 90, -105, 60, -105, 1, 1, 25, 17), 0, 88, -180, 179);
+    round_trip_box(make(MAP_polar, -90, 30, -60, 30, 1, 1, 25, 17), -88, 0, -180, 179);
+    round_trip_box(make(MAP_latlon, 0, 170, 0, 170, 1, 1, 25, 17), -89, 89, -179, 179);
+    round_trip_box(make(MAP_mercator, 0, -100, 0, -100, 1, 1, 25, 17), -80, 80, -179, 179);
+    Domain lc = make(MAP_lambert, 25, -95, 40, -95, 1, 1, 25, 17);
+    round_trip_box(lc, -20, 85, -170, -20);
+    lc.param[0] = 25;
+    lc.param[1] = 25;
+    round_trip_box(lc, -20, 85, -170, -20);
+    round_trip_box(make(MAP_ortho, 40, -100, 40, -100, 1, 1, 25, 17), 0, 80, -150, -50);
+    round_trip_box(make(MAP_gnomonic, 40, -100, 40, -100, 1, 1, 25, 17), 10, 80, -150, -50);
+    round_trip_box(make(MAP_mollweide, 0, 20, 0, 20, 1, 1, 25, 17), -80, 80, -155, 195);
+    round_trip_box(make(MAP_lambert_az, 50, 10, 50, 10, 1, 1, 25, 17), -40, 89, -150, 170);
+}
+
+// ------------------------------------------------------------- diagrams
+
+TEST(Diagram, HodographPoints) {
+    use(make(MAP_hodo, MISSING_F, MISSING_F, -150, -150, 300, 300, 11, 11));
+    float x, y;
+    ASSERT_EQ(MAP_tran(90, 10, &x, &y), 1);
+    EXPECT_NEAR(x, 10.0, 1e-5);
+    EXPECT_NEAR(y, 0.0, 1e-5);
+    float dir, spd;
+    ASSERT_EQ(MAP_untran(0, -10, &dir, &spd), 1);
+    EXPECT_NEAR(dir, 180.0, 1e-4);
+    EXPECT_NEAR(spd, 10.0, 1e-5);
+    ASSERT_EQ(MAP_untran(0, 0, &dir, &spd), 1);
+    EXPECT_EQ(dir, 0.0f);
+    EXPECT_EQ(spd, 0.0f);
+    ASSERT_EQ(MAP_untran(-5, 0, &dir, &spd), 1);  // west of the origin: from 270
+    EXPECT_NEAR(dir, 270.0, 1e-4);
+    MAP_limits lim;
+    MAP_get_limits(&lim);
+    EXPECT_EQ(lim.x_min, -150.0f);
+    EXPECT_EQ(lim.x_max, 150.0f);
+    EXPECT_EQ(lim.y_min, -150.0f);
+    EXPECT_EQ(lim.y_max, 150.0f);
+}
+
+TEST(Diagram, SkewTBaseLineAndIsothermsAt45Degrees) {
+    Domain d = make(MAP_skewt, MISSING_F, MISSING_F, -50, 1050, 100, -950, 12, 11);
+    use(d);
+    const MAP_limits view{0.05f, 0.85f, 0.05f, 0.96f};
+    MAP_set_view(&view);
+    MAP_limits lim;
+    MAP_get_limits(&lim);
+    EXPECT_NEAR(lim.x_min, -50.0, 1e-5);
+    EXPECT_NEAR(lim.x_max, 50.0, 1e-5);
+    EXPECT_NEAR(lim.y_min, -std::log(1050.0), 1e-5);
+    EXPECT_NEAR(lim.y_max, -std::log(100.0), 1e-5);
+    float x, y;
+    ASSERT_EQ(MAP_tran(-12.5f, 1050, &x, &y), 1);
+    EXPECT_NEAR(x, -12.5, 1e-4);  // base line: no skew
+    // An isotherm rises at 45 degrees on the device.
+    const double fx = (view.x_max - view.x_min) / (lim.x_max - lim.x_min);
+    const double fy = (view.y_max - view.y_min) / (lim.y_max - lim.y_min);
+    for (float t : {-40.0f, 0.0f, 25.0f}) {
+        float x1, y1, x2, y2;
+        MAP_tran(t, 1000, &x1, &y1);
+        MAP_tran(t, 300, &x2, &y2);
+        EXPECT_NEAR((x2 - x1) * fx, (y2 - y1) * fy, 1e-5) << t;
+    }
+    // A different view changes the skew.
+    const MAP_limits wide{0.0f, 1.0f, 0.0f, 0.5f};
+    MAP_set_view(&wide);
+    float xa, ya, xb, yb;
+    MAP_tran(0, 1000, &xa, &ya);
+    MAP_tran(0, 300, &xb, &yb);
+    EXPECT_NEAR((xb - xa) * 1.0 / (lim.x_max - lim.x_min), (yb - ya) * 0.5 / (lim.y_max - lim.y_min), 1e-5);
+}
+
+TEST(Diagram, StuveAndEmagramAxes) {
+    use(make(MAP_stuve, MISSING_F, MISSING_F, -80, 1050, 120, -950, 12, 11));
+    float x, y;
+    ASSERT_EQ(MAP_tran(10, 500, &x, &y), 1);
+    EXPECT_EQ(x, 10.0f);
+    EXPECT_NEAR(y, -std::pow(500.0, 0.285714), 1e-5);
+    use(make(MAP_emagram, MISSING_F, MISSING_F, -80, 1050, 120, -950, 12, 11));
+    ASSERT_EQ(MAP_tran(10, 500, &x, &y), 1);
+    EXPECT_NEAR(y, -std::log(500.0), 1e-6);
+    MAP_limits lim;
+    MAP_get_limits(&lim);
+    EXPECT_LT(lim.y_min, lim.y_max);
+    EXPECT_NEAR(lim.y_min, -std::log(1050.0), 1e-5);
+}
+
+TEST(Diagram, RotatedTephigramLimitsAndRightAngles) {
+    Domain d = make(MAP_teph, MISSING_F, MISSING_F, -40, 230, 100, 90, 12, 11);
+    use(d);
+    const MAP_limits view{0.05f, 0.85f, 0.05f, 0.96f};
+    MAP_set_view(&view);
+    MAP_limits lim;
+    MAP_get_limits(&lim);
+    EXPECT_NEAR(lim.x_min, -40.0, 1e-5);
+    EXPECT_NEAR(lim.x_max, 60.0, 1e-5);
+    EXPECT_NEAR(lim.y_min, std::log(230.0), 1e-5);
+    EXPECT_NEAR(lim.y_max, std::log(320.0), 1e-5);
+    const double fx = (view.x_max - view.x_min) / (lim.x_max - lim.x_min);
+    const double fy = (view.y_max - view.y_min) / (lim.y_max - lim.y_min);
+    // Isotherms run up to the right at 45 degrees on the device ...
+    float x1, y1, x2, y2;
+    MAP_tran(0, 1000, &x1, &y1);
+    MAP_tran(0, 500, &x2, &y2);
+    EXPECT_NEAR((x2 - x1) * fx, (y2 - y1) * fy, 1e-5);
+    // ... and dry adiabats cross them at right angles.
+    const float th = 300.0f;
+    float t1 = temp_on_dryad(th, 1000) - 273.15f, t2 = temp_on_dryad(th, 600) - 273.15f;
+    MAP_tran(t1, 1000, &x1, &y1);
+    MAP_tran(t2, 600, &x2, &y2);
+    EXPECT_NEAR((x2 - x1) * fx, -(y2 - y1) * fy, 1e-4);
+    // A missing temperature stays missing.
+    EXPECT_EQ(MAP_tran(MISSING_F, 500, &x1, &y1), 0);
+    EXPECT_EQ(x1, MISSING_F);
+}
+
+TEST(Diagram, UnrotatedTephigramIsTemperatureAndLogTheta) {
+    use(make(MAP_rteph, MISSING_F, MISSING_F, -100, 50, 150, 230, 12, 11));
+    float x, y;
+    ASSERT_EQ(MAP_tran(20, 850, &x, &y), 1);
+    EXPECT_EQ(x, 20.0f);
+    EXPECT_NEAR(y, std::log(pot_temp(293.15f, 850)), 1e-5);
+}
+
+TEST(Diagram, EveryDiagramInverts) {
+    const MAP_limits view{0.05f, 0.85f, 0.05f, 0.96f};
+    const Domain doms[] = {
+        make(MAP_skewt, MISSING_F, MISSING_F, -50, 1050, 100, -950, 12, 11),
+        make(MAP_stuve, MISSING_F, MISSING_F, -80, 1050, 120, -950, 12, 11),
+        make(MAP_emagram, MISSING_F, MISSING_F, -80, 1050, 120, -950, 12, 11),
+        make(MAP_teph, MISSING_F, MISSING_F, -40, 230, 100, 90, 12, 11),
+        make(MAP_rteph, MISSING_F, MISSING_F, -100, 50, 150, 230, 12, 11),
+        make(MAP_xlogy, MISSING_F, MISSING_F, 0, 1000, 10, -900, 12, 11),
+    };
+    for (const Domain &d : doms) {
+        use(d);
+        MAP_set_view(&view);
+        for (float p = 1050; p >= 100; p -= 95) {
+            for (float t = -80; t <= 40; t += 15) {
+                float x, y, t2, p2;
+                ASSERT_EQ(MAP_tran(t, p, &x, &y), 1) << d.proj;
+                ASSERT_EQ(MAP_untran(x, y, &t2, &p2), 1) << d.proj;
+                EXPECT_NEAR(t2, t, 1e-3) << d.proj << " " << t << " " << p;
+                EXPECT_NEAR(p2 / p, 1.0, 1e-4) << d.proj << " " << t << " " << p;
+            }
+        }
+    }
+    use(make(MAP_hodo, MISSING_F, MISSING_F, -150, -150, 300, 300, 11, 11));
+    for (float dir = 0; dir < 360; dir += 22.5f) {
+        float x, y, d2, s2;
+        MAP_tran(dir, 35, &x, &y);
+        MAP_untran(x, y, &d2, &s2);
+        EXPECT_NEAR(d2, dir, 1e-3);
+        EXPECT_NEAR(s2, 35, 1e-4);
+    }
+}
+
+TEST(Diagram, LinearPlots) {
+    // 20: the data range dx is drawn over nx plane units from clat.
+    use(make(MAP_xy, MISSING_F, MISSING_F, 10, 100, 50, 20, 5, 4));
+    MAP_limits lim;
+    MAP_get_limits(&lim);
+    EXPECT_EQ(lim.x_min, 10.0f);
+    EXPECT_EQ(lim.x_max, 15.0f);
+    EXPECT_EQ(lim.y_min, 100.0f);
+    EXPECT_EQ(lim.y_max, 104.0f);
+    float x, y, a, b;
+    MAP_tran(60, 120, &x, &y);
+    EXPECT_NEAR(x, 15.0, 1e-5);
+    EXPECT_NEAR(y, 104.0, 1e-5);
+    MAP_untran(12.5f, 102, &a, &b);
+    EXPECT_NEAR(a, 35.0, 1e-4);
+    EXPECT_NEAR(b, 110.0, 1e-4);
+    // 25: y reversed.
+    use(make(MAP_xp, MISSING_F, MISSING_F, 0, 10, 10, 10, 10, 10));
+    MAP_get_limits(&lim);
+    EXPECT_EQ(lim.y_min, -10.0f);
+    EXPECT_EQ(lim.y_max, 0.0f);
+    MAP_tran(0, -5, &x, &y);
+    EXPECT_NEAR(y, -15.0, 1e-5);
+    MAP_tran(0, -4, &x, &y);
+    float y5;
+    MAP_tran(0, -5, &x, &y5);
+    EXPECT_LT(y, y5);  // larger data values lie lower
+    MAP_untran(x, y, &a, &b);
+    EXPECT_NEAR(b, -4.0, 1e-5);
+    // 99: pixel plane.
+    use(make(MAP_pixel, MISSING_F, MISSING_F, 0, 0, 640, 480, 1, 1));
+    MAP_tran(10, 20, &x, &y);
+    EXPECT_EQ(y, -20.0f);
+    MAP_get_limits(&lim);
+    EXPECT_EQ(lim.y_min, -480.0f);
+    EXPECT_EQ(lim.y_max, 0.0f);
+}
+
+// --------------------------------------------- limits, grids, domains
+
+TEST(MapLimits, CentredOnTheImageOfTheCentre) {
+    Domain d = make(MAP_polar, 90, -105, 40, -100, 1.2f, 1.2f, 25, 17);
+    use(d);
+    float cx, cy;
+    MAP_tran_center(&cx, &cy);
+    MAP_limits lim;
+    MAP_get_limits(&lim);
+    EXPECT_NEAR(lim.x_min, cx - 12 * 1.2f, 1e-4);
+    EXPECT_NEAR(lim.x_max, cx + 12 * 1.2f, 1e-4);
+    EXPECT_NEAR(lim.y_min, cy - 8 * 1.2f, 1e-4);
+    EXPECT_NEAR(lim.y_max, cy + 8 * 1.2f, 1e-4);
+    // Missing plat/plon take the centre.
+    Domain d2 = make(MAP_lambert, MISSING_F, MISSING_F, 40, -100, 1, 1, 25, 17);
+    use(d2);
+    Domain cur;
+    MAP_get_domain(&cur);
+    EXPECT_EQ(cur.plat, 40.0f);
+    EXPECT_EQ(cur.plon, -100.0f);
+    EXPECT_EQ(MAP_get_domain(nullptr)->clon, -100.0f);
+}
+
+TEST(MapLimits, GridTransformsAndInDomain) {
+    use(make(MAP_polar, 90, -105, 40, -100, 1.2f, 1.2f, 25, 17));
+    MAP_limits lim;
+    MAP_get_limits(&lim);
+    float x, y, gx, gy;
+    EXPECT_EQ(MAP_grid_tran(0, 0, &x, &y), 0);
+    EXPECT_EQ(x, lim.x_min);
+    EXPECT_EQ(y, lim.y_max);
+    EXPECT_EQ(MAP_grid_tran(24, 16, &x, &y), 0);
+    EXPECT_NEAR(x, lim.x_max, 1e-4);
+    EXPECT_NEAR(y, lim.y_min, 1e-4);
+    EXPECT_EQ(MAP_grid_untran(x, y, &gx, &gy), 0);
+    EXPECT_NEAR(gx, 24, 1e-3);
+    EXPECT_NEAR(gy, 16, 1e-3);
+    EXPECT_EQ(MAP_grid_tran(MISSING_F, 3, &x, &y), -1);
+    EXPECT_EQ(x, MISSING_F);
+    EXPECT_EQ(y, MISSING_F);
+    EXPECT_EQ(MAP_grid_untran(MISSING_F, 3, &gx, &gy), -1);
+    EXPECT_EQ(gy, MISSING_F);
+    EXPECT_EQ(MAP_in_domain(lim.x_min, lim.y_max), 1);  // bounds included
+    EXPECT_EQ(MAP_in_domain(lim.x_max + 0.01f, lim.y_max), 0);
+    EXPECT_EQ(MAP_in_domain(lim.x_min, lim.y_min - 0.01f), 0);
+}
+
+TEST(MapLimits, DomainToDomainRestoresTheCurrentDomain) {
+    const Domain ps = make(MAP_polar, 90, -105, 40, -100, 1.2f, 1.2f, 25, 17);
+    const Domain ll = make(MAP_latlon, 0, -100, 40, -100, 1, 1, 25, 17);
+    const Domain hodo = make(MAP_hodo, MISSING_F, MISSING_F, -150, -150, 300, 300, 11, 11);
+    use(hodo);
+    float x, y, x2, y2;
+    use(ps);
+    MAP_tran(45, -90, &x, &y);
+    use(hodo);
+    EXPECT_EQ(MAP_domain_tran(&ps, &ll, x, y, &x2, &y2), 0);
+    EXPECT_NEAR(x2, 10.0, 1e-3);
+    EXPECT_NEAR(y2, 45.0, 1e-3);
+    EXPECT_EQ(MAP_get_proj(), MAP_hodo);
+    MAP_limits lim;
+    MAP_get_limits(&lim);
+    EXPECT_EQ(lim.x_max, 150.0f);
+    // Equal domains copy the point (a missing plat equal to the centre).
+    Domain ps2 = ps;
+    ps2.plat = MISSING_F;
+    ps2.clat = 90;
+    Domain ps3 = ps2;
+    ps3.plat = 90;
+    EXPECT_EQ(MAP_domain_tran(&ps2, &ps3, 1.5f, -2.5f, &x2, &y2), 0);
+    EXPECT_EQ(x2, 1.5f);
+    EXPECT_EQ(y2, -2.5f);
+}
+
+TEST(MapLimits, VerticalDirectionOfNorth) {
+    use(make(MAP_polar, 90, -105, 40, -105, 1, 1, 25, 17));
+    EXPECT_NEAR(MAP_get_vert(40, -105), 0.0, 1e-2);
+    EXPECT_NEAR(MAP_get_vert(40, -15), -90.0, 1e-2);
+    use(make(MAP_skewt, MISSING_F, MISSING_F, -50, 1050, 100, -950, 12, 11));
+    EXPECT_EQ(MAP_get_vert(0, 500), 0.0f);
+}
+
+}  // namespace
