@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "zup.h"
+#include "zupcty.h"
 #include "zupresrc.h"
 
 namespace {
@@ -834,8 +835,7 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt) {
     }
     case CV_region:
     case CV_domain:
-        // Domain texts are decoded by the map helper.
-        return 0;
+        return DOM_decode(data, static_cast<Domain *>(out));
     default:
         return 0;
     }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "zup.h"
+#include "zupgrd.h"
 
 namespace {
 
@@ -475,14 +476,14 @@ int DATE_make_label_for_time_mod(int fhour, const char *model, const Date *date,
 
 int DATE_make_label_for_time(int fhour, int model, const Date *date, char *str) {
     char name[DATE_LABEL_LEN] = "";
-    (void)model;
+    VAR_model(name, model, sizeof name);
     return DATE_make_label_for_time_mod(fhour, name, date, str);
 }
 
 int DATE_make_label_for(int fhour, int model, long seconds, char *str) {
     if (!str) return -1;
     char name[DATE_LABEL_LEN] = "";
-    (void)model;
+    VAR_model(name, model, sizeof name);
     int a, b, c;
     unpack_fhour(fhour, &a, &b, &c);
     int shown = a < 6 ? c : b;
