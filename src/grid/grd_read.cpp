@@ -272,10 +272,7 @@ int read_grib(int slot, GRD_file *f, GRD_report *rec, int mode, int *num) {
         s.cont = c;
         s.walked = true;
         if (r != 0) {
-            if (r == 1) {
-                s.cont = 0;
-                MESS_print(192, "No product found\n");
-            }
+            if (r == 1) s.cont = 0;
             seek_to(f->file, s.cur_pos);
             return r;
         }

@@ -1,0 +1,350 @@
+// Grid file table: format detection, slots, reading by message number,
+// index files, file information and damaged files.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "grd_test_util.h"
+#include "zup.h"
+#include "zupgrd.h"
+
+using namespace grdtest;
+
+namespace {
+
+class GrdRead : public ::testing::Test {
+protected:
+    void SetUp() override { reset_resources(); }
+    void TearDown() override {
+        for (int i = 0; i < GRD_MAX_FILES; ++i) GRD_close(i);
+        GRD_use_hdr_file(1);
+    }
+};
+
+// Three small messages: temperature at 500 and 700 mb, then height at 500.
+std::string three_messages() {
+    return encode(ramp(11, 100, 500, 250.0f)) + encode(ramp(11, 100, 700, 270.0f)) +
+           encode(ramp(7, 100, 500, 5500.0f));
+}
+
+int open_grib(const std::string &path) {
+    int type = 0;
+    int slot = GRD_open(path.c_str(), 0, &type);
+    EXPECT_EQ(type, GRD_TYPE_GRIB);
+    return slot;
+}
+
+}  // namespace
+
+TEST_F(GrdRead, DetectsFormatsByTheirFirstBytes) {
+    EXPECT_EQ(GRD_chktype(write_file("digit.txt", "12 GRIB later").c_str()), 1);
+    EXPECT_EQ(GRD_chktype(write_file("blank.txt", " x").c_str()), 1);
+    EXPECT_EQ(GRD_chktype(write_file("z4", "ZUPGRID4 rest").c_str()), 4);
+    EXPECT_EQ(GRD_chktype(write_file("z2", "ZUPGRID rest").c_str()), 2);
+    EXPECT_EQ(GRD_chktype(write_file("cdf", "CDF\x01").c_str()), 11);
+    EXPECT_EQ(GRD_chktype(write_file("g", "GRIB....").c_str()), 21);
+    EXPECT_EQ(GRD_chktype(write_file("star", "** heading").c_str()), 21);
+    EXPECT_EQ(GRD_chktype(write_file("soh", std::string("\x01\r\r\n", 4)).c_str()), 21);
+    EXPECT_EQ(GRD_chktype(write_file("gridcode", "GRID xx").c_str()), 22);
+    EXPECT_EQ(GRD_chktype(write_file("nothing", "hello world").c_str()), -1);
+    EXPECT_EQ(GRD_chktype(write_file("empty", "").c_str()), -1);
+    EXPECT_EQ(GRD_chktype((scratch_dir() + "/does_not_exist").c_str()), -1);
+}
+
+TEST_F(GrdRead, FindsGribWithinTheFirst200Bytes) {
+    std::string head(199, 'x');
+    EXPECT_EQ(GRD_chktype(write_file("at196", head.substr(0, 196) + "GRIB").c_str()), 21);
+    EXPECT_EQ(GRD_chktype(write_file("at200", std::string(200, 'x') + "GRIB").c_str()), -1);
+}
+
+TEST_F(GrdRead, OpensAtMostFifteenFilesAndFreesFailedSlots) {
+    std::string path = write_file("three.grb", three_messages());
+    std::vector<int> slots;
+    for (int i = 0; i < GRD_MAX_FILES; ++i) {
+        int s = open_grib(path);
+        ASSERT_EQ(s, i);
+        slots.push_back(s);
+    }
+    int type = 0;
+    EXPECT_EQ(GRD_open(path.c_str(), 0, &type), -1);
+    EXPECT_EQ(GRD_close(4), 0);
+    type = 0;
+    EXPECT_EQ(GRD_open(path.c_str(), 0, &type), 4);
+    EXPECT_EQ(GRD_close(99), -1);
+    EXPECT_EQ(GRD_close(-1), -1);
+    for (int s : slots) GRD_close(s);
+    EXPECT_EQ(GRD_close(3), 0);  // empty slot
+
+    // unrecognised or missing files take no slot
+    type = 0;
+    EXPECT_EQ(GRD_open(write_file("junk", "hello").c_str(), 0, &type), -1);
+    type = 0;
+    EXPECT_EQ(GRD_open((scratch_dir() + "/missing.grb").c_str(), 0, &type), -1);
+    type = 0;
+    EXPECT_EQ(GRD_open(path.c_str(), 1, &type), -1);  // a new file needs a format
+    type = 0;
+    EXPECT_EQ(GRD_open(path.c_str(), 0, &type), 0);
+}
+
+TEST_F(GrdRead, StandardStreamForcesTheOwnTextFormat) {
+    int type = 0;
+    int s = GRD_open("-", 0, &type);
+    ASSERT_GE(s, 0);
+    EXPECT_EQ(type, 2);
+    EXPECT_EQ(GRD_close(s), 0);
+    type = 21;
+    s = GRD_open("", 0, &type);
+    ASSERT_GE(s, 0);
+    EXPECT_EQ(type, 21);
+    GRD_close(s);
+}
+
+TEST_F(GrdRead, ReadsMessagesForwardSameAndBackward) {
+    int s = open_grib(write_file("three.grb", three_messages()));
+    ASSERT_GE(s, 0);
+    GRD_report rec;
+    GRD_init(&rec);
+    int num = 0;
+    ASSERT_EQ(GRD_read(s, &rec, 0, &num), 0);
+    EXPECT_EQ(num, 0);
+    EXPECT_EQ(rec.var, 11);
+    EXPECT_EQ(rec.level, 500);
+    ASSERT_NE(rec.grid, nullptr);
+    EXPECT_NEAR(rec.grid[0], 250.0f, 0.06f);
+    EXPECT_NEAR(rec.grid[4 * 2 + 3], 273.0f, 0.06f);
+
+    num = 1;
+    ASSERT_EQ(GRD_read(s, &rec, 0, &num), 0);
+    EXPECT_EQ(num, 1);
+    EXPECT_EQ(rec.level, 700);
+    EXPECT_NEAR(rec.grid[0], 270.0f, 0.06f);
+
+    // the same number again decodes the same message
+    num = 1;
+    ASSERT_EQ(GRD_read(s, &rec, 0, &num), 0);
+    EXPECT_EQ(rec.level, 700);
+    EXPECT_NEAR(rec.grid[1], 271.0f, 0.06f);
+
+    // skipping forward, then going back to the start
+    num = 2;
+    ASSERT_EQ(GRD_read(s, &rec, 0, &num), 0);
+    EXPECT_EQ(rec.var, 7);
+    num = 0;
+    ASSERT_EQ(GRD_read(s, &rec, 0, &num), 0);
+    EXPECT_EQ(rec.var, 11);
+    EXPECT_EQ(rec.level, 500);
+    num = 2;
+    ASSERT_EQ(GRD_read(s, &rec, 1, &num), 0);
+    EXPECT_EQ(rec.var, 7);
+    num = 3;
+    EXPECT_EQ(GRD_read(s, &rec, 1, &num), -1);
+    GRD_free(&rec);
+}
+
+TEST_F(GrdRead, HeaderOnlyKeepsThePreviousValues) {
+    int s = open_grib(write_file("three.grb", three_messages()));
+    GRD_report rec;
+    GRD_init(&rec);
+    int num = 0;
+    ASSERT_EQ(GRD_read(s, &rec, 0, &num), 0);
+    ASSERT_NE(rec.grid, nullptr);
+    float first = rec.grid[0];
+    num = 1;
+    ASSERT_EQ(GRD_read(s, &rec, 1, &num), 0);
+    EXPECT_EQ(rec.level, 700);
+    ASSERT_NE(rec.grid, nullptr);
+    EXPECT_EQ(rec.grid[0], first);  // not decoded
+    EXPECT_STREQ(rec.units, "K");
+    EXPECT_EQ(rec.domain.nx, 4);
+    EXPECT_EQ(rec.domain.ny, 3);
+    GRD_free(&rec);
+}
+
+TEST_F(GrdRead, RewindStartsAgainAtTheFirstMessage) {
+    int s = open_grib(write_file("three.grb", three_messages()));
+    GRD_report rec;
+    GRD_init(&rec);
+    int num = 2;
+    ASSERT_EQ(GRD_read(s, &rec, 1, &num), 0);
+    EXPECT_EQ(GRD_rewind(s), 0);
+    EXPECT_EQ(GRD_get_file(s)->num, 0);
+    num = 0;
+    ASSERT_EQ(GRD_read(s, &rec, 1, &num), 0);
+    EXPECT_EQ(rec.level, 500);
+    EXPECT_EQ(rec.var, 11);
+    EXPECT_EQ(GRD_rewind(15), -1);
+    GRD_free(&rec);
+}
+
+TEST_F(GrdRead, FileInformationGivesTheReferenceDate) {
+    int s = open_grib(write_file("three.grb", three_messages()));
+    GRD_info info;
+    ASSERT_EQ(GRD_getinfo(s, &info), 0);
+    EXPECT_EQ(info.grid_type, 0);
+    EXPECT_EQ(info.date.year, 2024);
+    EXPECT_EQ(info.date.month, 5);
+    EXPECT_EQ(info.date.day, 21);
+    EXPECT_EQ(info.date.hour, 12);
+    EXPECT_EQ(GRD_get_file(s)->date.year, 2024);
+    EXPECT_EQ(GRD_get_file(s)->grid, 1);
+    EXPECT_EQ(GRD_getinfo(20, &info), -1);
+    // the file is rewound: the first message comes next
+    GRD_report rec;
+    GRD_init(&rec);
+    int num = 0;
+    ASSERT_EQ(GRD_read(s, &rec, 1, &num), 0);
+    EXPECT_EQ(rec.level, 500);
+}
+
+TEST_F(GrdRead, RealNamFileReadsEveryMessage) {
+    int s = open_grib(test_data("eta_grib1.grb"));
+    ASSERT_GE(s, 0);
+    GRD_info info;
+    ASSERT_EQ(GRD_getinfo(s, &info), 0);
+    GRD_report rec;
+    GRD_init(&rec);
+    int count = 0;
+    for (int m = 0;; ++m) {
+        int num = m;
+        if (GRD_read(s, &rec, 1, &num) != 0) break;
+        EXPECT_EQ(num, m);
+        ++count;
+    }
+    EXPECT_EQ(count, 97);
+    int num = 0;
+    ASSERT_EQ(GRD_read(s, &rec, 0, &num), 0);
+    EXPECT_EQ(rec.var, 7);
+    EXPECT_EQ(rec.ltype, 100);
+    EXPECT_EQ(rec.domain.nx, 93);
+    EXPECT_EQ(rec.domain.ny, 65);
+    EXPECT_EQ(rec.domain.proj, 4);
+    GRD_free(&rec);
+}
+
+TEST_F(GrdRead, IndexFileHeadersInBothTextForms) {
+    std::string grib = three_messages();
+    std::string path = write_file("idx.grb", grib);
+    // offsets of the three messages
+    std::size_t m1 = grib.find("GRIB", 4);
+    std::size_t m2 = grib.find("GRIB", m1 + 4);
+    std::string index = "0 ETA/ GRIB S7 M84 G255 T0 L100 H500 V11\n" + std::to_string(m1) +
+                        " ETA/84 255 0 100 700 11\n" + std::to_string(m2) +
+                        " ETA/7:84 255 6 100 500 7\n";
+    std::string hdr = write_file("idx.hdr", index);
+    int s = open_grib(path);
+    ASSERT_EQ(GRD_hdr_open(s, hdr.c_str()), 0);
+    GRD_report rec;
+    GRD_init(&rec);
+    int num = 0;
+    ASSERT_EQ(GRD_read(s, &rec, 2, &num), 0);
+    EXPECT_EQ(rec.source, 7);
+    EXPECT_EQ(rec.model, 84);
+    EXPECT_EQ(rec.var, 11);
+    EXPECT_EQ(rec.level, 500);
+    EXPECT_EQ(rec.version, 1);
+    EXPECT_STREQ(rec.units, "K");
+    EXPECT_NE(std::string(rec.info).find("500 mb"), std::string::npos);
+    EXPECT_EQ(rec.grid, nullptr);
+
+    num = 1;
+    ASSERT_EQ(GRD_read(s, &rec, 1, &num), 0);
+    EXPECT_EQ(rec.model, 84);
+    EXPECT_EQ(rec.type, 255);
+    EXPECT_EQ(rec.time, 0);
+    EXPECT_EQ(rec.level, 700);
+    EXPECT_EQ(rec.info[0], '\0');  // labels only in mode 2
+
+    num = 2;
+    ASSERT_EQ(GRD_read(s, &rec, 1, &num), 0);
+    EXPECT_EQ(rec.source, 7);
+    EXPECT_EQ(rec.time, 6);
+    EXPECT_EQ(rec.var, 7);
+
+    // data come from the grid file at the index offset
+    num = 1;
+    ASSERT_EQ(GRD_read(s, &rec, 0, &num), 0);
+    ASSERT_NE(rec.grid, nullptr);
+    EXPECT_EQ(rec.level, 700);
+    EXPECT_NEAR(rec.grid[0], 270.0f, 0.06f);
+
+    // backward and past the end
+    num = 0;
+    ASSERT_EQ(GRD_read(s, &rec, 1, &num), 0);
+    EXPECT_EQ(rec.level, 500);
+    num = 3;
+    EXPECT_EQ(GRD_read(s, &rec, 1, &num), -1);
+    GRD_free(&rec);
+}
+
+TEST_F(GrdRead, IndexFileNeedsGribAndTheSwitch) {
+    std::string hdr = write_file("any.hdr", "0 X/ GRIB V11\n");
+    int s = open_grib(write_file("three.grb", three_messages()));
+    EXPECT_EQ(GRD_hdr_open(s, ""), -1);
+    EXPECT_EQ(GRD_hdr_open(14, hdr.c_str()), -1);
+    GRD_use_hdr_file(0);
+    EXPECT_EQ(GRD_hdr_open(s, hdr.c_str()), -1);
+    GRD_use_hdr_file(1);
+    EXPECT_EQ(GRD_hdr_open(s, (scratch_dir() + "/no.hdr").c_str()), -1);
+    EXPECT_EQ(GRD_hdr_open(s, hdr.c_str()), 0);
+}
+
+TEST_F(GrdRead, DamagedFilesEndTheReadWithoutCrashing) {
+    std::string good = three_messages();
+    std::size_t first_len = good.find("GRIB", 4);
+    // cut at every section boundary and inside sections of the first message
+    std::vector<std::size_t> cuts = {4, 8, 20, 36, 37, 60, 68, 69, 80, first_len - 4,
+                                     first_len - 1};
+    for (std::size_t cut : cuts) {
+        std::string path = write_file("cut.grb", good.substr(0, cut));
+        int type = 21;
+        int s = GRD_open(path.c_str(), 0, &type);
+        ASSERT_GE(s, 0);
+        GRD_report rec;
+        GRD_init(&rec);
+        for (int m = 0; m < 4; ++m) {
+            int num = m;
+            if (GRD_read(s, &rec, 0, &num) != 0) break;
+        }
+        GRD_free(&rec);
+        GRD_close(s);
+    }
+    // overstated lengths and zero-length sections
+    std::vector<std::pair<std::size_t, unsigned char>> edits = {
+        {4, 0xFF}, {8, 0x00}, {9, 0x00}, {10, 0x00}, {36, 0x00}, {37, 0xFF},
+        {68, 0xFF}, {68, 0x00}, {69, 0x00}, {70, 0x00}};
+    for (auto [pos, byte] : edits) {
+        std::string bad = good;
+        bad[pos] = static_cast<char>(byte);
+        std::string path = write_file("bad.grb", bad);
+        int type = 21;
+        int s = GRD_open(path.c_str(), 0, &type);
+        ASSERT_GE(s, 0);
+        GRD_info info;
+        GRD_getinfo(s, &info);
+        GRD_report rec;
+        GRD_init(&rec);
+        for (int m = 0; m < 5; ++m) {
+            int num = m;
+            if (GRD_read(s, &rec, m % 2, &num) != 0) break;
+        }
+        GRD_free(&rec);
+        GRD_close(s);
+    }
+    SUCCEED();
+}
+
+TEST_F(GrdRead, OtherFormatsEndTheReadCleanly) {
+    int type = 0;
+    int s = GRD_open(write_file("text.grd", "1 2 3\n").c_str(), 0, &type);
+    ASSERT_GE(s, 0);
+    EXPECT_EQ(type, 1);
+    GRD_report rec;
+    GRD_init(&rec);
+    int num = 0;
+    EXPECT_EQ(GRD_read(s, &rec, 0, &num), -1);
+    GRD_info info;
+    EXPECT_EQ(GRD_getinfo(s, &info), -1);
+    EXPECT_EQ(GRD_read(s, nullptr, 0, &num), -1);
+}
