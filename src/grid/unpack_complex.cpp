@@ -151,9 +151,13 @@ int UNPACK_complex(const UNPACK_params &p, const std::uint8_t *data, std::size_t
     std::int64_t minimum = 0;
     std::size_t off = 0;
     if (p.drs_temp == DRS_COMPLEX_SPATIAL) {
+        // Order 0 (as some encoders write when no differencing was done)
+        // leaves the layout of plain complex packing.
         order = p.order;
-        if (order != 1 && order != 2)
+        if (order < 0 || order > 2)
             return failf("UNPACK_complex: spatial differencing of order %d (1 or 2)\n", order);
+    }
+    if (order > 0) {
         const int sb = p.spat_bytes;
         if (sb < 1 || sb > 4)
             return failf("UNPACK_complex: %d octets per differencing descriptor (1 to 4)\n", sb);
