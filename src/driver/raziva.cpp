@@ -38,9 +38,9 @@ int main(int argc, char **argv) {
     if (FLAG_help()) {
         char progname[FILE_NAME_LEN];
         RES_get_progname(progname);
-        RES_help_print(progname, res_key, res_pos);
         MESS_print(15, "%s: This program contours existing grids on a background map\n",
                    progname);
+        RES_help_print(progname, res_key, res_pos);
         return 0;
     }
 
@@ -55,5 +55,54 @@ int main(int argc, char **argv) {
     FILE_get_date(&file_date);
     THERM_set_date(&file_date);
 
+    int file_type = 0;
+    int grd_fd = GRD_open(file, 0, &file_type);
+    if (grd_fd < 0) {
+        MESS_print(64, "Unable to open grid file:%s\n", file);
+        return -1;
+    }
+    MESS_print(3840, "Reading from grid file:%s\n", file);
+
+    // A naming convention may give the grid file a separate index file.
+    if (FILE_hdr_set_date(&file_date, file)) GRD_hdr_open(grd_fd, file);
+
+    GRD_info info;
+    GRD_getinfo(grd_fd, &info);
+    GRD_snd_param();
+
+    char id[STATION_ID_LEN] = "";
+    float lat = MISSING_F;
+    float lon = MISSING_F;
+    if (GRD_prompt_id(id, &lat, &lon) == 0) {
+        MESS_print(64, "Station not found\n");
+        return 31;
+    }
+    THERM_set_id(id, MISSING);
+
+    static UPA_level sm[300];
+    int num = 0;
+    float sfcp = 1000.0f;
+    while (GRD_prompt_time() == 1) {
+        // a time without a sounding is skipped; the extraction says why
+        if (!GRD_get_sound(grd_fd, lat, lon, sm, &num, &sfcp)) continue;
+        THERM_set_data(sfcp, sm, num, sm, num);
+
+        MESS_print(4096, "Date: %s\n", UPA_get_datim());
+        MESS_print(4096, "Station: %s\n", id);
+        if (lat != MISSING_F) MESS_print(4096, "Latitude:  %6.2f\n", lat);
+        if (lon != MISSING_F) MESS_print(4096, "Longitude: %6.2f\n", lon);
+
+        THERM_sig_table();
+        THERM_calc();
+        THERM_indices();
+        THERM_wind_table();
+        THERM_wind();
+        THERM_storm_table();
+
+        // The plot loop comes here once the diagrams are part of the
+        // program: while THERM_prompt_plot_type() asks for another plot,
+        // THERM_plot(&domain) draws it.
+    }
+    GRD_close(grd_fd);
     return 0;
 }
