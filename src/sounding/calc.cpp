@@ -96,6 +96,7 @@ float virt_temp(float temp, float dewp, float pr) {
 float virt_pot_temp(float temp, float dewp, float pr) {
     if (temp <= 0.0f || dewp < 0.0f || pr < 0.0f) return MISSING_F;
     if (dewp == 0.0f) return pot_temp(temp, pr);
+    if (pr == 0.0f) return MISSING_F;
     double tv = virt_temp(temp, dewp, pr);
     return static_cast<float>(std::pow(kP0 / pr, kKappa) * tv);
 }
