@@ -1,0 +1,359 @@
+// Domain texts: the fourteen forms, projection names, built-in regions,
+// regions files, comparison, aspect and station priority.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "zupcty.h"
+#include "zupresrc.h"
+
+namespace {
+
+const std::string kData = std::string(RAZIVA_TEST_DATA_DIR) + "/map";
+
+class Region : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        RES_clear();
+        FLAG_reset(MISSING);
+        // A directory without a regions file unless a test says otherwise.
+        RES_put("file_path", (kData + "/none").c_str());
+        RES_put("city_file", (kData + "/stations.cty").c_str());
+        MESS_set(0, 0xFFFFF);
+    }
+    void TearDown() override { RES_clear(); }
+};
+
+TEST_F(Region, ProjectionNames) {
+    struct {
+        const char *name;
+        int code;
+    } cases[] = {
+        {"polar", 1}, {"ps", 1}, {"PS", 1}, {"ll", 2}, {"lat", 2}, {"latlon", 2},
+        {"me", 3}, {"mercator", 3}, {"lamb", 4}, {"lambert", 4}, {"lc", 4},
+        {"or", 5}, {"ortho", 5}, {"gn", 6}, {"mo", 7}, {"moll", 7}, {"la", 8},
+        {"laea", 8}, {"sat", 9}, {"xy", 20}, {"xlogy", 22}, {"xlogp", 22}, {"vert", 22},
+        {"hodo", 23}, {"cat", 24}, {"xp", 25}, {"skewt", 40}, {"therm", 40},
+        {"stuve", 41}, {"ema", 42}, {"emagram", 42}, {"teph", 43}, {"rteph", 44},
+        {"zoom", 50}, {"size", 51}, {"pix", 99}, {"miss", MISSING},
+        {"xpos", -1}, {"pz", -1}, {"p", -1}, {"", -1}, {"skew", -1},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(DOM_proj_str(c.name), c.code) << c.name;
+        EXPECT_EQ(MAP_proj_str(c.name), c.code) << c.name;
+    }
+    EXPECT_EQ(DOM_proj_str(nullptr), -1);
+}
+
+TEST_F(Region, InitSetsEveryFieldMissing) {
+    Domain d;
+    std::memset(&d, 1, sizeof d);
+    EXPECT_EQ(DOM_init(&d), 0);
+    EXPECT_EQ(d.proj, MISSING);
+    EXPECT_EQ(d.nx, MISSING);
+    EXPECT_EQ(d.ny, MISSING);
+    EXPECT_EQ(d.plat, MISSING_F);
+    EXPECT_EQ(d.plon, MISSING_F);
+    EXPECT_EQ(d.clat, MISSING_F);
+    EXPECT_EQ(d.clon, MISSING_F);
+    EXPECT_EQ(d.dx, MISSING_F);
+    EXPECT_EQ(d.dy, MISSING_F);
+    for (float p : d.param) EXPECT_EQ(p, MISSING_F);
+    EXPECT_EQ(d.ellipse, 0);
+}
+
+struct Form {
+    const char *text;
+    int proj;
+    float plon, clat, clon;
+    int nx, ny;
+    float dx, dy;
+};
+
+TEST_F(Region, EveryExplicitForm) {
+    const Form forms[] = {
+        {"ps,-100,40,-105,30,20,0.5,0.6", 1, -100, 40, -105, 30, 20, 0.5f, 0.6f},  // 1
+        {"ps,60,-105,25,17,1.2,1.2", 1, MISSING_F, 60, -105, 25, 17, 1.2f, 1.2f},  // 2
+        {"lc,-95,35,-90,0.8,0.9", 4, -95, 35, -90, 25, 17, 0.8f, 0.9f},            // 3
+        {"me,id:KOUN,31,21,0.4", 3, MISSING_F, 35.217f, -97.45f, 31, 21, 0.4f, 0.4f},  // 4
+        {"me,10,20,31,21,0.4", 3, 10, 20, 31, 25, 17, 21, 0.4f},  // 6 fields: form 3 first
+        {"45,-90,11,9,2,3", 1, MISSING_F, 45, -90, 11, 9, 2, 3},                   // 5
+        {"or,45,-90,2,3", 5, MISSING_F, 45, -90, 25, 17, 2, 3},                    // 6
+        {"45,-90,11,9,2", 1, MISSING_F, 45, -90, 11, 9, 2, 2},                     // 7
+        {"ll,45,-90,2", 2, MISSING_F, 45, -90, 25, 17, 2, 2},                      // 8
+        {"45,-90,11,9", 1, MISSING_F, 45, -90, 11, 9, 1.2f, 1.2f},                 // 9
+        {"45,-90,0.7", 1, MISSING_F, 45, -90, 25, 17, 0.7f, 0.7f},                 // 10
+        {"lamb,45,-90", 4, MISSING_F, 45, -90, 25, 17, 1.2f, 1.2f},                // 11
+        {"zoom,45,-90", 50, MISSING_F, 45, -90, 25, 17, 1.0f, 1.0f},               // 11 zoom
+        {"60,-105", 1, MISSING_F, 60, -105, 25, 17, 1.2f, 1.2f},                   // 12
+        {" 60 , -105 ", 1, MISSING_F, 60, -105, 25, 17, 1.2f, 1.2f},               // blanks
+    };
+    for (const Form &f : forms) {
+        Domain d;
+        ASSERT_EQ(DOM_decode(f.text, &d), 1) << f.text;
+        EXPECT_EQ(d.proj, f.proj) << f.text;
+        EXPECT_EQ(d.plon, f.plon) << f.text;
+        EXPECT_FLOAT_EQ(d.clat, f.clat) << f.text;
+        EXPECT_FLOAT_EQ(d.clon, f.clon) << f.text;
+        EXPECT_EQ(d.nx, f.nx) << f.text;
+        EXPECT_EQ(d.ny, f.ny) << f.text;
+        EXPECT_FLOAT_EQ(d.dx, f.dx) << f.text;
+        EXPECT_FLOAT_EQ(d.dy, f.dy) << f.text;
+        EXPECT_EQ(FLAG_get(5), 1);
+    }
+}
+
+TEST_F(Region, SizeForm) {
+    Domain d;
+    ASSERT_EQ(DOM_decode("size,640,480", &d), 1);
+    EXPECT_EQ(d.proj, MAP_size);
+    EXPECT_EQ(d.nx, 640);
+    EXPECT_EQ(d.ny, 480);
+}
+
+TEST_F(Region, ProjectionItems) {
+    Domain d;
+    ASSERT_EQ(DOM_decode("lamb:e:40:-100:30:60,40,-100,50,40,1,1", &d), 1);
+    EXPECT_EQ(d.proj, MAP_lambert);
+    EXPECT_EQ(d.ellipse, 1);
+    EXPECT_EQ(d.plat, 40.0f);
+    EXPECT_EQ(d.plon, -100.0f);
+    EXPECT_EQ(d.param[0], 30.0f);
+    EXPECT_EQ(d.param[1], 60.0f);
+    EXPECT_EQ(d.param[2], MISSING_F);
+    EXPECT_EQ(d.nx, 50);
+    EXPECT_EQ(d.ny, 40);
+    // One item is the projection longitude.
+    ASSERT_EQ(DOM_decode("ps:-80,50,-90", &d), 1);
+    EXPECT_EQ(d.plon, -80.0f);
+    EXPECT_EQ(d.plat, MISSING_F);
+    // Empty items leave their fields unset.
+    ASSERT_EQ(DOM_decode("sat:::421.6:1,0,-75,2", &d), 1);
+    EXPECT_EQ(d.proj, MAP_satellite);
+    EXPECT_EQ(d.plat, MISSING_F);
+    EXPECT_EQ(d.plon, MISSING_F);
+    EXPECT_FLOAT_EQ(d.param[0], 421.6f);
+    EXPECT_EQ(d.param[1], 1.0f);
+    // A garbage item spoils the projection field.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(DOM_decode("ps:north,50,-90", &d), -1);
+    EXPECT_EQ(DOM_decode("ps:1:2:3:4:5:6:7,50,-90", &d), -1);  // too many items
+    testing::internal::GetCapturedStderr();
+}
+
+TEST_F(Region, InvalidDomains) {
+    Domain d;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(DOM_decode("pz,40,-100,1", &d), -1);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("DOM_decode: Invalid plot domain\n"), std::string::npos) << err;
+    EXPECT_EQ(FLAG_get(5), -1);
+    EXPECT_EQ(d.proj, MISSING);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(DOM_decode("ps,40,-100,25,17,1,1,1,1,1", &d), -1);  // too many fields
+    EXPECT_EQ(DOM_decode("40,-100,25.5,17", &d), -1);             // nx not whole
+    EXPECT_EQ(DOM_decode("40,,-100", &d), -1);                    // empty field
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(DOM_decode("", &d), MISSING);
+    EXPECT_EQ(DOM_decode("miss", &d), MISSING);
+    EXPECT_EQ(DOM_decode(nullptr, &d), MISSING);
+    EXPECT_EQ(FLAG_get(5), MISSING);
+}
+
+TEST_F(Region, BuiltInRegions) {
+    Domain d;
+    ASSERT_EQ(DOM_decode("us", &d), 2);
+    EXPECT_EQ(d.proj, MAP_polar);
+    EXPECT_EQ(d.clat, 39.0f);
+    EXPECT_EQ(d.clon, -97.0f);
+    EXPECT_EQ(d.plon, -97.0f);
+    EXPECT_FLOAT_EQ(d.dx, 2.3f);
+    EXPECT_FLOAT_EQ(d.dy, 2.3f);
+    EXPECT_EQ(d.nx, 25);
+    EXPECT_EQ(d.ny, 17);
+    EXPECT_EQ(FLAG_get(5), 2);
+    EXPECT_EQ(DOM_get_base_prior(), 2);  // height 16 * 2.3 = 36.8
+    const struct {
+        const char *name;
+        float clat, clon, d;
+    } table[] = {{"ne", 42, -76, 0.9f}, {"AT", 37, -82, 0.9f}, {"se", 31, -88, 1.1f},
+                 {"mw", 43, -93, 1.1f}, {"sp", 32.5f, -100, 1.2f}, {"nw", 44, -112, 1.0f},
+                 {"sw", 37, -112, 1.0f}};
+    for (const auto &r : table) {
+        Domain b;
+        DOM_init(&b);
+        ASSERT_EQ(DOM_get_def_region(r.name, &b), 1) << r.name;
+        EXPECT_EQ(b.clat, r.clat);
+        EXPECT_EQ(b.clon, r.clon);
+        EXPECT_FLOAT_EQ(b.dx, r.d);
+    }
+    EXPECT_EQ(DOM_get_def_region("xx", &d), 0);
+    // An unknown single word is still a region, without a projection.
+    ASSERT_EQ(DOM_decode("nowhere", &d), 2);
+    EXPECT_EQ(d.proj, -1);
+    float x, y;
+    MAP_domain(&d);
+    EXPECT_EQ(MAP_tran(3, 4, &x, &y), 1);
+    EXPECT_EQ(x, 3.0f);
+    EXPECT_EQ(y, 4.0f);
+}
+
+TEST_F(Region, RegionsFiles) {
+    Domain d;
+    RES_put("file_path", kData.c_str());
+    ASSERT_EQ(DOM_decode("test.reg:west", &d), 2);  // any case
+    EXPECT_EQ(d.proj, MAP_lambert);
+    EXPECT_EQ(d.plon, -120.0f);
+    EXPECT_EQ(d.clat, 38.0f);
+    EXPECT_EQ(d.nx, 31);
+    ASSERT_EQ(DOM_decode("fi:test.reg", &d), 2);  // first region of the file
+    EXPECT_EQ(d.clon, -75.0f);
+    EXPECT_FLOAT_EQ(d.dx, 0.5f);
+    ASSERT_EQ(DOM_decode("fi:first.reg", &d), 2);  // a bare domain line
+    EXPECT_EQ(d.clat, 55.0f);
+    EXPECT_EQ(d.nx, 21);
+    ASSERT_EQ(DOM_decode("test.reg:loop", &d), 2);  // names itself: no endless loop
+    EXPECT_EQ(d.proj, -1);
+    ASSERT_EQ(DOM_decode("test.reg:nothere", &d), 2);
+    EXPECT_EQ(d.proj, -1);
+    // zup.reg in file_path takes precedence over the built-in regions.
+    RES_put("file_path", (kData + "/override").c_str());
+    ASSERT_EQ(DOM_decode("us", &d), 2);
+    EXPECT_EQ(d.clat, 45.0f);
+    EXPECT_EQ(d.nx, 11);
+    EXPECT_FLOAT_EQ(d.dy, 3.0f);
+}
+
+TEST_F(Region, SearchFile) {
+    RES_put("file_path", kData.c_str());
+    char out[80];
+    EXPECT_EQ(DOM_search_file("test.reg", "EAST", out, sizeof out), 1);
+    EXPECT_STREQ(out, "ps,40,-75,25,17,0.5,0.5");
+    EXPECT_EQ(DOM_search_file("test.reg", nullptr, out, sizeof out), 1);
+    EXPECT_STREQ(out, "ps,40,-75,25,17,0.5,0.5");
+    EXPECT_EQ(DOM_search_file("test.reg", "bare", out, sizeof out), 1);
+    EXPECT_STREQ(out, "bare");
+    EXPECT_EQ(DOM_search_file("test.reg", "comment", out, sizeof out), 0);
+    char tiny[6];
+    EXPECT_EQ(DOM_search_file("test.reg", "east", tiny, sizeof tiny), 1);
+    EXPECT_STREQ(tiny, "ps,40");  // bounded copy
+    EXPECT_EQ(DOM_search_file("no_such.reg", "east", out, sizeof out), 0);
+    // The shipped regions file is readable and every domain in it decodes.
+    const char *data = std::getenv("RAZIVA_DATA_DIR");
+    if (data) {
+        RES_put("file_path", data);
+        FILE *f = std::fopen((std::string(data) + "/zup.reg").c_str(), "r");
+        ASSERT_NE(f, nullptr);
+        char line[256];
+        int n = 0;
+        while (std::fgets(line, sizeof line, f)) {
+            char name[80];
+            if (line[0] == '#' || std::sscanf(line, "%79s", name) != 1) continue;
+            Domain d;
+            ASSERT_EQ(DOM_decode(name, &d), 2) << name;
+            EXPECT_GT(d.proj, 0) << name;
+            EXPECT_GT(d.nx, 1) << name;
+            ++n;
+        }
+        std::fclose(f);
+        EXPECT_GE(n, 5);
+    }
+}
+
+TEST_F(Region, StationCentres) {
+    Domain d;
+    ASSERT_EQ(DOM_decode("id:kden", &d), 1);
+    EXPECT_EQ(d.proj, MAP_polar);
+    EXPECT_FLOAT_EQ(d.clat, 39.867f);
+    EXPECT_FLOAT_EQ(d.clon, -104.667f);
+    EXPECT_EQ(d.nx, 25);
+    EXPECT_FLOAT_EQ(d.dx, 1.2f);
+    ASSERT_EQ(DOM_decode("lamb,id:72357,0.5", &d), 1);  // station as clat, then dx
+    EXPECT_EQ(d.proj, MAP_lambert);
+    EXPECT_FLOAT_EQ(d.clat, 35.217f);
+    EXPECT_FLOAT_EQ(d.dx, 0.5f);
+    EXPECT_FLOAT_EQ(d.dy, 0.5f);
+    // A station in a named file.
+    RES_put("city_file", "none");
+    ASSERT_EQ(DOM_decode(("id:" + kData + "/stations.cty:EFHK").c_str(), &d), 1);
+    EXPECT_FLOAT_EQ(d.clon, 24.967f);
+    // With the database switched off the station form does not fit.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(DOM_decode("ps,id:KDEN,1", &d), -1);
+    testing::internal::GetCapturedStderr();
+}
+
+TEST_F(Region, FlagKeyAndPriority) {
+    Domain d;
+    ASSERT_EQ(DOM_decode("ps,60,-105,25,17,1.2,1.2", &d), 1);
+    char key[40] = "";
+    EXPECT_EQ(FILE_get_key('r', key), 1);
+    EXPECT_STREQ(key, "ps,60,-105,25,17,1.2,1.2");
+    EXPECT_EQ(DOM_get_base_prior(), 3);  // height 16 * 1.2 = 19.2
+}
+
+TEST_F(Region, PriorityFromHeight) {
+    const struct {
+        float h;
+        int p;
+    } table[] = {{80, 1}, {50.01f, 1}, {50, 2}, {36.8f, 2}, {25, 3}, {19.2f, 3},
+                 {12.5f, 4}, {7, 4}, {6.25f, 5}, {3.01f, 5}, {3, 6}, {0, 6}};
+    for (const auto &t : table) {
+        DOM_set_base_prior(t.h);
+        EXPECT_EQ(DOM_get_base_prior(), t.p) << t.h;
+    }
+    RES_put("stat_prior", "+2");
+    DOM_set_base_prior(36.8f);
+    EXPECT_EQ(DOM_get_base_prior(), 4);
+    RES_put("stat_prior", "-1");
+    DOM_set_base_prior(36.8f);
+    EXPECT_EQ(DOM_get_base_prior(), 1);
+    RES_put("stat_prior", "5");
+    DOM_set_base_prior(80);
+    EXPECT_EQ(DOM_get_base_prior(), 5);
+}
+
+TEST_F(Region, CompareAndAspect) {
+    Domain a, b;
+    DOM_decode("ps,60,-105,25,17,1.2,1.2", &a);
+    b = a;
+    EXPECT_EQ(DOM_comp(&a, &b), 1);
+    b.plat = 60;  // equals the centre latitude: same as missing
+    b.plon = -105;
+    EXPECT_EQ(DOM_comp(&a, &b), 1);
+    EXPECT_EQ(DOM_comp(&b, &a), 1);
+    b.plat = 90;
+    EXPECT_EQ(DOM_comp(&a, &b), 0);
+    b = a;
+    b.param[3] = 1;
+    EXPECT_EQ(DOM_comp(&a, &b), 0);
+    b = a;
+    b.ellipse = 1;
+    EXPECT_EQ(DOM_comp(&a, &b), 0);
+    b = a;
+    b.ny = 18;
+    EXPECT_EQ(DOM_comp(&a, &b), 0);
+    EXPECT_EQ(DOM_comp(&a, nullptr), 0);
+    EXPECT_FLOAT_EQ(DOM_aspect(&a), 24.0f / 16.0f);
+    a.ny = 1;
+    EXPECT_EQ(DOM_aspect(&a), 1.0f);
+    EXPECT_EQ(DOM_aspect(nullptr), 1.0f);
+}
+
+TEST_F(Region, SetParamsReportsTheFailingKind) {
+    Domain d;
+    DOM_init(&d);
+    const char *f[] = {"ps", "40", "x"};
+    EXPECT_EQ(DOM_set_params(3, f, &d, DOM_proj, DOM_clat, DOM_clon), DOM_clon);
+    EXPECT_EQ(DOM_set_params(2, f, &d, DOM_proj, DOM_clat, DOM_clon), DOM_clon);
+    EXPECT_NE(DOM_set_params(3, f, &d, DOM_proj, DOM_clat), 0);
+    EXPECT_EQ(DOM_set_params(2, f, &d, DOM_proj, DOM_clat), 0);
+    EXPECT_EQ(d.proj, 1);
+    EXPECT_EQ(d.clat, 40.0f);
+}
+
+}  // namespace
