@@ -17,49 +17,55 @@ struct MarkerState {
 
 MarkerState M;
 
-// One marker figure of type t and size s centred on the device point (x, y).
-void draw_marker(GksDevice *d, float x, float y, float s) {
+// One marker figure of the current type and size s centred on the device
+// point (x, y).  The figures are laid out for y growing downwards; on the
+// y-up file devices the vertical offsets turn round so that a triangle
+// points the same way on paper as on the screen.
+void draw_marker(GksDevice *d, float x, float y0, float s) {
     float r = std::round(s / 2);
+    const float sy = d->pixel_units() ? 1.0f : -1.0f;
+    auto Y = [y0, sy](float dy) { return y0 + sy * dy; };
+    const float y = y0;
     auto fig = [d](std::initializer_list<Gpt> pts) {
         std::vector<Gpt> v(pts);
         d->lines(static_cast<int>(v.size()), v.data());
     };
     switch (M.type) {
     case 1:
-        fig({{x, y}, {x + 1, y}, {x + 1, y + 1}, {x, y + 1}, {x, y}});
+        fig({{x, y}, {x + 1, y}, {x + 1, Y(1)}, {x, Y(1)}, {x, y}});
         break;
     case 2:
         fig({{x - r, y}, {x + r, y}});
-        fig({{x, y + r}, {x, y - r}});
+        fig({{x, Y(r)}, {x, Y(-r)}});
         break;
     case 3:
         fig({{x - r, y}, {x + r, y}});
-        fig({{x, y + r}, {x, y - r}});
-        fig({{x - r, y - r}, {x + r, y + r}});
-        fig({{x + r, y - r}, {x - r, y + r}});
+        fig({{x, Y(r)}, {x, Y(-r)}});
+        fig({{x - r, Y(-r)}, {x + r, Y(r)}});
+        fig({{x + r, Y(-r)}, {x - r, Y(r)}});
         break;
     case 4: {
         const float a = 0.866f * r, b = 0.5f * r;
-        fig({{x - r, y}, {x - a, y + b}, {x - b, y + a}, {x, y + r}, {x + b, y + a},
-             {x + a, y + b}, {x + r, y}, {x + a, y - b}, {x + b, y - a}, {x, y - r},
-             {x - b, y - a}, {x - a, y - b}, {x - r, y}});
+        fig({{x - r, y}, {x - a, Y(b)}, {x - b, Y(a)}, {x, Y(r)}, {x + b, Y(a)},
+             {x + a, Y(b)}, {x + r, y}, {x + a, Y(-b)}, {x + b, Y(-a)}, {x, Y(-r)},
+             {x - b, Y(-a)}, {x - a, Y(-b)}, {x - r, y}});
         break;
     }
     case 5:
-        fig({{x - r, y - r}, {x + r, y + r}});
-        fig({{x + r, y - r}, {x - r, y + r}});
+        fig({{x - r, Y(-r)}, {x + r, Y(r)}});
+        fig({{x + r, Y(-r)}, {x - r, Y(r)}});
         break;
     case 6:
-        fig({{x - r, y + r}, {x + r, y + r}, {x + r, y - r}, {x - r, y - r}, {x - r, y + r}});
+        fig({{x - r, Y(r)}, {x + r, Y(r)}, {x + r, Y(-r)}, {x - r, Y(-r)}, {x - r, Y(r)}});
         break;
     case 7:
-        fig({{x - r, y + r}, {x + r, y + r}, {x, y - r}, {x - r, y + r}});
+        fig({{x - r, Y(r)}, {x + r, Y(r)}, {x, Y(-r)}, {x - r, Y(r)}});
         break;
     case 8:
         fig({{x, y}});
         break;
     case 9:
-        fig({{x - r, y - r}, {x + r, y - r}, {x, y + r}, {x - r, y - r}});
+        fig({{x - r, Y(-r)}, {x + r, Y(-r)}, {x, Y(r)}, {x - r, Y(-r)}});
         break;
     default:
         break;

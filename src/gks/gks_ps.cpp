@@ -51,12 +51,19 @@ void write_gray(float g) {
     P.ps_col_ind = -1;
 }
 
-void write_rgb(int i) {
-    if (i == P.ps_col_ind) return;
+// Colour of index i as written; for lines and text in inverse video the
+// screen's white foreground prints black on the white paper.
+void write_rgb(int i, bool lines) {
     float r = 0, g = 0, b = 0;
     gget_color_rgb(i, &r, &g, &b);
+    int key = i;
+    if (lines && gget_inverse() && r >= 0.99f && g >= 0.99f && b >= 0.99f) {
+        r = g = b = 0.0f;
+        key = -1000;
+    }
+    if (key == P.ps_col_ind) return;
     gps_printf("%4.2f %4.2f %4.2f setrgbcolor\n", r, g, b);
-    P.ps_col_ind = i;
+    P.ps_col_ind = key;
     P.gray_level = -1.0f;
 }
 
@@ -294,7 +301,7 @@ int gps_set_color(int i) {
     if (pg >= 0) {
         write_gray(pg);
     } else if (P.pr_color) {
-        write_rgb(i);
+        write_rgb(i, true);
     } else {
         write_gray(0.0f);
     }
@@ -302,8 +309,12 @@ int gps_set_color(int i) {
 }
 
 int gps_set_fill_color(int i) {
-    if (P.pr_color) return gps_set_color(i);
     float pg = print_gray(i);
+    if (P.pr_color) {
+        if (pg >= 0) write_gray(pg);
+        else write_rgb(i, false);
+        return 0;
+    }
     if (gget_fill_print_solid()) write_gray(0.0f);
     else if (i == -1) write_gray(1.0f);
     else if (pg >= 0) write_gray(pg);
