@@ -1,0 +1,192 @@
+// Station database: record decoding and lookup by identifier, name and
+// five-digit WMO number; the shipped database.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <string>
+
+#include "zupcty.h"
+#include "zupresrc.h"
+
+namespace {
+
+const std::string kData = std::string(RAZIVA_TEST_DATA_DIR) + "/map";
+
+class Cty : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        RES_clear();
+        MESS_set(0, 0xFFFFF);
+        RES_put("city_file", (kData + "/stations.cty").c_str());
+    }
+    void TearDown() override { RES_clear(); }
+};
+
+TEST_F(Cty, DecodeRecordFields) {
+    CTY_data d;
+    ASSERT_EQ(CTY_decode_line("Denver CO US KDEN *2* 39.867 -104.667 1655 72565 1\n", &d), 1);
+    EXPECT_STREQ(d.name, "Denver");
+    EXPECT_STREQ(d.state, "CO");
+    EXPECT_STREQ(d.region, "US");
+    EXPECT_STREQ(d.id, "KDEN");
+    EXPECT_EQ(d.mos, '*');
+    EXPECT_EQ(d.prior, 2);
+    EXPECT_EQ(d.ua, '*');
+    EXPECT_FLOAT_EQ(d.lat, 39.867f);
+    EXPECT_FLOAT_EQ(d.lon, -104.667f);
+    EXPECT_EQ(d.el, 1655.0f);
+    EXPECT_EQ(d.wmo, 72565);
+    EXPECT_EQ(d.num, 1);
+    ASSERT_EQ(CTY_decode_line("Oslo -- NO ENGM 1 60.2 11.083 9000.5 1384 5", &d), 1);
+    EXPECT_EQ(d.mos, ' ');
+    EXPECT_EQ(d.prior, 1);
+    EXPECT_EQ(d.ua, ' ');
+    EXPECT_EQ(d.el, MISSING_F);  // above 9000
+    ASSERT_EQ(CTY_decode_line("Norman OK US KOUN 2* 35.2 -97.4", &d), 1);  // short record
+    EXPECT_EQ(d.mos, ' ');
+    EXPECT_EQ(d.ua, '*');
+    EXPECT_EQ(d.el, MISSING_F);
+    EXPECT_EQ(d.wmo, MISSING);
+    EXPECT_EQ(d.num, MISSING);
+    EXPECT_EQ(CTY_decode_line("# a comment 1 2 3 4 5 6", &d), 0);
+    EXPECT_EQ(CTY_decode_line("garbage with no numbers at all", &d), 0);
+    EXPECT_EQ(CTY_decode_line("", &d), 0);
+    EXPECT_EQ(CTY_decode_line("X -- XX YY 1 95.0 10.0", &d), 0);  // impossible latitude
+    // Fields are bounded: a long name fills 20 characters and the rest of
+    // the line no longer fits the record layout.
+    EXPECT_EQ(CTY_decode_line("Abcdefghijklmnopqrstuvwxyz -- XX YY 1 1 2", &d), 0);
+}
+
+TEST_F(Cty, FormatAndDecodeAgree) {
+    CTY_data d{};
+    copy_field(d.name, "Some_Place");
+    copy_field(d.state, "OK");
+    copy_field(d.region, "US");
+    copy_field(d.id, "KABC");
+    d.mos = '*';
+    d.prior = 3;
+    d.ua = '*';
+    d.lat = -12.345f;
+    d.lon = 123.456f;
+    d.el = MISSING_F;
+    d.wmo = 3772;
+    d.num = 9;
+    char line[160];
+    ASSERT_EQ(CTY_format_line(&d, line, sizeof line), 0);
+    CTY_data e;
+    ASSERT_EQ(CTY_decode_line(line, &e), 1) << line;
+    EXPECT_STREQ(e.name, d.name);
+    EXPECT_STREQ(e.id, d.id);
+    EXPECT_EQ(e.mos, '*');
+    EXPECT_EQ(e.prior, 3);
+    EXPECT_EQ(e.ua, '*');
+    EXPECT_FLOAT_EQ(e.lat, d.lat);
+    EXPECT_FLOAT_EQ(e.lon, d.lon);
+    EXPECT_EQ(e.el, MISSING_F);
+    EXPECT_EQ(e.wmo, 3772);
+    char small[10];
+    EXPECT_EQ(CTY_format_line(&d, small, sizeof small), -1);
+}
+
+TEST_F(Cty, FindByIdentifierNameAndWmoNumber) {
+    CTY_data d;
+    ASSERT_EQ(CTY_get("kden", &d), 1);
+    EXPECT_STREQ(d.id, "KDEN");
+    ASSERT_EQ(CTY_get("NORMAN", &d), 1);
+    EXPECT_STREQ(d.id, "KOUN");
+    ASSERT_EQ(CTY_get("denver", &d), 1);  // the first of two Denvers
+    EXPECT_STREQ(d.id, "KDEN");
+    ASSERT_EQ(CTY_get("Denver Second", &d), 1);  // blanks stand for underscores
+    EXPECT_STREQ(d.id, "KXXX");                   // found after an over-long line
+    ASSERT_EQ(CTY_get("72357", &d), 1);
+    EXPECT_STREQ(d.id, "KOUN");
+    ASSERT_EQ(CTY_get("02974", &d), 1);  // five digits with the leading zero
+    EXPECT_STREQ(d.id, "EFHK");
+    EXPECT_EQ(CTY_get("2974", &d), 0);  // without it: no match by that route
+    EXPECT_EQ(CTY_get("-9999", &d), 0);  // a missing number matches nothing
+    EXPECT_EQ(CTY_get("KDE", &d), 0);
+    EXPECT_EQ(CTY_get("", &d), 0);
+    EXPECT_EQ(CTY_get(nullptr, &d), 0);
+    ASSERT_EQ(CTY_get("zzz1", &d), 1);
+    EXPECT_EQ(d.el, MISSING_F);
+}
+
+TEST_F(Cty, SearchMessageAndDisabledDatabase) {
+    CTY_data d;
+    testing::internal::CaptureStdout();
+    CTY_get("kden", &d);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("Searching the city database file for: kden ...\n"), std::string::npos);
+    RES_put("city_file", "NONE");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(CTY_get("kden", &d), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
+TEST_F(Cty, MissingDatabaseFile) {
+    CTY_data d;
+    RES_put("city_file", "/no/such/dir/sao.cty");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(CTY_get("kden", &d), 0);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "CTY_open_file: Database file not found: /no/such/dir/sao.cty\n");
+    EXPECT_EQ(CTY_read(&d), 0);  // nothing open
+}
+
+TEST_F(Cty, DefaultNameJoinedToFilePath) {
+    RES_clear();
+    RES_put("file_path", kData.c_str());
+    CTY_data d;
+    ASSERT_EQ(CTY_get("engm", &d, "stations.cty"), 1);
+    EXPECT_EQ(d.mos, '*');
+    EXPECT_EQ(d.prior, 1);
+    ASSERT_EQ(CTY_get_file("efhk", "stations.cty", &d), 1);
+    EXPECT_FLOAT_EQ(d.lat, 60.317f);
+}
+
+TEST(ShippedDatabase, EveryRecordDecodesAndKnownStations) {
+    const char *dir = std::getenv("RAZIVA_DATA_DIR");
+    if (!dir) GTEST_SKIP() << "RAZIVA_DATA_DIR not set";
+    const std::string path = std::string(dir) + "/sao.cty";
+    FILE *f = std::fopen(path.c_str(), "r");
+    ASSERT_NE(f, nullptr) << path;
+    char line[512];
+    int records = 0, with_wmo = 0;
+    std::set<std::string> ids;
+    while (std::fgets(line, sizeof line, f)) {
+        if (line[0] == '#') continue;
+        CTY_data d;
+        ASSERT_EQ(CTY_decode_line(line, &d), 1) << line;
+        EXPECT_TRUE(ids.insert(d.id).second) << "duplicate " << d.id;
+        EXPECT_GE(d.prior, 1);
+        EXPECT_LE(d.prior, 3);
+        if (d.wmo != MISSING) ++with_wmo;
+        ++records;
+    }
+    std::fclose(f);
+    EXPECT_GT(records, 5000);
+    EXPECT_GT(with_wmo, 2000);
+
+    RES_clear();
+    RES_put("city_file", path.c_str());
+    CTY_data d;
+    // Norman, Oklahoma: the radiosonde site 72357.
+    ASSERT_EQ(CTY_get("72357", &d), 1);
+    EXPECT_STREQ(d.id, "KOUN");
+    EXPECT_NEAR(d.lat, 35.22, 0.02);
+    EXPECT_NEAR(d.lon, -97.45, 0.02);
+    EXPECT_STREQ(d.state, "OK");
+    EXPECT_STREQ(d.region, "US");
+    ASSERT_EQ(CTY_get("egll", &d), 1);
+    EXPECT_NEAR(d.lat, 51.48, 0.02);
+    EXPECT_NEAR(d.lon, -0.45, 0.02);
+    EXPECT_STREQ(d.region, "GB");
+    ASSERT_EQ(CTY_get("denver", &d), 1);
+    EXPECT_NEAR(d.lat, 39.8, 0.2);
+    RES_clear();
+}
+
+}  // namespace
