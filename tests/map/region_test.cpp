@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include <unistd.h>
+
 #include "zupcty.h"
 #include "zupresrc.h"
 
@@ -226,6 +228,44 @@ TEST_F(Region, RegionsFiles) {
     EXPECT_EQ(d.clat, 45.0f);
     EXPECT_EQ(d.nx, 11);
     EXPECT_FLOAT_EQ(d.dy, 3.0f);
+}
+
+// Answers the next prompts from text instead of the terminal.
+void feed_stdin(const std::string &text) {
+    char name[] = "/tmp/raziva_regXXXXXX";
+    const int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    FILE *f = fdopen(fd, "w");
+    std::fputs(text.c_str(), f);
+    std::fclose(f);
+    ASSERT_NE(std::freopen(name, "r", stdin), nullptr);
+    unlink(name);
+}
+
+TEST_F(Region, RegionMenuOfAFile) {
+    RES_put("file_path", kData.c_str());
+    Domain d;
+    feed_stdin("2\n");
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(DOM_decode("test.reg:", &d), 2);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("east"), std::string::npos) << out;
+    EXPECT_NE(out.find("WEST"), std::string::npos) << out;
+    EXPECT_EQ(d.proj, MAP_lambert);
+    EXPECT_EQ(d.clat, 38.0f);
+    // Chosen by name, any case.
+    feed_stdin("EAST\n");
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(DOM_decode("test.reg:", &d), 2);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(d.proj, MAP_polar);
+    EXPECT_EQ(d.clon, -75.0f);
+    // Back out of the menu: a region without a projection.
+    feed_stdin("0\n");
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(DOM_decode("test.reg:", &d), 2);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(d.proj, -1);
 }
 
 TEST_F(Region, SearchFile) {
