@@ -37,6 +37,8 @@ int slot(int i) { return i == -1 ? GBACK_INDEX : i; }
 
 bool is_print(int i) { return i >= 500 && i <= 508; }
 
+int store_colour(int index, float r, float g, float b);
+
 }  // namespace
 
 int gis_valid_colr(int i) { return (i >= -1 && i <= 256) || is_print(i) ? 1 : 0; }
@@ -86,7 +88,9 @@ int gset_colr_rep(int ws, int index, const Gcolr_rep *rep) {
         float v[3] = {rep->red, rep->green, rep->blue};
         grecord(20, index, sizeof v, v);
     }
-    galloc_colr(index, rep->red, rep->green, rep->blue);
+    // Index -1 is the background itself, not a find-or-add request.
+    if (index == -1) store_colour(-1, rep->red, rep->green, rep->blue);
+    else galloc_colr(index, rep->red, rep->green, rep->blue);
     if (d) d->color_rep(index, rep->red, rep->green, rep->blue);
     return 0;
 }
@@ -98,8 +102,27 @@ int gis_color_near(int i, float r, float g, float b, int) {
     return diff < 0.01f ? 1 : 0;
 }
 
+namespace {
+
+// Binds a colour to slot s (0-255 or the background).
+int store_colour(int index, float r, float g, float b) {
+    int s = slot(index);
+    C.red[s] = r;
+    C.grn[s] = g;
+    C.blu[s] = b;
+    GksDevice *d = gdev();
+    long pixel = d ? d->alloc_color(index, r, g, b) : 1;
+    C.color_ind[s] = (d && d->pixel_units()) ? pixel : -2;
+    if (index >= 0 && index < 256 && index > C.max_color_ind) C.max_color_ind = index;
+    // Grey levels for printing, shared by the PostScript and HPGL writers.
+    gps_set_color_rep(index, r, g, b);
+    return (d && d->pixel_units()) ? static_cast<int>(pixel) : 1;
+}
+
+}  // namespace
+
 int galloc_colr(int index, float r, float g, float b) {
-    if (index < 0 && index != -1) {
+    if (index < 0) {
         for (int i = 0; i <= C.max_color_ind && i < 256; ++i) {
             if (C.color_ind[i] != -1 && gis_color_near(i, r, g, b, 0)) {
                 MESS_print(0x40000000, "Used existing ind: %d (%.2f %.2f %.2f)\n", i, r, g, b);
@@ -114,22 +137,12 @@ int galloc_colr(int index, float r, float g, float b) {
         }
         MESS_print(0x40000000, "Allocated new ind: %d (%.2f %.2f %.2f)\n", index, r, g, b);
     }
-    int s = slot(index);
-    if (s < 0 || s >= kSlots) {
+    if (index > 256) {
         gerr_printf("galloc_colr", "invalid color index: %d\n", index);
         return -1;
     }
-    C.red[s] = r;
-    C.grn[s] = g;
-    C.blu[s] = b;
-    GksDevice *d = gdev();
-    long pixel = d ? d->alloc_color(index, r, g, b) : 1;
-    C.color_ind[s] = (d && d->pixel_units()) ? pixel : -2;
-    if (index >= 0 && index < 256 && index > C.max_color_ind) C.max_color_ind = index;
     C.alloc_index = index;
-    // Grey levels for printing, shared by the PostScript and HPGL writers.
-    gps_set_color_rep(index, r, g, b);
-    return (d && d->pixel_units()) ? static_cast<int>(pixel) : 1;
+    return store_colour(index, r, g, b);
 }
 
 int gget_alloc_index() { return C.alloc_index; }
@@ -202,9 +215,7 @@ int ginit_background() {
     GksDevice *d = gdev();
     // Paper is white; a window device binds its own background.
     if (!d || !d->pixel_units()) {
-        C.red[GBACK_INDEX] = C.grn[GBACK_INDEX] = C.blu[GBACK_INDEX] = 1.0f;
-        C.color_ind[GBACK_INDEX] = -2;
-        gps_set_color_rep(-1, 1.0f, 1.0f, 1.0f);
+        store_colour(-1, 1.0f, 1.0f, 1.0f);
     }
     return 0;
 }

@@ -3,6 +3,7 @@
 // devices, messages, segments and the redraw hook.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -371,19 +372,20 @@ int gapply_geometry(const char *geom, float unit_scale, int hpgl, int *width, in
     int w = 0, h = 0, x = 0, y = 0;
     int n = std::sscanf(geom, "%dx%d%d%d", &w, &h, &x, &y);
     float add = hpgl ? 10.0f : 0.0f;
+    auto units = [unit_scale](int v) { return static_cast<int>(std::lround(v * unit_scale)); };
     if (n >= 2) {
-        *width = static_cast<int>(w * unit_scale);
-        *height = static_cast<int>(h * unit_scale);
+        *width = units(w);
+        *height = units(h);
         if (n == 4) {
-            *xoff = static_cast<int>(x * unit_scale + add);
-            *yoff = static_cast<int>(y * unit_scale + add);
+            *xoff = units(x) + static_cast<int>(add);
+            *yoff = units(y) + static_cast<int>(add);
         }
         return 1;
     }
     n = hpgl ? std::sscanf(geom, "+%d+%d", &x, &y) : std::sscanf(geom, "%d%d", &x, &y);
     if (n == 2) {
-        *xoff = static_cast<int>(x * unit_scale + add);
-        *yoff = static_cast<int>(y * unit_scale + add);
+        *xoff = units(x) + static_cast<int>(add);
+        *yoff = units(y) + static_cast<int>(add);
         return 1;
     }
     return 0;
