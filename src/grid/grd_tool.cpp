@@ -360,6 +360,25 @@ void GRD_in_file() {
     if (grid_num) FILE_set_ext_info(grid_num);
 }
 
+int GRD_get_mosaic(int *nx, int *ny) {
+    const ToolState &s = st();
+    if (nx) *nx = s.mosaic_nx;
+    if (ny) *ny = s.mosaic_ny;
+    return static_cast<int>(s.mosaic.size());
+}
+
+int GRD_get_mosaic_piece(int k, char *pattern, std::size_t size, int *col, int *row,
+                         int *grid) {
+    const ToolState &s = st();
+    if (k < 0 || k >= static_cast<int>(s.mosaic.size())) return 0;
+    const MosaicPiece &p = s.mosaic[static_cast<std::size_t>(k)];
+    if (pattern) copy_field(pattern, size, p.pattern.c_str());
+    if (col) *col = p.col;
+    if (row) *row = p.row;
+    if (grid) *grid = p.grid;
+    return 1;
+}
+
 // ---------------------------------------------------------------------------
 // Station and time prompts
 

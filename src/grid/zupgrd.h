@@ -171,6 +171,12 @@ float GRD_get_value(const GRD_report *rec, float x, float y);
 float GRD_get_value_domain(GRD_report *rec, Domain *dom, float *x, float *y);
 // Default input file name and format flags from the resources.
 void GRD_in_file();
+// The mosaic of grid files chosen from "model.lup" by GRD_in_file: the
+// number of pieces (0 when none), the columns and rows, and piece k (file
+// name pattern, column, row, grid number or -9999); 1 when piece k exists.
+int GRD_get_mosaic(int *nx, int *ny);
+int GRD_get_mosaic_piece(int k, char *pattern, std::size_t size, int *col, int *row,
+                         int *grid);
 
 // Station and forecast-time prompts of the grid programs.
 // 2: "lat,lon" pair, 1: found in the station database, 0: not found.
