@@ -1,0 +1,222 @@
+// Stroke fonts: both file forms, font lists, text width, alignment offsets
+// and where the strokes land.
+#include <cstdio>
+#include <vector>
+
+#include "gks_fixture.h"
+
+namespace {
+
+// A font with three glyphs: 'A' 20 wide (one stroke), 'B' 30 wide, 'C' 20.
+void write_plain_font(const std::string &path) {
+    FILE *f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fprintf(f, "255\n");
+    std::fprintf(f, "128 35 20 140 255\n");        // A at 1
+    std::fprintf(f, "128 35 30 35 30 140 255\n");  // B at 6
+    std::fprintf(f, "148 35 0 140 254\n");         // C at 13
+    for (int c = 0; c < 256; ++c)
+        std::fprintf(f, "%d%c", c == 'A' ? 1 : c == 'B' ? 6 : c == 'C' ? 13 : -1,
+                     c % 16 == 15 ? '\n' : ' ');
+    std::fclose(f);
+}
+
+// The same glyphs in the labelled form: a label token after each 255.
+void write_labelled_font(const std::string &path) {
+    FILE *f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fprintf(f, "0 A\n");
+    std::fprintf(f, "128 35 20 140 255 B\n");       // A at 0
+    std::fprintf(f, "128 35 30 35 30 140 255 C\n"); // B at 5
+    std::fprintf(f, "148 35 0 140 254\n");          // C at 12
+    for (int c = 0; c < 256; ++c)
+        std::fprintf(f, "%d\n", c == 'A' ? 0 : c == 'B' ? 5 : c == 'C' ? 12 : -1);
+    std::fclose(f);
+}
+
+// World = PostScript points on the default letter page, so one font unit is
+// one point at character height 105.
+void points_world() {
+    float xvp, yvp;
+    ginq_maxview(1, &xvp, &yvp);
+    Glim page = {0, xvp, 0, yvp};
+    gset_ws_win(1, &page);
+    int w, h;
+    gget_win_size(&w, &h);
+    Glim world = {0, static_cast<float>(w - 1), 0, static_cast<float>(h - 1)};
+    gset_win(1, &world);
+    gset_vp(1, &page);
+    gsel_norm_tran(1);
+}
+
+std::vector<std::string> ps_moves(const std::string &ps) {
+    std::vector<std::string> out;
+    size_t p = 0;
+    while ((p = ps.find(" mv\n", p)) != std::string::npos) {
+        size_t s = ps.rfind('\n', p);
+        out.push_back(ps.substr(s + 1, p - s - 1));
+        p += 4;
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(Font, BothFileFormsGiveTheSameGlyphs) {
+    std::string plain = out_path("abc.fnt"), lab = out_path("abc_lab.fnt");
+    write_plain_font(plain);
+    write_labelled_font(lab);
+    ASSERT_EQ(open_ws(GWS_META, out_path("font.meta")), 0);
+    for (const std::string &file : {plain, lab}) {
+        ASSERT_EQ(read_font(file.c_str()), 0) << file;
+        EXPECT_EQ(gget_font_type(), 1);
+        int w = -1;
+        for (char c : {'A', 'B', 'C'}) {
+            int p = gget_font_glyph(c, &w);
+            ASSERT_GE(p, 0);
+            EXPECT_EQ(gget_font_byte(p), c == 'C' ? 148 : 128);
+        }
+        gget_font_glyph('B', &w);
+        EXPECT_EQ(w, 30);
+        gget_font_glyph('A', &w);
+        EXPECT_EQ(w, 20);
+        gget_font_glyph('C', &w);
+        EXPECT_EQ(w, 20);
+        gget_font_glyph(' ', &w);
+        EXPECT_EQ(w, 40);
+        EXPECT_EQ(gget_font_glyph('D', &w), -1);
+        EXPECT_EQ(w, 0);
+    }
+    // A missing file clears the glyphs.
+    EXPECT_EQ(read_font("no-such-font.fnt"), -1);
+    EXPECT_EQ(gget_font_glyph('A', nullptr), -1);
+    // A truncated file is refused, not half loaded.
+    FILE *f = std::fopen(out_path("cut.fnt").c_str(), "w");
+    std::fprintf(f, "255 128 35 20 140 255 128");
+    std::fclose(f);
+    EXPECT_EQ(read_font(out_path("cut.fnt").c_str()), -1);
+    EXPECT_EQ(gget_font_type(), 0);
+    close_ws();
+}
+
+TEST(Font, ShippedFontsLoadWithFullAscii) {
+    ASSERT_EQ(open_ws(GWS_META, out_path("font.meta")), 0);
+    for (const char *name : {"modern.fnt", "serif.fnt", "script.fnt", "duplex.fnt"}) {
+        ASSERT_EQ(read_font(name), 0) << name;
+        for (int c = 33; c < 127; ++c) EXPECT_GE(gget_font_glyph(c, nullptr), 0) << name << c;
+        int w;
+        gget_font_glyph('H', &w);
+        EXPECT_GT(w, 60);
+        EXPECT_LT(w, 125);
+        // Capital height 105 above the baseline at 35.
+        int p = gget_font_glyph('H', nullptr), ymax = 0;
+        for (; gget_font_byte(p) < 255; p += 2) ymax = std::max(ymax, gget_font_byte(p + 1));
+        EXPECT_NEAR(ymax, 140, 3) << name;
+    }
+    close_ws();
+}
+
+TEST(Font, ListsFromFileAndResourceText) {
+    std::string list = out_path("three.lst");
+    FILE *f = std::fopen(list.c_str(), "w");
+    std::fprintf(f, "roman modern.fnt\nitalic script.fnt\nserif serif.fnt\n");
+    std::fclose(f);
+    ASSERT_EQ(open_ws(GWS_META, out_path("font.meta")), 0);
+    gset_font_list(("fi:" + list).c_str());
+    EXPECT_EQ(gsetup_fonts(), 0);
+    EXPECT_EQ(gget_num_fonts(), 3);
+    EXPECT_STREQ(gget_font_name(2), "italic");
+    EXPECT_EQ(gget_font_index("SERIF"), 3);
+    EXPECT_EQ(gget_font_index("2"), 2);
+    EXPECT_EQ(gget_font_index("unknown"), 1);
+    gset_font_list("modern.fnt, serif.fnt");
+    gsetup_fonts();
+    EXPECT_EQ(gget_num_fonts(), 2);
+    EXPECT_STREQ(gget_font_file(2), "serif.fnt");
+    EXPECT_STREQ(gget_font_name(2), "");
+    gset_font_list("fi:/no/such/list");
+    gsetup_fonts();  // no table: the default font is loaded
+    EXPECT_EQ(gget_num_fonts(), 0);
+    EXPECT_EQ(gget_font_type(), 1);
+    Gfontprec bad = {2, GSTROKE_PREC};
+    EXPECT_EQ(gset_fontprec(&bad), -1);
+    gset_font_list("");
+    gsetup_fonts();  // the shipped zup.fnl
+    EXPECT_EQ(gget_num_fonts(), 4);
+    EXPECT_STREQ(gget_font_name(3), "script");
+    close_ws();
+}
+
+TEST(Text, CentredWidthOfThreeGlyphs) {
+    std::string plain = out_path("abc.fnt");
+    write_plain_font(plain);
+    ASSERT_EQ(open_ws(GWS_META, out_path("text.meta")), 0);
+    ASSERT_EQ(read_font(plain.c_str()), 0);
+    EXPECT_EQ(gtext_width("ABC"), 120);
+    Gtext_align a = {GCENTER_HOR, GHALF_VERT};
+    gset_text_align(&a);
+    int h, v;
+    gtext_offsets("ABC", &h, &v);
+    EXPECT_EQ(h, -60);
+    EXPECT_EQ(v, -85);
+    a = {GRIGHT_HOR, GTOP_VERT};
+    gset_text_align(&a);
+    gtext_offsets("ABC", &h, &v);
+    EXPECT_EQ(h, -120);
+    EXPECT_EQ(v, -160);
+    gset_expan(2);
+    EXPECT_EQ(gtext_width("ABC"), 240);
+    gset_expan(1);
+    gset_char_space(1);  // fixed pitch: (25 + 100) per character, 100 for the last
+    EXPECT_EQ(gtext_width("ABC"), 350);
+    gset_char_space(0);
+    gset_space(0);
+    EXPECT_EQ(gtext_width("A C"), 20 + 40 + 20);
+    close_ws();
+}
+
+TEST(Text, StrokesLandWhereTheAlignmentPutsThem) {
+    std::string plain = out_path("abc.fnt");
+    write_plain_font(plain);
+    std::string f = out_path("text.ps");
+    ASSERT_EQ(open_ws(GWS_PS, f), 0);
+    ASSERT_EQ(read_font(plain.c_str()), 0);
+    points_world();
+    gset_char_ht(105);
+    Gtext_align a = {GCENTER_HOR, GBASE_VERT};
+    gset_text_align(&a);
+    Gpt at = {300, 200};
+    gtext(&at, "ABC");
+    // Rotated a quarter turn clockwise: the baseline runs downwards.
+    Gpt up = {1, 0};
+    gset_char_up_vec(&up);
+    a = {GLEFT_HOR, GBOTTOM_VERT};
+    gset_text_align(&a);
+    gtext(&at, "A");
+    close_ws();
+    auto mv = ps_moves(read_all(f));
+    // First: clip corner; then the three glyph starts of the centred text.
+    std::vector<std::string> tail(mv.end() - 4, mv.end());
+    EXPECT_EQ(tail[0], "240.00 200.00");  // A at 300 - 60, baseline
+    EXPECT_EQ(tail[1], "285.00 200.00");  // B after 20 + 25
+    EXPECT_EQ(tail[2], "360.00 200.00");  // C: pen up to x 20, after 45 + 55
+    // Rotated A with bottom alignment: glyph y runs along +x, glyph x along -y.
+    EXPECT_EQ(tail[3], "335.00 200.00");
+    std::string ps = read_all(f);
+    EXPECT_NE(ps.find("335.00 200.00 mv\n440.00 180.00 ln\n"), std::string::npos);
+}
+
+TEST(Text, EmptyAndUnknownCharacters) {
+    std::string plain = out_path("abc.fnt");
+    write_plain_font(plain);
+    std::string f = out_path("text2.ps");
+    ASSERT_EQ(open_ws(GWS_PS, f), 0);
+    ASSERT_EQ(read_font(plain.c_str()), 0);
+    Gpt at = {0.5f, 0.5f};
+    EXPECT_EQ(gtext(&at, ""), 0);
+    EXPECT_EQ(gtext(&at, "xyz"), 0);  // no glyphs: a comment and no strokes
+    close_ws();
+    std::string ps = read_all(f);
+    EXPECT_EQ(count_of(ps, "%%TE:"), 1);
+    EXPECT_EQ(count_of(ps, "stroke"), 0);
+}
