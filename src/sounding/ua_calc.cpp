@@ -26,6 +26,22 @@ bool is_pressure(int coord) {
     return !(coord == 113 || coord == 114 || (coord >= 103 && coord <= 106));
 }
 
+// The request value of a coordinate on the scale of UPA_get_level.
+double request_coord(int coord, float value) {
+    if (value == MISSING_F) return MISSING_F;
+    if (is_pressure(coord)) return value > 0.0f ? -std::log(static_cast<double>(value)) : MISSING_F;
+    return value;
+}
+
+// True when level l lies strictly inside the layer (bottom, top) given in
+// coordinate coord.
+bool inside(int coord, const UPA_level &l, float bottom, float top) {
+    double c = UPA_get_level(coord, &l);
+    double b = request_coord(coord, bottom), t = request_coord(coord, top);
+    if (c == MISSING_F || b == MISSING_F || t == MISSING_F) return false;
+    return c > b && c < t;
+}
+
 UPA_level interp(UPA_level *lev, int num, int coord, float value, int *index = nullptr) {
     UPA_level out;
     int k = UPA_interp(lev, num, coord, value, &out);
@@ -52,7 +68,7 @@ float layer_mean(UPA_level *lev, int num, int coord, float bottom, float top, F 
     };
     add(b);
     for (int i = 0; i < num; ++i)
-        if (has(lev[i].p) && lev[i].p < b.p && lev[i].p > t.p) add(lev[i]);
+        if (inside(coord, lev[i], bottom, top)) add(lev[i]);
     add(t);
     if (pts.size() < 2) return MISSING_F;
     double sum = 0.0;
@@ -672,9 +688,8 @@ int layer_wind_mean(UPA_level *lev, int num, int coord, float bottom, float top,
         pts.push_back({l.p, v, static_cast<double>(l.spd), idx});
     };
     add(b, -1);
-    if (has(b.p) && has(t.p))
-        for (int i = 0; i < num; ++i)
-            if (has(lev[i].p) && lev[i].p < b.p && lev[i].p > t.p) add(lev[i], i);
+    for (int i = 0; i < num; ++i)
+        if (inside(coord, lev[i], bottom, top)) add(lev[i], i);
     add(t, -2);
     double su = 0.0, sv = 0.0, ss = 0.0, wsum = 0.0;
     for (std::size_t i = 1; i < pts.size(); ++i) {
