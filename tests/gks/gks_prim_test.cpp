@@ -1,0 +1,228 @@
+// Primitives and attributes as the PostScript and HPGL writers print them.
+#include "gks_fixture.h"
+
+namespace {
+
+std::string body_after_plot(const std::string &ps) {
+    size_t p = ps.find("%%ZUP Plot: ");
+    p = ps.find('\n', p);
+    return ps.substr(p + 1);
+}
+
+void unit_world() {
+    Glim w = {0, 1, 0, 1};
+    gset_win(1, &w);
+    gset_vp(1, &w);
+    gsel_norm_tran(1);
+}
+
+}  // namespace
+
+TEST(Polyline, PointCountAndWindowChecks) {
+    std::string f = out_path("pl.ps");
+    ASSERT_EQ(open_ws(GWS_PS, f), 0);
+    unit_world();
+    Gpt one[1] = {{0.5f, 0.5f}};
+    EXPECT_EQ(gpolyline(1, one), -1);
+    Gpt out[2] = {{2, 2}, {3, 3}};
+    EXPECT_EQ(gpolyline(2, out), 0);
+    EXPECT_EQ(gfill_area(2, out), -1);
+    Gpt in[2] = {{0, 0}, {1, 1}};
+    EXPECT_EQ(gpolyline(2, in), 0);
+    close_ws();
+    std::string ps = read_all(f);
+    EXPECT_EQ(count_of(ps, "%%PL:"), 1);
+    EXPECT_NE(ps.find("%%PL:2\nnp\n0.00 0.00 mv\n575.00 575.00 ln\nstroke\n"), std::string::npos);
+}
+
+TEST(PostScriptAttributes, GreyModeLinesBlackFillsGrey) {
+    std::string f = out_path("grey.ps");
+    ASSERT_EQ(open_ws(GWS_PS, f + ",gray"), 0);
+    unit_world();
+    int red = CLR_get_ind("red");
+    Gpt l1[2] = {{0, 0}, {1, 0}}, l2[2] = {{0, 1}, {1, 1}};
+    gset_line_colr_ind(red);
+    gpolyline(2, l1);
+    gpolyline(2, l2);
+    gset_fill_colr_ind(red);
+    Gpt tri[3] = {{0, 0}, {1, 0}, {0, 1}};
+    gfill_area(3, tri);
+    close_ws();
+    std::string b = body_after_plot(read_all(f));
+    EXPECT_EQ(count_of(b, "setrgbcolor"), 0);
+    EXPECT_EQ(count_of(b, "0 setgray"), 0);  // lines stay at the header's black
+    EXPECT_NE(b.find("cp\n0.333 setgray\nfill\n"), std::string::npos);
+}
+
+TEST(PostScriptAttributes, ColourWrittenOncePerChange) {
+    std::string f = out_path("colour.ps");
+    ASSERT_EQ(open_ws(GWS_PS, f + ",color"), 0);
+    unit_world();
+    Gpt l[2] = {{0, 0}, {1, 0}};
+    gset_line_colr_ind(CLR_get_ind("red"));
+    gpolyline(2, l);
+    gpolyline(2, l);
+    gset_line_colr_ind(CLR_get_ind("blue"));
+    gpolyline(2, l);
+    gset_line_colr_ind(501);
+    gpolyline(2, l);
+    gset_line_colr_ind(CLR_get_ind("white"));  // prints black on paper
+    gpolyline(2, l);
+    close_ws();
+    std::string b = body_after_plot(read_all(f));
+    EXPECT_EQ(count_of(b, "1.00 0.00 0.00 setrgbcolor\n"), 1);
+    EXPECT_EQ(count_of(b, "0.00 0.00 1.00 setrgbcolor\n"), 1);
+    EXPECT_EQ(count_of(b, "0 setgray\n"), 1);
+    EXPECT_EQ(count_of(b, "0.00 0.00 0.00 setrgbcolor\n"), 1);
+    // Print colour 501: double width.
+    EXPECT_NE(b.find("2 dot lw\n0 setgray\n"), std::string::npos);
+}
+
+TEST(PostScriptAttributes, WidthsAndDashes) {
+    std::string f = out_path("width.ps");
+    ASSERT_EQ(open_ws(GWS_PS, f + ",lwidth=2"), 0);
+    unit_world();
+    Gpt l[2] = {{0, 0}, {1, 0}};
+    gset_linewidth(0);  // thinnest becomes 1 on paper
+    EXPECT_FLOAT_EQ(gget_linewidth(), 1.0f);
+    gpolyline(2, l);
+    gset_linewidth(3);
+    gset_line_print_bold(2);
+    for (int t = 1; t <= 6; ++t) {
+        gset_linetype(t);
+        gpolyline(2, l);
+    }
+    gset_line_colr_ind(502);
+    gpolyline(2, l);
+    EXPECT_EQ(gset_linetype(-1), -1);
+    EXPECT_EQ(gset_linewidth(-2), -1);
+    EXPECT_EQ(gset_line_colr_ind(300), -1);
+    EXPECT_EQ(gset_line_colr_ind(200), -1);  // valid but has no colour
+    close_ws();
+    std::string b = body_after_plot(read_all(f));
+    EXPECT_NE(b.find("2.0 dot lw\n"), std::string::npos);
+    EXPECT_NE(b.find("12.0 dot lw\n"), std::string::npos);
+    EXPECT_NE(b.find("24 dot lw\n"), std::string::npos);
+    for (const char *d : {"[6] 0 setdash\n", "[3 6] 0 setdash\n", "[6 6 3 6] 0 setdash\n",
+                          "[2] 0 setdash\n"})
+        EXPECT_EQ(count_of(b, d), 1) << d;
+    EXPECT_EQ(count_of(b, "[] 0 setdash\n"), 0);  // type 1 was never left before 2
+}
+
+TEST(PostScriptAttributes, PatternFillsDrawNothing) {
+    std::string f = out_path("pattern.ps");
+    ASSERT_EQ(open_ws(GWS_PS, f + ",color"), 0);
+    unit_world();
+    Gpt tri[3] = {{0, 0}, {1, 0}, {0, 1}};
+    gset_fill_int_style(GPAT);
+    gset_fill_style_ind(9);
+    EXPECT_EQ(gfill_area(3, tri), 0);
+    gset_fill_int_style(GHOLLOW);
+    gfill_area(3, tri);
+    EXPECT_EQ(gset_fill_style_ind(20), -1);
+    close_ws();
+    EXPECT_EQ(count_of(read_all(f), "fill\n"), 0);
+    EXPECT_EQ(gget_fill_pattern_row(9, 0), 0xc3);
+    EXPECT_EQ(gget_fill_pattern_row(13, 7), 0xa8);
+    EXPECT_EQ(gget_fill_pattern_row(20, 0), 0);
+}
+
+TEST(PostScriptFile, EpsAndAppend) {
+    std::string f = out_path("plot.eps");
+    ASSERT_EQ(open_ws(GWS_PS, f + ",eps"), 0);
+    close_ws();
+    std::string eps = read_all(f);
+    EXPECT_EQ(eps.rfind("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 612 756\n", 0), 0u);
+    EXPECT_EQ(count_of(eps, "save"), 0);
+    EXPECT_EQ(count_of(eps, "dict begin"), 0);
+    EXPECT_EQ(count_of(eps, "\nend\n"), 0);
+    EXPECT_NE(eps.find("90 rotate\n0. inch -8.50 inch translate\n"), std::string::npos);
+
+    std::string a = out_path("two.ps");
+    ASSERT_EQ(open_ws(GWS_PS, a), 0);
+    close_ws();
+    ASSERT_EQ(open_ws(GWS_PS, "+" + a), 0);
+    gmessage(1, "second plot");
+    close_ws();
+    std::string ps = read_all(a);
+    EXPECT_EQ(count_of(ps, "%!PS"), 1);
+    EXPECT_EQ(count_of(ps, "showpage"), 1);
+    EXPECT_EQ(count_of(ps, "%%ZUP Plot: test page\n"), 2);
+    EXPECT_NE(ps.find("%%Message: second plot\n%%End of plot\n"), std::string::npos);
+    EXPECT_EQ(ps.substr(ps.size() - 14), "%%End of plot\n");
+}
+
+TEST(PostScriptFile, HeaderAndTrailer) {
+    std::string f = out_path("head.ps");
+    ASSERT_EQ(open_ws(GWS_PS, f + ",scale=0.5"), 0);
+    close_ws();
+    std::string ps = read_all(f);
+    EXPECT_EQ(ps.rfind("%!PS-Adobe-1.0\n%%Title: ZUP Graphics Display: test page\n"
+                       "%%Creator: ZUP Postscript Processor-2.0\n"
+                       "%%CreationDate: Thu Jan  1 00:00:00 1970\n%%EndComments\n",
+                       0),
+              0u);
+    EXPECT_NE(ps.find("2 setlinejoin\n1 dot lw\n[] 0 setdash\n0.50 0.50 scale\n%%Begin plot\n"),
+              std::string::npos);
+    EXPECT_NE(ps.find("%%End of plot\nsaveobj restore\nshowpage\nend\n%%EOF\n"),
+              std::string::npos);
+    // The first clip is the unit square of the initial transformation.
+    EXPECT_NE(ps.find("initclip\nnp\n-0.10 -0.10 mv\n-0.10 575.10 ln\n575.10 575.10 ln\n"
+                      "575.10 -0.10 ln\ncp\nclip\n"),
+              std::string::npos);
+}
+
+TEST(Markers, FiguresOnPaper) {
+    std::string f = out_path("marker.ps");
+    ASSERT_EQ(open_ws(GWS_PS, f), 0);
+    unit_world();
+    Gpt p = {0, 0};
+    gset_marker_size(1);  // 10 x 0.72 points: r = 4
+    gset_marker_type(6);
+    gpolymarker(1, &p);
+    gset_marker_type(7);
+    gpolymarker(1, &p);
+    gset_marker_type(12);  // unknown: nothing
+    gpolymarker(1, &p);
+    EXPECT_EQ(gset_marker_size(-1), -1);
+    EXPECT_EQ(gset_marker_width(-1), -1);
+    close_ws();
+    std::string ps = read_all(f);
+    EXPECT_NE(ps.find("np\n-4.00 -4.00 mv\n4.00 -4.00 ln\n4.00 4.00 ln\n-4.00 4.00 ln\n"
+                      "-4.00 -4.00 ln\nstroke\n"),
+              std::string::npos);
+    // The triangle points up on paper.
+    EXPECT_NE(ps.find("np\n-4.00 -4.00 mv\n4.00 -4.00 ln\n0.00 4.00 ln\n-4.00 -4.00 ln\nstroke\n"),
+              std::string::npos);
+    EXPECT_EQ(count_of(ps, "%%PM:1"), 3);
+    EXPECT_EQ(count_of(ps, "stroke"), 2);
+}
+
+TEST(HpglAttributes, PensFillsAndLines) {
+    std::string f = out_path("attr.hpgl");
+    ASSERT_EQ(open_ws(GWS_HPGL, f + ",nopcl"), 0);
+    unit_world();
+    Gpt l[12];
+    for (int i = 0; i < 12; ++i) l[i] = {i / 11.0f, (i % 2) * 1.0f};
+    gset_linetype(3);
+    gset_line_colr_ind(507);
+    gpolyline(12, l);
+    gset_fill_colr_ind(CLR_get_ind("red"));
+    gfill_area(3, l);
+    gset_fill_print_solid(1);
+    gfill_area(3, l);
+    gset_fill_print_solid(0);
+    gclear_region(nullptr);
+    close_ws();
+    std::string hp = read_all(f);
+    EXPECT_NE(hp.find("PW0.4;\nSV1,30;\nLT5,8,1;\nPU10,10;"), std::string::npos);
+    // A line break after the tenth point and at the end.
+    size_t p = hp.find("LT5,8,1;\n");
+    std::string pl = hp.substr(p + 9, hp.find("FT", p) - p - 9);
+    EXPECT_EQ(count_of(pl, "\n"), 2);
+    EXPECT_EQ(count_of(pl, "PD"), 11);
+    EXPECT_NE(hp.find("FT10,67;\nPU10,10;PM0;PD702,7621;PD1394,10;PM1;PM2;FP;\n"),
+              std::string::npos);
+    EXPECT_NE(hp.find("FT1;\nPU10,10;PM0;"), std::string::npos);
+    EXPECT_EQ(hp.substr(hp.size() - 7), "SP;PG;\n");
+}
