@@ -30,7 +30,18 @@ int UNPACK_ccsds(const UNPACK_params &p, const std::uint8_t *data, std::size_t l
     }
     if (p.ccsds_flags < 0 || p.ccsds_block <= 0 || p.ccsds_rsi <= 0)
         return unpack_detail::fail(out, "UNPACK_ccsds: compression options missing\n");
-    const unsigned flags = static_cast<unsigned>(p.ccsds_flags);
+    // Only the block sizes of the standard: libaec 1.0 overruns its own
+    // buffers on others instead of refusing them.
+    const int bs = p.ccsds_block;
+    if ((bs != 8 && bs != 16 && bs != 32 && bs != 64) || p.ccsds_rsi > 4096) {
+        std::snprintf(msg, sizeof msg, "UNPACK_ccsds: block size %d or reference interval %d not allowed\n",
+                      bs, p.ccsds_rsi);
+        return unpack_detail::fail(out, msg);
+    }
+    // The option bits the GRIB template defines; the rest are not ours to pass.
+    const unsigned flags = static_cast<unsigned>(p.ccsds_flags) &
+                           (AEC_DATA_SIGNED | AEC_DATA_3BYTE | AEC_DATA_MSB | AEC_DATA_PREPROCESS |
+                            AEC_RESTRICTED | AEC_PAD_RSI);
 
     int bytes;
     if (nb <= 8)
