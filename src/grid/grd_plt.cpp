@@ -56,6 +56,8 @@ void GRD_set_sound_dp(float dp) {
 
 float GRD_get_sound_dp() { return st().sound_dp; }
 
+void GRD_sound_reset() { st() = SoundState{}; }
+
 void GRD_snd_param() {
     int count = 0;
     char **list = nullptr;

@@ -19,5 +19,7 @@ const char *grd_var_units(int var);
 // again) and reset the module state of the tables; for tests.
 void VAR_reset();
 void UNIT_reset();
+// Back to the 50 mb sounding spacing; for tests.
+void GRD_sound_reset();
 
 #endif  // GRD_PRIV_H

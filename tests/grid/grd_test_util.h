@@ -89,6 +89,7 @@ struct Field {
     int scan = 0;
     int dscale = 1;           // decimal scale factor D
     bool bitmap = false;      // write -9999 values through a bitmap
+    bool edition0 = false;    // old edition: short PDS, no message length
     std::vector<float> values;  // nx*ny, row after row as scanned
 };
 
@@ -142,8 +143,8 @@ inline double ibm_value(double v) {
 
 inline std::string encode(const Field &f) {
     std::string pds;
-    put(pds, 28, 3);
-    put(pds, f.table, 1);
+    put(pds, f.edition0 ? 24 : 28, 3);
+    put(pds, f.edition0 ? 0 : f.table, 1);
     put(pds, f.centre, 1);
     put(pds, f.model, 1);
     put(pds, f.grid, 1);
@@ -162,9 +163,11 @@ inline std::string encode(const Field &f) {
     put(pds, f.range, 1);
     put(pds, 0, 2);
     put(pds, 0, 1);
-    put(pds, (f.year - 1) / 100 + 1, 1);
-    put(pds, f.subcentre, 1);
-    put_signed(pds, f.dscale, 2);
+    if (!f.edition0) {
+        put(pds, (f.year - 1) / 100 + 1, 1);
+        put(pds, f.subcentre, 1);
+        put_signed(pds, f.dscale, 2);
+    }
 
     std::string gds;
     put(gds, 32, 3);
@@ -198,7 +201,7 @@ inline std::string encode(const Field &f) {
         bms += bits;
         while (bms.size() < len) bms.push_back('\0');
     }
-    double scale = std::pow(10.0, f.dscale);
+    double scale = f.edition0 ? 1.0 : std::pow(10.0, f.dscale);
     for (float v : f.values)
         if (!f.bitmap || v != MISSING_F) present.push_back(std::round(v * scale));
     double lo = 0, hi = 0;
@@ -243,6 +246,7 @@ inline std::string encode(const Field &f) {
     put(bds, nbits, 1);
     bds += packed;
 
+    if (f.edition0) return "GRIB" + pds + gds + bms + bds + "7777";
     std::size_t total = 8 + pds.size() + gds.size() + bms.size() + bds.size() + 4;
     std::string msg = "GRIB";
     put(msg, static_cast<unsigned>(total), 3);
