@@ -72,10 +72,11 @@ void stretch_row(const float *in, int n, float *out, int nx) {
     float a = in[0], b = in[1];
     double t = 0;
     for (int i = 0; i < nx; ++i) {
-        if (t >= 1 && used < n) {
+        // (an exact multiple of the step advances despite rounding)
+        if (t >= 1 - 1e-9 && used < n) {
             a = b;
             b = in[used++];
-            t -= 1;
+            t = std::max(t - 1, 0.0);
         }
         if (a == MISSING_F || b == MISSING_F)
             out[i] = MISSING_F;
@@ -297,6 +298,10 @@ struct Octets {
 };
 
 float lon180(float lon) { return lon > 180 ? lon - 360 : lon; }
+
+// Grid lengths of edition 1 are measured on an earth of radius 6367.47 km;
+// the map works on one of 6371.22 km.
+constexpr float EARTH_SCALE_1 = 6371.22f / 6367.47f;
 
 void print_octets(const std::uint8_t *p, int n) {
     for (int i = 0; i < n; ++i)
@@ -919,8 +924,8 @@ int GRIB_GDB(int slot, GRD_report *grid) {
             dom.param[2] = 1;
             MESS_print(0x40000000, "Grid parallels: %3.2f N, %3.2f N\n", dom.param[0],
                        dom.param[1]);
-            dom.dx = s.u3(21) / 100000.0f;
-            dom.dy = s.u3(24) / 100000.0f;
+            dom.dx = s.u3(21) / 100000.0f * EARTH_SCALE_1;
+            dom.dy = s.u3(24) / 100000.0f * EARTH_SCALE_1;
             dom.clat = la1;
             dom.clon = lo1;
             MAP_domain(&dom);
@@ -941,8 +946,8 @@ int GRIB_GDB(int slot, GRD_report *grid) {
             const bool south = (s.o(27) & 0x80) != 0;
             dom.plat = south ? -90.0f : 90.0f;
             dom.param[0] = south ? -60.0f : 60.0f;
-            dom.dx = s.u3(21) / 100000.0f;
-            dom.dy = s.u3(24) / 100000.0f;
+            dom.dx = s.u3(21) / 100000.0f * EARTH_SCALE_1;
+            dom.dy = s.u3(24) / 100000.0f * EARTH_SCALE_1;
             dom.clat = la1;
             dom.clon = lo1;
             MAP_domain(&dom);

@@ -75,6 +75,28 @@ int read_body(int slot, Sec &s) {
 
 float lon180(float lon) { return lon > 180 ? lon - 360 : lon; }
 
+// Ratio of the map's earth radius (6371.22 km) to the one the grid lengths
+// are measured on (shape of the earth, section 3 octets 15-20).
+float earth_scale(const Sec &s) {
+    double r_km;
+    switch (s.o(15)) {
+        case 0: r_km = 6367.47; break;
+        case 1:
+        case 7: {
+            int f = s.o(16);
+            std::uint32_t v = s.u4(17);
+            if (f == 255 || v == 0xffffffffu || v == 0) return 1;
+            r_km = v * std::pow(10.0, -f) / 1000.0;
+            if (r_km < 6000 || r_km > 6500) return 1;
+            break;
+        }
+        case 6:
+        case 8: r_km = 6371.229; break;
+        default: return 1;
+    }
+    return static_cast<float>(6371.22 / r_km);
+}
+
 void set_scan(int scan) {
     State &g = state();
     g.ydir = ((scan & 0x02) || (scan & 0x40)) ? 1 : -1;
@@ -401,8 +423,8 @@ int GRIB_GDS(int slot, GRD_report *grid) {
             float la1 = s.deg(39), lo1 = lon180(s.deg(43));
             dom.plon = lon180(s.deg(52));
             dom.plat = (s.o(64) & 0x80) ? -90.0f : 90.0f;
-            dom.dx = static_cast<float>(s.u4(56) * 1e-8);
-            dom.dy = static_cast<float>(s.u4(60) * 1e-8);
+            dom.dx = static_cast<float>(s.u4(56) * 1e-8) * earth_scale(s);
+            dom.dy = static_cast<float>(s.u4(60) * 1e-8) * earth_scale(s);
             if (lambert) {
                 dom.param[0] = s.deg(66);
                 dom.param[1] = s.deg(70);
@@ -706,7 +728,18 @@ int GRIB_DS(int slot, GRD_report *grid) {
         for (int n : g.thin) total += n;
     }
     UNPACK_out out;
-    int r = UNPACK_data(p, s.b.data() + 5, static_cast<std::size_t>(s.len - 5),
+    const bool constant =
+        p.num_bits == 0 && (p.drs_temp == DRS_SIMPLE ||
+                            ((p.drs_temp == DRS_COMPLEX || p.drs_temp == DRS_COMPLEX_SPATIAL) &&
+                             p.num_group <= 0 && p.num_bits_gref == 0));
+    if (constant) {
+        // No bits per value: every packed point is the reference value.
+        const long n = std::min<long>(p.data_pnts > 0 ? p.data_pnts : total, total);
+        out.values.assign(static_cast<std::size_t>(n), static_cast<float>(p.ref * p.dscale));
+        out.width = static_cast<int>(n);
+        out.height = 1;
+    }
+    int r = constant ? 0 : UNPACK_data(p, s.b.data() + 5, static_cast<std::size_t>(s.len - 5),
                         static_cast<std::size_t>(total), &out);
     MESS_print(DEBUG, "DS: %d values of %ld points (%d x %d)\n",
                static_cast<int>(out.values.size()), total, out.width, out.height);
