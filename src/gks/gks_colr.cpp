@@ -127,7 +127,8 @@ int galloc_colr(int index, float r, float g, float b) {
             if (C.color_ind[i] != -1 && gis_color_near(i, r, g, b, 0)) {
                 MESS_print(0x40000000, "Used existing ind: %d (%.2f %.2f %.2f)\n", i, r, g, b);
                 C.alloc_index = i;
-                return static_cast<int>(C.color_ind[i]);
+                GksDevice *d = gdev();
+                return (d && d->pixel_units()) ? static_cast<int>(C.color_ind[i]) : 1;
             }
         }
         index = C.max_color_ind + 1;

@@ -1,0 +1,169 @@
+// Colour tables, colour names and attribute strings.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "colors.h"
+#include "gks.h"
+#include "zup.h"
+#include "zupresrc.h"
+
+namespace {
+
+std::string tmp(const std::string &name) { return std::string(RAZIVA_BINARY_DIR) + "/tests/" + name; }
+
+void write(const std::string &path, const char *text) {
+    FILE *f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs(text, f);
+    std::fclose(f);
+}
+
+}  // namespace
+
+TEST(ColourTable, ShippedTableHasThePlotColours) {
+    CLR_clear_table();
+    ASSERT_EQ(CLR_read_table(RAZIVA_DATA_DIR "/zup.clr"), 0);
+    for (const char *n : {"white", "black", "blue", "lblue", "green", "cyan", "yellow", "brown",
+                          "red", "lred", "magenta", "gray"})
+        EXPECT_GE(CLR_get_ind(n), 0) << n;
+    EXPECT_EQ(CLR_get_num_fill(), 16);
+    EXPECT_EQ(CLR_get_num(), 32);
+    float r, g, b;
+    CLR_get_rgb(CLR_get_ind("purple"), &r, &g, &b);  // hexadecimal line
+    EXPECT_NEAR(r, 128 / 255.0f, 1e-6);
+    EXPECT_NEAR(b, 192 / 255.0f, 1e-6);
+    CLR_get_rgb(999, &r, &g, &b);  // past the end: the last entry
+    EXPECT_STREQ(CLR_get_name(999), "lbrown");
+}
+
+TEST(ColourTable, FilesCommentsAndEnd) {
+    std::string a = tmp("a.clr"), b = tmp("b.clr"), c = tmp("c.clr");
+    std::string ten;
+    for (int i = 0; i < 10; ++i) ten += "c" + std::to_string(i) + " 0.1 0.2 0.3\n";
+    write(a, ("# first file\n" + ten.substr(0, 75) + "END\n" + ten.substr(75)).c_str());
+    write(b, ten.c_str());
+    write(c, ("5 x1 #FF8000\r\n" + ten.substr(0, ten.size() - 15)).c_str());
+    CLR_clear_table();
+    ASSERT_EQ(CLR_read_table((a + "," + b + "," + c).c_str()), 0);
+    EXPECT_EQ(CLR_get_num(), 30);
+    EXPECT_EQ(CLR_get_num_fill(), 5);
+    EXPECT_STREQ(CLR_get_name(20), "x1");
+    float r, g, bl;
+    CLR_get_rgb(20, &r, &g, &bl);
+    EXPECT_FLOAT_EQ(r, 1.0f);
+    EXPECT_NEAR(g, 128 / 255.0f, 1e-6);
+    EXPECT_EQ(CLR_get_ind("X1"), 20);
+    // Unreadable files and garbage lines are reported and skipped.
+    write(a, "good 1 1 1\nthis is not a colour\nEND\n");
+    CLR_clear_table();
+    EXPECT_EQ(CLR_read_table((a + ",/no/such.clr").c_str()), 0);
+    EXPECT_EQ(CLR_get_num(), 1);
+    EXPECT_EQ(CLR_read_table("/no/such.clr"), -1);
+}
+
+TEST(ColourTable, TableFromResource) {
+    std::string a = tmp("res.clr");
+    write(a, "one 1 0 0\ntwo 0 1 0\nthree 0 0 1\n");
+    RES_put("color_table", a.c_str());
+    CLR_clear_table();
+    ASSERT_EQ(CLR_read_table(nullptr), 0);
+    EXPECT_EQ(CLR_get_num(), 3);
+    EXPECT_EQ(CLR_get_num_fill(), 2);  // no END: the highest slot
+    RES_put("color_table", "");
+}
+
+TEST(ColourNames, SpecialNamesNumbersAndNewColours) {
+    CLR_clear_table();
+    ASSERT_EQ(CLR_read_table(RAZIVA_DATA_DIR "/zup.clr"), 0);
+    EXPECT_EQ(CLR_get_ind(nullptr), -1);
+    EXPECT_EQ(CLR_get_ind(""), -1);
+    EXPECT_EQ(CLR_get_ind("End"), -2);
+    EXPECT_EQ(CLR_get_ind("none"), -1);
+    EXPECT_EQ(CLR_get_ind("BACK"), -1);
+    EXPECT_EQ(CLR_get_ind("pblk"), 500);
+    EXPECT_EQ(CLR_get_ind("ptwht"), 505);
+    EXPECT_EQ(CLR_get_ind("pbgry"), 507);
+    EXPECT_EQ(CLR_get_ind("12"), 12);
+    EXPECT_EQ(CLR_get_ind("nonsense"), -1);
+    EXPECT_EQ(CLR_get_ind("RED"), 2);
+    int n = CLR_get_num();
+    int i = CLR_get_ind("#ff0000");
+    EXPECT_EQ(i, n);
+    float r, g, b;
+    CLR_get_rgb(i, &r, &g, &b);
+    EXPECT_FLOAT_EQ(r, 1.0f);
+    EXPECT_FLOAT_EQ(g, 0.0f);
+    EXPECT_EQ(CLR_get_ind("#ff0000"), i);  // found by name the second time
+    EXPECT_EQ(CLR_get_num(), n + 1);
+    int d = CLR_get_ind("#255128000");
+    CLR_get_rgb(d, &r, &g, &b);
+    EXPECT_NEAR(g, 128 / 255.0f, 1e-6);
+    EXPECT_EQ(CLR_get_ind("#12345"), -1);
+}
+
+TEST(Attributes, ParseStrings) {
+    CLR_clear_table();
+    ASSERT_EQ(CLR_read_table(RAZIVA_DATA_DIR "/zup.clr"), 0);
+    Gattribs a;
+    ATTRIB_init(&a);
+    EXPECT_EQ(a.color, -9999);
+    EXPECT_EQ(a.width, -9999.0f);
+    ATTRIB_parse("red:wi=2:st=dsh", &a);
+    EXPECT_EQ(a.color, CLR_get_ind("red"));
+    EXPECT_FLOAT_EQ(a.width, 2.0f);
+    EXPECT_EQ(a.style, 2);
+    EXPECT_EQ(a.height, -9999.0f);
+    ATTRIB_parse("co=blue:ST=llsdsh:fi=hat:sc=1.5:te=0.8", &a);
+    EXPECT_EQ(a.color, CLR_get_ind("blue"));
+    EXPECT_EQ(a.style, 4);
+    EXPECT_EQ(a.fill_pat, 9);
+    EXPECT_FLOAT_EQ(a.height, 1.5f);
+    EXPECT_FLOAT_EQ(a.expan, 0.8f);
+    EXPECT_FLOAT_EQ(a.width, 2.0f);  // not named: kept
+    ATTRIB_parse("green:w3:s5:t2:f7:h0.5:e2", &a);
+    EXPECT_FLOAT_EQ(a.width, 3.0f);
+    EXPECT_EQ(a.style, 5);
+    EXPECT_EQ(a.font, 2);
+    EXPECT_EQ(a.fill_pat, 7);
+    EXPECT_FLOAT_EQ(a.height, 0.5f);
+    EXPECT_FLOAT_EQ(a.expan, 2.0f);
+    ATTRIB_parse("x:fM:st=7:fp=//", &a);
+    EXPECT_EQ(a.color, -1);
+    EXPECT_EQ(a.fill_pat, 7);
+    EXPECT_EQ(a.style, 7);
+    ATTRIB_parse("x:fM", &a);
+    EXPECT_EQ(a.fill_pat, -9999);
+}
+
+TEST(Attributes, FillPatternNamesAndResourceLayering) {
+    const char *names[] = {"sol", "st", "ost", "rst", "lst", "vln", "dlr", "drl", "hln", "hat",
+                           "clr", "1%", "2%", "3%", "4%", "5%", "6%", "7%", "8%", "9%"};
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(ATTR_parse_fill_pat(names[i]), i) << names[i];
+    EXPECT_EQ(ATTR_parse_fill_pat("||"), 5);
+    EXPECT_EQ(ATTR_parse_fill_pat("\\\\"), 6);
+    EXPECT_EQ(ATTR_parse_fill_pat("XX"), 9);
+    EXPECT_EQ(ATTR_parse_fill_pat("0%"), 10);
+    EXPECT_EQ(ATTR_parse_fill_pat("13"), 13);
+    EXPECT_EQ(ATTR_parse_marker("tri"), 7);
+    EXPECT_EQ(ATTR_parse_marker("4"), 4);
+
+    CLR_clear_table();
+    ASSERT_EQ(CLR_read_table(RAZIVA_DATA_DIR "/zup.clr"), 0);
+    Gattribs a, b;
+    ATTRIB_init(&a);
+    EXPECT_EQ(ATTRIB_get("color_test_unset", "blue:wi=2", &a), 0);
+    EXPECT_EQ(a.color, CLR_get_ind("blue"));
+    RES_put("color_test_set", "red:st=3");
+    ATTRIB_init(&a);
+    EXPECT_EQ(ATTRIB_get("color_test_set", "blue:wi=2", &a), 1);
+    EXPECT_EQ(a.color, CLR_get_ind("red"));
+    EXPECT_FLOAT_EQ(a.width, 2.0f);
+    EXPECT_EQ(a.style, 3);
+    ATTRIB_init(&b);
+    b.font = 3;
+    ATTRIB_update(&a, &b);
+    EXPECT_EQ(a.font, 3);
+    EXPECT_EQ(a.style, 3);
+}
