@@ -1148,7 +1148,7 @@ long FILE_set_current(const char *cur, char *out_file) {
         t -= ((t % off) + off) % off;
         for (int i = 0; i < steps; ++i) {
             name = name_for_time(t);
-            if (acceptable(name)) break;
+            if (acceptable(name) || i + 1 == steps) break;
             t += dir * off;
         }
         t += read_offset(p);
