@@ -73,15 +73,16 @@ inline std::string read_text(const std::string &path) {
     return ss.str();
 }
 
-// Sends every message to a file only (no screen, no pauses) with the mask
-// given, runs fn, and returns what was written.
+// Sends the messages of exactly the classes in mask to a file only (no
+// screen, no pauses), runs fn, and returns what was written.
 template <class F>
 std::string capture(long mask, F fn) {
     char name[] = "/tmp/raziva_snd_XXXXXX";
     int fd = mkstemp(name);
     if (fd >= 0) close(fd);
     MESS_reset();
-    MESS_set(0, mask);
+    MESS_set(-1, 0xFFFFFFFFL);  // exactly the classes asked for
+    MESS_set(1, mask);
     MESS_set_page(0);
     MESS_file(name, "w");
     MESS_set_out(0);
