@@ -384,6 +384,28 @@ TEST_F(Region, CompareAndAspect) {
     EXPECT_EQ(DOM_aspect(nullptr), 1.0f);
 }
 
+TEST_F(Region, BadInputIsRejectedCleanly) {
+    Domain d;
+    testing::internal::CaptureStderr();
+    const std::string long_word(5000, 'x');
+    EXPECT_EQ(DOM_decode(long_word.c_str(), &d), 2);  // an unknown region
+    EXPECT_EQ(d.proj, -1);
+    std::string many = "ps";
+    for (int i = 0; i < 2000; ++i) many += ",1";
+    EXPECT_EQ(DOM_decode(many.c_str(), &d), -1);
+    EXPECT_EQ(DOM_decode("nan,inf", &d), -1);
+    EXPECT_EQ(DOM_decode("40,-100,99999999999,17", &d), -1);
+    EXPECT_EQ(DOM_decode("40,-100,0,17", &d), -1);  // no grid of zero points
+    EXPECT_EQ(DOM_decode(",,,", &d), -1);
+    EXPECT_EQ(DOM_decode(("id:" + long_word).c_str(), &d), 2);
+    EXPECT_EQ(DOM_decode((long_word + ".reg:" + long_word).c_str(), &d), 2);
+    testing::internal::GetCapturedStderr();
+    CTY_data c;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(CTY_get(long_word.c_str(), &c), 0);
+    testing::internal::GetCapturedStdout();
+}
+
 TEST_F(Region, SetParamsReportsTheFailingKind) {
     Domain d;
     DOM_init(&d);
