@@ -1,0 +1,470 @@
+// GRIB editions 0 and 1: product definition rules, grids, bitmaps, data
+// layouts, the spike filter, bulletin headers and message stepping.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "grib.h"
+#include "grib2_test_util.h"
+#include "zupcty.h"
+#include "zupgrd.h"
+
+using namespace gribtest;
+
+namespace {
+
+class Grib1 : public ::testing::Test {
+protected:
+    void SetUp() override { setup_resources(); }
+    void TearDown() override { GRIB_set_max_bad(-1); }
+};
+
+// The PDS octets of a message made by make_grib1.
+std::vector<std::uint8_t> pds_of(const Msg1 &m) {
+    std::string msg = make_grib1(m);
+    std::size_t len = (static_cast<unsigned char>(msg[8]) << 16) |
+                      (static_cast<unsigned char>(msg[9]) << 8) | static_cast<unsigned char>(msg[10]);
+    return std::vector<std::uint8_t>(msg.begin() + 8, msg.begin() + 8 + static_cast<long>(len));
+}
+
+GRD_report decode(const Msg1 &m, int preset_time = MISSING, int preset_level = MISSING) {
+    GRD_report r;
+    GRD_init(&r);
+    r.time = preset_time;
+    r.level = preset_level;
+    std::vector<std::uint8_t> p = pds_of(m);
+    EXPECT_EQ(GRIB_decode_PDB(p.data(), static_cast<int>(p.size()), 1, &r), 1);
+    return r;
+}
+
+// Reads every message of a file of hand-made messages.
+std::vector<Product> read_msgs(const std::string &name, const std::string &bytes, int mode = 0) {
+    return read_all(write_bytes(name, bytes), mode);
+}
+
+TEST_F(Grib1, TimeRangeIndicators) {
+    struct Case {
+        int unit, p1, p2, tri, time;
+    } cases[] = {
+        {2, 6, 0, 0, 806},            // days
+        {3, 2, 0, 0, 902},            // months
+        {1, 0, 6, 4, 4000006},        // 0-6 hour accumulation
+        {1, 0, 6, 3, 3000006},        // average
+        {1, 6, 12, 2, 2006012},       // range
+        {1, 12, 24, 5, 5012024},      // difference
+        {12, 1, 2, 3, 3012024},       // 12-hour units
+        {1, 6, 0, 1, 0},              // analysis
+        {1, 1, 44, 10, 300},          // P1 and P2 as one number
+    };
+    for (const Case &c : cases) {
+        Msg1 m;
+        m.unit = c.unit;
+        m.p1 = c.p1;
+        m.p2 = c.p2;
+        m.tri = c.tri;
+        EXPECT_EQ(decode(m).time, c.time) << "unit " << c.unit << " tri " << c.tri;
+    }
+    // Averaging kinds use N (PDS octets 22-23, 4 here) times raw P2.
+    for (int tri : {113, 118, 123}) {
+        Msg1 m;
+        m.p1 = 0;
+        m.p2 = 6;
+        m.tri = tri;
+        std::vector<std::uint8_t> p = pds_of(m);
+        p[21] = 0;
+        p[22] = 4;
+        GRD_report r;
+        GRD_init(&r);
+        GRIB_decode_PDB(p.data(), static_cast<int>(p.size()), 1, &r);
+        int want = tri == 113 ? 13000024 : tri == 118 ? 18000024 : 23000024;
+        EXPECT_EQ(r.time, want) << tri;
+    }
+    // An unknown indicator keeps the time the record had.
+    Msg1 m;
+    m.tri = 7;
+    EXPECT_EQ(decode(m, 1234).time, 1234);
+}
+
+TEST_F(Grib1, LevelTypes) {
+    Msg1 m;
+    m.ltype = 100;
+    m.level = 500;
+    GRD_report r = decode(m);
+    EXPECT_EQ(r.ltype, 100);
+    EXPECT_EQ(r.level, 500);
+    m.ltype = 116;  // 30-0 mb above ground: top*1000 + bottom
+    m.level = (30 << 8) | 0;
+    EXPECT_EQ(decode(m).level, 30000);
+    m.ltype = 105;
+    m.level = 2;
+    EXPECT_EQ(decode(m).level, 2);
+    for (int lt : {1, 4, 6, 7, 102, 200}) {
+        m.ltype = lt;
+        m.level = 77;
+        EXPECT_EQ(decode(m).level, 0) << lt;
+    }
+    m.ltype = 150;  // not in the table: level untouched
+    EXPECT_EQ(decode(m, MISSING, 42).level, 42);
+}
+
+TEST_F(Grib1, DatesAndParameters) {
+    Msg1 m;
+    m.year = 99;
+    EXPECT_EQ(decode(m).date.year, 1999);
+    m.year = 5;
+    GRD_report r = decode(m);
+    EXPECT_EQ(r.date.year, 2005);
+    EXPECT_EQ(r.date.month, 12);
+    EXPECT_EQ(r.date.day, 5);
+    EXPECT_EQ(r.date.hour, 12);
+    EXPECT_EQ(r.date.jday, 339);
+    EXPECT_EQ(r.date.wday, 1);  // 5 December 2005 was a Monday
+
+    Msg1 t129;
+    t129.table = 129;
+    t129.param = 212;
+    EXPECT_EQ(decode(t129).var, 491);
+    Msg1 p177;
+    p177.param = 177;
+    EXPECT_EQ(decode(p177).var, 571);
+    Msg1 h;  // surface height of model 44 is parameter 161
+    h.ltype = 1;
+    h.model = 44;
+    h.param = 7;
+    EXPECT_EQ(decode(h).var, 161);
+    Msg1 t;
+    EXPECT_EQ(decode(t).var, 11);
+    EXPECT_EQ(decode(t).source, 7);
+    EXPECT_EQ(decode(t).model, 89);
+}
+
+TEST_F(Grib1, EnsembleExtensionEncodesTheMean) {
+    Msg1 m;
+    m.subcentre = 2;
+    m.pds_extra = std::string(12, '\0');   // octets 29-40
+    m.pds_extra += std::string("\x01\x01\x00\x02\x01", 5);  // 41-45: type 1, id 0, mean
+    std::vector<std::uint8_t> p = pds_of(m);
+    GRD_report r;
+    GRD_init(&r);
+    ASSERT_EQ(GRIB_decode_PDB(p.data(), static_cast<int>(p.size()), 1, &r), 1);
+    // GRIB_PDB hands the values on; through a whole message:
+    std::vector<Product> got = read_msgs("ens.grb", make_grib1([&] {
+        Msg1 q = m;
+        q.raw = std::vector<std::uint32_t>(12, 1);
+        return q;
+    }()));
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].rec.var, 19000011);
+}
+
+TEST_F(Grib1, IbmFloatsAndBinaryScale) {
+    const std::uint8_t hundred[4] = {0x42, 0x64, 0x00, 0x00};
+    const std::uint8_t minus[4] = {0xc2, 0x64, 0x00, 0x00};
+    const std::uint8_t one[4] = {0x41, 0x10, 0x00, 0x00};
+    const std::uint8_t zero[4] = {0x00, 0x12, 0x34, 0x56};
+    EXPECT_FLOAT_EQ(GRIB_flt_conv(hundred), 100.0f);
+    EXPECT_FLOAT_EQ(GRIB_flt_conv(minus), -100.0f);
+    EXPECT_FLOAT_EQ(GRIB_flt_conv(one), 1.0f);
+    EXPECT_EQ(GRIB_flt_conv(zero), 0.0f);
+    const std::uint8_t e0[2] = {0, 0}, e3[2] = {0, 3}, em2[2] = {0x80, 2};
+    EXPECT_EQ(GRIB_scl_conv(e0), 1.0f);
+    EXPECT_EQ(GRIB_scl_conv(e3), 8.0f);
+    EXPECT_EQ(GRIB_scl_conv(em2), 0.25f);
+    const std::uint8_t ieee[4] = {0x42, 0xc8, 0x00, 0x00};
+    EXPECT_EQ(GRIB_ieee_float_conv(ieee), 100.0f);
+}
+
+TEST_F(Grib1, CataloguedGrids) {
+    Domain d;
+    DOM_init(&d);
+    ASSERT_EQ(GRIB_set_domain(211, &d), 1);
+    EXPECT_EQ(d.proj, 4);
+    EXPECT_EQ(d.nx, 93);
+    EXPECT_EQ(d.ny, 65);
+    EXPECT_FLOAT_EQ(d.dx, 0.8127f);
+    EXPECT_FLOAT_EQ(d.plon, -95.0f);
+    EXPECT_FLOAT_EQ(d.param[0], 25.0f);
+    EXPECT_FLOAT_EQ(d.param[2], 1.0f);
+    ASSERT_EQ(GRIB_set_domain(43, &d), 1);
+    EXPECT_EQ(d.proj, 2);
+    EXPECT_FLOAT_EQ(d.clat, -45.0f);
+    EXPECT_FLOAT_EQ(d.clon, -165.0f);
+    Domain before = d;
+    EXPECT_EQ(GRIB_set_domain(999, &d), 0);
+    EXPECT_EQ(std::memcmp(&before, &d, sizeof d), 0);
+}
+
+// Rows north to south are stored as they come; south to north reversed:
+// both give the same array.  D = 1 divides by ten; E = 1 doubles.
+TEST_F(Grib1, ScanningDirectionAndScaling) {
+    Msg1 n;
+    n.raw = {0, 1, 2, 3, 10, 11, 12, 13, 20, 21, 22, 23};
+    n.ref = 100;
+    n.escale = 1;
+    n.dscale = 1;
+    Msg1 s = n;
+    s.scan = 0x40;
+    std::swap(s.la1, s.la2);
+    s.raw = {20, 21, 22, 23, 10, 11, 12, 13, 0, 1, 2, 3};
+    std::vector<Product> a = read_msgs("north.grb", make_grib1(n));
+    std::vector<Product> b = read_msgs("south.grb", make_grib1(s));
+    ASSERT_EQ(a.size(), 1u);
+    ASSERT_EQ(b.size(), 1u);
+    ASSERT_EQ(a[0].vals.size(), 12u);
+    EXPECT_FLOAT_EQ(a[0].vals[0], 10.0f);        // (0*2 + 100) / 10
+    EXPECT_FLOAT_EQ(a[0].vals[11], (23 * 2 + 100) / 10.0f);
+    EXPECT_EQ(a[0].vals, b[0].vals);
+    EXPECT_EQ(a[0].rec.domain.proj, 2);
+    EXPECT_FLOAT_EQ(a[0].rec.domain.clat, 49.0f);
+    EXPECT_FLOAT_EQ(a[0].rec.domain.clon, -8.5f);
+    EXPECT_FLOAT_EQ(a[0].rec.domain.dx, 1.0f);
+}
+
+TEST_F(Grib1, BitmapZeroGivesMissing) {
+    Msg1 m;
+    m.bitmap = {1, 0, 1, 1, 1, 1, 0, 1, 1, 1, 1, 0};
+    m.raw = {1, 2, 3, 4, 5, 6, 7, 8, 9};  // only the points present
+    std::vector<Product> p = read_msgs("bitmap.grb", make_grib1(m));
+    ASSERT_EQ(p.size(), 1u);
+    std::vector<float> want = {1, -9999, 2, 3, 4, 5, -9999, 6, 7, 8, 9, -9999};
+    EXPECT_EQ(p[0].vals, want);
+}
+
+TEST_F(Grib1, ThinnedRowsAreStretched) {
+    Msg1 m;
+    m.nx = 0xffff;
+    m.rows = {2, 4, 3};
+    m.raw = {0, 30, 0, 10, 20, 30, 0, 15, 30};
+    std::vector<Product> p = read_msgs("thin.grb", make_grib1(m));
+    ASSERT_EQ(p.size(), 1u);
+    ASSERT_EQ(p[0].rec.domain.nx, 4);
+    std::vector<float> want = {0, 10, 20, 30, 0, 10, 20, 30, 0, 10, 20, 30};
+    ASSERT_EQ(p[0].vals.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(p[0].vals[i], want[i], 1e-4) << i;
+}
+
+TEST_F(Grib1, Grid50Diamond) {
+    Msg1 m;
+    m.grid = 50;
+    m.gds = false;
+    for (int r = 32; r >= 0; --r) {
+        int pad = r >= 1 ? (r - 1) / 4 : 0;
+        for (int i = pad; i < 36 - pad; ++i) m.raw.push_back(static_cast<std::uint32_t>(r));
+    }
+    std::vector<Product> p = read_msgs("g50.grb", make_grib1(m));
+    ASSERT_EQ(p.size(), 1u);
+    ASSERT_EQ(p[0].vals.size(), 36u * 33u);
+    auto at = [&](int i, int j) { return p[0].vals[static_cast<std::size_t>(j * 36 + i)]; };
+    EXPECT_EQ(at(0, 32), -9999);  // 7 missing points at each end of row 32
+    EXPECT_EQ(at(6, 32), -9999);
+    EXPECT_EQ(at(7, 32), 32);
+    EXPECT_EQ(at(28, 32), 32);
+    EXPECT_EQ(at(29, 32), -9999);
+    EXPECT_EQ(at(0, 0), 0);       // the last row read is full
+    EXPECT_EQ(at(35, 0), 0);
+    EXPECT_EQ(at(0, 5), -9999);   // (5-1)/4 = 1 missing at each end
+    EXPECT_EQ(at(1, 5), 5);
+}
+
+TEST_F(Grib1, PoleRowsAndWrappedColumn) {
+    // Grid 21: from the equator north, the last row is the pole value.
+    Msg1 g21;
+    g21.grid = 21;
+    g21.gds = false;
+    g21.nbits = 16;
+    for (int k = 0; k < 36; ++k)
+        for (int i = 0; i < 37; ++i) g21.raw.push_back(static_cast<std::uint32_t>(k * 100 + i));
+    g21.raw.push_back(9999);
+    std::vector<Product> p = read_msgs("g21.grb", make_grib1(g21));
+    ASSERT_EQ(p.size(), 1u);
+    ASSERT_EQ(p[0].vals.size(), 37u * 37u);
+    for (int i = 0; i < 37; ++i) EXPECT_EQ(p[0].vals[static_cast<std::size_t>(i)], 9999);
+    EXPECT_EQ(p[0].vals[36 * 37 + 5], 5);          // first row read is the southernmost
+    EXPECT_EQ(p[0].vals[1 * 37 + 3], 3503);
+
+    // Grid 23: from the south pole; the first row is one value.
+    Msg1 g23 = g21;
+    g23.grid = 23;
+    g23.raw.clear();
+    g23.raw.push_back(7777);
+    for (int k = 1; k < 37; ++k)
+        for (int i = 0; i < 37; ++i) g23.raw.push_back(static_cast<std::uint32_t>(k * 100 + i));
+    p = read_msgs("g23.grb", make_grib1(g23));
+    ASSERT_EQ(p.size(), 1u);
+    for (int i = 0; i < 37; ++i) EXPECT_EQ(p[0].vals[36 * 37 + i], 7777);
+    EXPECT_EQ(p[0].vals[0], 3600);
+
+    // Grid 25: 72 values a row, the 73rd repeats the first.
+    Msg1 g25 = g21;
+    g25.grid = 25;
+    g25.raw.clear();
+    for (int k = 0; k < 18; ++k)
+        for (int i = 0; i < 72; ++i) g25.raw.push_back(static_cast<std::uint32_t>(k * 100 + i));
+    g25.raw.push_back(4242);
+    p = read_msgs("g25.grb", make_grib1(g25));
+    ASSERT_EQ(p.size(), 1u);
+    ASSERT_EQ(p[0].vals.size(), 73u * 19u);
+    EXPECT_EQ(p[0].vals[18 * 73 + 71], 71);
+    EXPECT_EQ(p[0].vals[18 * 73 + 72], 0);   // wrapped column
+    EXPECT_EQ(p[0].vals[1 * 73 + 72], 1700);
+    EXPECT_EQ(p[0].vals[0], 4242);           // north pole row
+}
+
+TEST_F(Grib1, SpikeFilter) {
+    Msg1 m;
+    m.nx = 12;
+    m.ny = 1;
+    m.la2 = m.la1;
+    m.lo2 = m.lo1 + 11000;
+    m.raw = {0, 200, 0, 200, 0, 200, 5, 5, 5, 5, 5, 5};
+    // Without a limit nothing is discarded.
+    std::vector<Product> p = read_msgs("spike.grb", make_grib1(m));
+    ASSERT_EQ(p.size(), 1u);
+    for (float v : p[0].vals) EXPECT_NE(v, -9999);
+    // With at most two jumps of more than 128 (half the range of 8 bits) the
+    // third jump marks the grid corrupt: every later value is missing.
+    GRIB_set_max_bad(2);
+    p = read_msgs("spike.grb", make_grib1(m));
+    ASSERT_EQ(p.size(), 1u);
+    EXPECT_EQ(p[0].vals[2], 0);
+    EXPECT_EQ(p[0].vals[3], -9999);
+    EXPECT_EQ(p[0].vals[11], -9999);
+    EXPECT_EQ(GRIB_get_bad(), 1);
+}
+
+TEST_F(Grib1, OversizedAndSphericalGridsAreRefused) {
+    for (int which = 0; which < 2; ++which) {
+        Msg1 m;
+        (which ? m.ny : m.nx) = 2001;
+        m.raw = {1};
+        std::vector<Product> p = read_msgs("big.grb", make_grib1(m));
+        ASSERT_EQ(p.size(), 1u);
+        EXPECT_EQ(p[0].status, 0);
+        EXPECT_TRUE(p[0].vals.empty());
+    }
+    testing::internal::CaptureStderr();
+    std::vector<Product> p = read_all(fixture("spherical_pressure_level.grib1"), 0);
+    std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(p.size(), 1u);
+    EXPECT_TRUE(p[0].vals.empty());
+    EXPECT_NE(err.find("GRIB_GDB: "), std::string::npos) << err;
+}
+
+// Opens a file and finds its first message.
+int open_first(const std::string &path) {
+    int type = 0;
+    int slot = GRD_open(path.c_str(), 0, &type);
+    EXPECT_GE(slot, 0);
+    EXPECT_EQ(type, 21);
+    return slot;
+}
+
+TEST_F(Grib1, BulletinHeaderKinds) {
+    struct Case {
+        const char *file;
+        int kind;
+        const char *heading;
+    } cases[] = {
+        {"wrap_zup.grb", 1, "HTNA50 KWBC 051200"},
+        {"wrap_feed.grb", 2, "HTNA50 KWBC 051200"},
+        {"wrap_oldzup.grb", 3, "HTNA50 KWBC 051200"},
+        {"eta_grib1_part.grb", 4, "GRIB01 KXXX 010000"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file);
+        int slot = open_first(fixture(c.file));
+        ASSERT_GE(slot, 0);
+        EXPECT_GT(GRIB_header(slot), 0);
+        EXPECT_EQ(GRD_get_file(slot)->itype, c.kind);
+        EXPECT_STREQ(GRIB_get_wmo_header(), c.heading);
+        EXPECT_EQ(GRIB_get_version(), 1);
+        // Step over all three messages; the fourth search ends the file.
+        for (int k = 0; k < 2; ++k) {
+            EXPECT_GT(GRIB_next(slot, 1), 0);
+            EXPECT_GT(GRIB_header(slot), 0);
+        }
+        if (c.kind != 4) {
+            EXPECT_GT(GRIB_next(slot, 1), 0);
+            EXPECT_EQ(GRIB_header(slot), -1);
+        }
+        GRD_close(slot);
+    }
+}
+
+TEST_F(Grib1, EditionZeroEndMarkScan) {
+    std::string bytes = read_bytes(fixture("edition0.grb"));
+    std::size_t second = bytes.find("GRIB", 4);
+    ASSERT_NE(second, std::string::npos);
+    int slot = open_first(fixture("edition0.grb"));
+    ASSERT_GT(GRIB_header(slot), 0);
+    EXPECT_EQ(GRIB_get_version(), 0);
+    long pos = std::ftell(GRD_get_file(slot)->file);
+    EXPECT_EQ(GRIB_next(slot, 0), static_cast<long>(second));
+    EXPECT_EQ(std::ftell(GRD_get_file(slot)->file), pos);  // put back
+    EXPECT_EQ(GRIB_next(slot, 1), static_cast<long>(second));
+    EXPECT_EQ(std::ftell(GRD_get_file(slot)->file), static_cast<long>(second));
+    GRD_close(slot);
+
+    // Centre 98 in edition 0 marks the file.
+    slot = open_first(fixture("edition0_ecmwf.grb"));
+    ASSERT_GT(GRIB_header(slot), 0);
+    GRD_info info;
+    ASSERT_EQ(GRIB_get_info(slot, &info), 0);
+    EXPECT_EQ(GRD_get_file(slot)->grid, 10);
+    GRD_close(slot);
+}
+
+TEST_F(Grib1, ProductSizeLimit) {
+    std::string m = "GRIB";
+    put(m, 2000001, 3);
+    put(m, 1, 1);
+    m += std::string(40, '\0');
+    int slot = open_first(write_bytes("huge.grb", m));
+    ASSERT_GT(GRIB_header(slot), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(GRIB_next(slot, 1), 0);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Invalid product size: 2000001"), std::string::npos) << err;
+    GRD_close(slot);
+}
+
+TEST_F(Grib1, ReferenceDateOfTheFile) {
+    int slot = open_first(fixture("eta_grib1_part.grb"));
+    ASSERT_GT(GRIB_header(slot), 0);
+    GRD_info info;
+    ASSERT_EQ(GRIB_get_info(slot, &info), 0);
+    std::string ls = run("grib_get -p dataDate,dataTime -w count=1 '" +
+                         fixture("eta_grib1_part.grb") + "' 2>/dev/null");
+    if (!ls.empty()) {
+        long ymd = 0, hm = 0;
+        std::sscanf(ls.c_str(), "%ld %ld", &ymd, &hm);
+        EXPECT_EQ(info.date.year, ymd / 10000);
+        EXPECT_EQ(info.date.month, ymd / 100 % 100);
+        EXPECT_EQ(info.date.day, ymd % 100);
+        EXPECT_EQ(info.date.hour, hm / 100);
+    }
+    EXPECT_EQ(info.date.min, 0);
+    EXPECT_EQ(GRD_get_file(slot)->grid, 1);
+    EXPECT_NE(info.datim[0], '\0');
+    GRD_close(slot);
+}
+
+// Header-only reads never touch the data: a data section that runs past
+// the end of the file does not disturb them, while decoding reports it.
+TEST_F(Grib1, HeaderReadsSkipTheData) {
+    Msg1 m;
+    m.raw = std::vector<std::uint32_t>(12, 3);
+    std::string msg = make_grib1(m);
+    std::string cut = msg.substr(0, msg.size() - 10);  // data section cut short
+    std::vector<Product> h = read_msgs("cut.grb", cut, 1);
+    ASSERT_EQ(h.size(), 1u);
+    EXPECT_EQ(h[0].rec.var, 11);
+    EXPECT_EQ(h[0].rec.level, 500);
+    EXPECT_EQ(h[0].rec.domain.nx, 4);
+    std::vector<Product> d = read_msgs("cut.grb", cut, 0);
+    EXPECT_TRUE(d.empty());
+}
+
+}  // namespace
