@@ -52,7 +52,11 @@ int main(int argc, char **argv) {
     MESS_print_prog("MODEL GRIDDED SOUNDING PLOTTING");
 
     char file[FILE_NAME_LEN] = "";
-    FILE_get_file("Enter the grid filename: ", file);
+    if (!FILE_get_file("Enter the grid filename: ", file)) {
+        // a file named on the command line or in the resources is missing
+        MESS_print(192, "File not found: %s\n", file);
+        return 10;
+    }
     Date file_date;
     FILE_get_date(&file_date);
     THERM_set_date(&file_date);

@@ -1,0 +1,129 @@
+// The whole program: batch runs, exit statuses and an interactive session
+// driven through standard input.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "grd_test_util.h"
+
+using namespace grdtest;
+
+namespace {
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+};
+
+// Runs the program with the given arguments (shell words) and input.
+RunResult raziva(const std::string &args, const std::string &input = "") {
+    RunResult r;
+    const char *bin = std::getenv("RAZIVA_BIN");
+    if (!bin) return r;
+    std::string in_file = write_file("driver_input.txt", input);
+    std::string cmd = std::string("cd ") + scratch_dir() + " && '" + bin + "' -file_path '" +
+                      data_dir() + "' " + args + " < '" + in_file + "' 2>&1";
+    FILE *p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof(buf), p)) > 0) r.out.append(buf, n);
+    int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+bool has(const std::string &text, const std::string &part) {
+    return text.find(part) != std::string::npos;
+}
+
+class Driver : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("RAZIVA_BIN")) GTEST_SKIP() << "RAZIVA_BIN not set";
+    }
+};
+
+}  // namespace
+
+TEST_F(Driver, BatchReportAtALatLonPoint) {
+    RunResult r = raziva("-ba -me +out1,+out2,+out3,+out4 -id 40,-100 -ft h24 '" + data_dir() + "/sample.grb'");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(has(r.out, "Date: 24 hour NAM valid 12Z THU  9 DEC 04")) << r.out;
+    EXPECT_TRUE(has(r.out, "Station: 40,-100"));
+    EXPECT_TRUE(has(r.out, "Latitude:   40.00\n"));
+    EXPECT_TRUE(has(r.out, "Longitude: -100.00\n"));
+    EXPECT_TRUE(has(r.out, "LEV PRES  HGHT  TEMP  DEWP"));
+    EXPECT_TRUE(has(r.out, "SFC "));
+    EXPECT_TRUE(has(r.out, "Storm rel helicity"));
+    // batch mode keeps progress messages quiet
+    EXPECT_FALSE(has(r.out, "Searching file for grids"));
+}
+
+TEST_F(Driver, BatchReportAtADatabaseStation) {
+    RunResult r = raziva("-ba -me +out1,+out2,+out3,+out4 -id KDEN -ft h24 '" + test_data("eta_grib1.grb") + "'");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(has(r.out, "Station: KDEN"));
+    EXPECT_TRUE(has(r.out, "Latitude:   39.87"));
+    EXPECT_TRUE(has(r.out, "Longitude: -104.67"));
+    EXPECT_TRUE(has(r.out, "SFC "));
+}
+
+TEST_F(Driver, TimeWithoutGridsIsSkipped) {
+    RunResult r = raziva("-ba -me +out1,+out2,+out3,+out4 -id 40,-100 -ft init '" + data_dir() + "/sample.grb'");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(has(r.out, "GRD_get_sound: Too few grids to make sounding: 0"));
+    EXPECT_FALSE(has(r.out, "Date:"));
+}
+
+TEST_F(Driver, ExitStatuses) {
+    RunResult unknown = raziva("-ba -id NOWHERE_XX -ft h24 '" + data_dir() + "/sample.grb'");
+    EXPECT_EQ(unknown.status, 31);
+    EXPECT_TRUE(has(unknown.out, "Station not found"));
+
+    RunResult missing = raziva("-ba -id 40,-100 -ft h24 '" + scratch_dir() + "/no_such_file.grb'");
+    EXPECT_EQ(missing.status, 10);
+
+    std::string junk = write_file("junk.grb", "this is not a grid file\n");
+    RunResult unreadable = raziva("-ba -id 40,-100 -ft h24 '" + junk + "'");
+    EXPECT_EQ(unreadable.status, 255);
+    EXPECT_TRUE(has(unreadable.out, "Unable to open grid file:" + junk));
+
+    RunResult help = raziva("-h");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(has(help.out, "This program contours existing grids on a background map"));
+}
+
+TEST_F(Driver, DamagedFileEndsCleanly) {
+    std::string good = read_file(test_data("eta_grib1.grb"));
+    ASSERT_GT(good.size(), 100000u);
+    std::string cut = write_file("cut.grb", good.substr(0, good.size() / 3 + 17));
+    RunResult r = raziva("-ba -me +out1,+out2,+out3,+out4 -id 40,-100 -ft h24 '" + cut + "'");
+    EXPECT_EQ(r.status, 0) << r.out;
+}
+
+TEST_F(Driver, InteractiveSession) {
+    std::string input = test_data("eta_grib1.grb") + "\n40,-100\nh24\n12 hour\nh24\nexit\n";
+    RunResult r = raziva("-me +out1,+out2,+out3,+out4,nopage", input);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(has(r.out, "Enter the grid filename: "));
+    EXPECT_TRUE(has(r.out, "Enter a station or lat,lon: "));
+    EXPECT_TRUE(has(r.out, "Forecast Time Menu"));
+    EXPECT_TRUE(has(r.out, "Enter the time: "));
+    // two reports (h24 twice) and one time without grids
+    std::size_t first = r.out.find("Date: 24 hour NAM");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_NE(r.out.find("Date: 24 hour NAM", first + 1), std::string::npos);
+    EXPECT_TRUE(has(r.out, "Too few grids to make sounding: 0"));
+}
+
+TEST_F(Driver, InteractiveBackEndsTheTimeLoop) {
+    std::string input = "40,-100\nback\n";
+    RunResult r = raziva("-me +out1,+out2,+out3,+out4,nopage '" + data_dir() + "/sample.grb'", input);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_FALSE(has(r.out, "Date:"));
+}
