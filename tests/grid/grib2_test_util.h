@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -269,6 +270,186 @@ inline std::string make_grib1(const Msg1 &m) {
     put(msg, body.size() + 8, 3);
     put(msg, 1, 1);
     return msg + body;
+}
+
+
+// ---- hand-made GRIB edition 2 messages -------------------------------------
+
+inline std::string section(int num, const std::string &body) {
+    std::string s;
+    put(s, body.size() + 5, 4);
+    put(s, static_cast<std::uint64_t>(num), 1);
+    return s + body;
+}
+
+inline std::string ieee(float f) {
+    std::uint32_t u;
+    std::memcpy(&u, &f, 4);
+    std::string s;
+    put(s, u, 4);
+    return s;
+}
+
+inline void put_s4(std::string &s, long v) {
+    put(s, static_cast<std::uint32_t>(v < 0 ? (0x80000000u | static_cast<std::uint32_t>(-v)) : v), 4);
+}
+
+inline std::string sect1(int centre = 7, int year = 2026, int month = 12, int day = 5, int hour = 0) {
+    std::string b;
+    put(b, centre, 2);
+    put(b, 0, 2);
+    put(b, 2, 1);
+    put(b, 1, 1);
+    put(b, 1, 1);
+    put(b, year, 2);
+    put(b, month, 1);
+    put(b, day, 1);
+    put(b, hour, 1);
+    put(b, 0, 1);
+    put(b, 0, 1);
+    put(b, 0, 1);
+    put(b, 1, 1);
+    return section(1, b);
+}
+
+// Latitude-longitude grid (template 3.0); rows: one-octet row lengths of a
+// thinned grid (ni is then ignored).
+inline std::string sect3_ll(long ni, long nj, double la1, double lo1, double la2, double lo2,
+                            int scan, const std::vector<int> &rows = {}) {
+    std::string b;
+    long npts = ni * nj;
+    if (!rows.empty()) {
+        npts = 0;
+        for (int r : rows) npts += r;
+    }
+    put(b, 0, 1);
+    put(b, static_cast<std::uint64_t>(npts), 4);
+    put(b, rows.empty() ? 0 : 1, 1);
+    put(b, rows.empty() ? 0 : 1, 1);
+    put(b, 0, 2);
+    put(b, 6, 1);
+    put(b, 0, 1);
+    put(b, 0, 4);
+    put(b, 0, 1);
+    put(b, 0, 4);
+    put(b, 0, 1);
+    put(b, 0, 4);
+    put(b, rows.empty() ? static_cast<std::uint64_t>(ni) : 0xffffffffu, 4);
+    put(b, static_cast<std::uint64_t>(nj), 4);
+    put(b, 0, 4);
+    put(b, 0xffffffffu, 4);
+    put_s4(b, std::lround(la1 * 1e6));
+    put_s4(b, std::lround(lo1 * 1e6));
+    put(b, 0x30, 1);
+    put_s4(b, std::lround(la2 * 1e6));
+    put_s4(b, std::lround(lo2 * 1e6));
+    put(b, ni > 1 ? static_cast<std::uint64_t>(std::lround(std::fabs(lo2 - lo1) / (ni - 1) * 1e6)) : 0, 4);
+    put(b, nj > 1 ? static_cast<std::uint64_t>(std::lround(std::fabs(la2 - la1) / (nj - 1) * 1e6)) : 0, 4);
+    put(b, static_cast<std::uint64_t>(scan), 1);
+    for (int r : rows) put(b, static_cast<std::uint64_t>(r), 1);
+    return section(3, b);
+}
+
+// Octets 10-34 of a product section: parameter, process, forecast time and
+// the two fixed surfaces.
+struct Pds {
+    int cat = 0, num = 0, gen_type = 2, unit = 1;
+    long fcst = 6;
+    int t1 = 100, f1 = 0;
+    long v1 = 50000;
+    int t2 = 255, f2 = 0;
+    long v2 = 0;
+};
+
+inline std::string pds_head(const Pds &p) {
+    std::string b;
+    put(b, static_cast<std::uint64_t>(p.cat), 1);
+    put(b, static_cast<std::uint64_t>(p.num), 1);
+    put(b, static_cast<std::uint64_t>(p.gen_type), 1);
+    put(b, 0, 1);
+    put(b, 96, 1);
+    put(b, 0, 2);
+    put(b, 0, 1);
+    put(b, static_cast<std::uint64_t>(p.unit), 1);
+    put_s4(b, p.fcst);
+    put(b, static_cast<std::uint64_t>(p.t1), 1);
+    put(b, static_cast<std::uint64_t>(p.f1), 1);
+    if (p.f1 == 255)
+        put(b, 0xffffffffu, 4);
+    else
+        put_s4(b, p.v1);
+    put(b, static_cast<std::uint64_t>(p.t2), 1);
+    put(b, static_cast<std::uint64_t>(p.f2), 1);
+    if (p.t2 == 255)
+        put(b, 0xffffffffu, 4);
+    else
+        put_s4(b, p.v2);
+    return b;
+}
+
+// Statistical part (end of period, one range): 23 octets.
+inline std::string pds_stat(int proc, int unit, long len, int year = 2026, int month = 12,
+                            int day = 5, int hour = 12) {
+    std::string b;
+    put(b, static_cast<std::uint64_t>(year), 2);
+    put(b, static_cast<std::uint64_t>(month), 1);
+    put(b, static_cast<std::uint64_t>(day), 1);
+    put(b, static_cast<std::uint64_t>(hour), 1);
+    put(b, 0, 1);
+    put(b, 0, 1);
+    put(b, 1, 1);
+    put(b, 0, 4);
+    put(b, static_cast<std::uint64_t>(proc), 1);
+    put(b, 2, 1);
+    put(b, static_cast<std::uint64_t>(unit), 1);
+    put_s4(b, len);
+    put(b, 255, 1);
+    put(b, 0, 4);
+    return b;
+}
+
+inline std::string sect4(int tmpl, const std::string &from10) {
+    std::string b;
+    put(b, 0, 2);
+    put(b, static_cast<std::uint64_t>(tmpl), 2);
+    return section(4, b + from10);
+}
+
+// Simple packing (5.0) of raw values with reference ref, 2^e and 10^-d.
+inline std::string sect5_simple(long npts, float ref, int e, int d, int nbits, int tmpl = 0) {
+    std::string b;
+    put(b, static_cast<std::uint64_t>(npts), 4);
+    put(b, static_cast<std::uint64_t>(tmpl), 2);
+    b += ieee(ref);
+    put(b, static_cast<std::uint32_t>(e < 0 ? (0x8000 | -e) : e), 2);
+    put(b, static_cast<std::uint32_t>(d < 0 ? (0x8000 | -d) : d), 2);
+    put(b, static_cast<std::uint64_t>(nbits), 1);
+    put(b, 0, 1);
+    return section(5, b);
+}
+
+inline std::string sect6(int indicator, const std::vector<int> &bits = {}) {
+    std::string b;
+    put(b, static_cast<std::uint64_t>(indicator), 1);
+    if (!bits.empty()) {
+        std::vector<std::uint32_t> v(bits.begin(), bits.end());
+        b += pack_bits(v, 1);
+    }
+    return section(6, b);
+}
+
+inline std::string sect7(const std::vector<std::uint32_t> &raw, int nbits) {
+    return section(7, pack_bits(raw, nbits));
+}
+
+// A whole message from its sections 1-7.
+inline std::string message2(const std::string &sections, int discipline = 0) {
+    std::string m = "GRIB";
+    put(m, 0, 2);
+    put(m, static_cast<std::uint64_t>(discipline), 1);
+    put(m, 2, 1);
+    put(m, 16 + sections.size() + 4, 8);
+    return m + sections + "7777";
 }
 
 inline std::string scratch(const std::string &name) {

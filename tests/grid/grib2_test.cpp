@@ -1,0 +1,359 @@
+// GRIB edition 2: product templates with their time, level, ensemble and
+// probability mappings, several products per message with bitmap reuse,
+// scanning modes, thinned rows, grid limits and unsupported templates.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "grib.h"
+#include "grib2_test_util.h"
+#include "zupgrd.h"
+
+using namespace gribtest;
+
+namespace {
+
+class Grib2 : public ::testing::Test {
+protected:
+    void SetUp() override { setup_resources(); }
+};
+
+const std::vector<std::uint32_t> six = {1, 2, 3, 4, 5, 6};
+
+// One product on the 3 x 2 grid: product section, simple packing of the raw
+// values (reference 0), no bitmap.
+std::string product(int tmpl, const std::string &from10,
+                    const std::vector<std::uint32_t> &raw = six, int bitmap = 255,
+                    const std::vector<int> &bits = {}) {
+    return sect4(tmpl, from10) + sect5_simple(static_cast<long>(raw.size()), 0, 0, 0, 8) +
+           sect6(bitmap, bits) + sect7(raw, 8);
+}
+
+std::string grid32(int scan = 0) { return sect3_ll(3, 2, 50, 0, 49, 2, scan); }
+
+GRD_report read_one(const std::string &name, const std::string &msg, int mode = 1) {
+    std::vector<Product> p = read_all(write_bytes(name, msg), mode);
+    EXPECT_EQ(p.size(), 1u);
+    GRD_report r;
+    GRD_init(&r);
+    return p.empty() ? r : p[0].rec;
+}
+
+struct LevelCase {
+    int t1, f1;
+    long v1;
+    int t2, f2;
+    long v2;
+    int ltype, level;
+};
+
+TEST_F(Grib2, LevelMappings) {
+    const LevelCase cases[] = {
+        {100, 0, 50000, 255, 0, 0, 100, 500},        // 500 hPa
+        {100, 0, 50000, 100, 0, 85000, 101, 50085},  // layer in kPa
+        {103, 0, 2, 255, 0, 0, 105, 2},              // 2 m above ground
+        {103, 0, 10, 103, 0, 0, 106, 0},             // (10/100)*1000 + 0
+        {101, 0, 0, 255, 0, 0, 102, 0},              // mean sea level
+        {1, 255, 0, 255, 0, 0, 1, 0},                // surface, no value
+        {102, 0, 3000, 255, 0, 0, 103, 3000},        // altitude
+        {104, 4, 9950, 255, 0, 0, 107, 9950},        // sigma 0.995
+        {105, 0, 12, 255, 0, 0, 109, 12},            // hybrid level
+        {106, 2, 10, 106, 2, 40, 112, 10040},        // soil layer 10-40 cm
+        {106, 2, 5, 255, 0, 0, 111, 5},              // soil depth 5 cm
+        {107, 0, 320, 255, 0, 0, 113, 320},          // isentropic
+        {108, 0, 3000, 108, 0, 0, 116, 30000},       // 30-0 hPa above ground
+        {108, 0, 3000, 255, 0, 0, 115, 30},
+        {109, 9, 2000, 255, 0, 0, 117, 2},           // 2 PV units
+        {111, 0, 5, 255, 0, 0, 119, 5},              // eta
+        {200, 255, 0, 255, 0, 0, 200, 0},            // other surfaces stay
+    };
+    for (const LevelCase &c : cases) {
+        Pds p;
+        p.t1 = c.t1;
+        p.f1 = c.f1;
+        p.v1 = c.v1;
+        p.t2 = c.t2;
+        p.f2 = c.f2;
+        p.v2 = c.v2;
+        GRD_report r = read_one("lev.grb", message2(sect1() + grid32() + product(0, pds_head(p))));
+        EXPECT_EQ(r.ltype, c.ltype) << c.t1 << "/" << c.t2;
+        EXPECT_EQ(r.level, c.level) << c.t1 << "/" << c.t2;
+        EXPECT_EQ(r.time, 6);
+    }
+}
+
+TEST_F(Grib2, StatisticalTimes) {
+    Pds p;
+    p.fcst = 0;
+    // 0-6 hour accumulation.
+    GRD_report r = read_one("acc.grb", message2(sect1() + grid32() +
+                                                product(8, pds_head(p) + pds_stat(1, 1, 6))));
+    EXPECT_EQ(r.time, 4000006);
+    // Average in 6-hour units: start 1 (6 h), length 1 (6 h).
+    p.fcst = 1;
+    p.unit = 11;
+    r = read_one("avg.grb", message2(sect1() + grid32() + product(8, pds_head(p) + pds_stat(0, 11, 1))));
+    EXPECT_EQ(r.time, 3006012);
+    // Maximum and minimum.
+    p = Pds{};
+    p.fcst = 66;
+    r = read_one("max.grb", message2(sect1() + grid32() + product(8, pds_head(p) + pds_stat(2, 1, 6))));
+    EXPECT_EQ(r.time, 6066072);
+    r = read_one("min.grb", message2(sect1() + grid32() + product(8, pds_head(p) + pds_stat(3, 1, 6))));
+    EXPECT_EQ(r.time, 7066072);
+    r = read_one("dif.grb", message2(sect1() + grid32() + product(8, pds_head(p) + pds_stat(4, 1, 6))));
+    EXPECT_EQ(r.time, 5066072);
+    // Missing processing type with a missing length: the length comes from
+    // the end of the period (12 UTC, reference 00 UTC) less the start.
+    p.fcst = 6;
+    r = read_one("end.grb", message2(sect1() + grid32() +
+                                     product(8, pds_head(p) + pds_stat(255, 1, 0x7fffffff))));
+    EXPECT_EQ(r.time, 2006012);
+}
+
+TEST_F(Grib2, EnsembleMembersMeansAndSpread) {
+    Pds p;  // temperature (0, 0, 0) at 500 hPa
+    // 4.1, positively perturbed member 4.
+    std::string member = pds_head(p) + std::string("\x03\x04\x14", 3);
+    GRD_report r = read_one("mem.grb", message2(sect1() + grid32() + product(1, member)));
+    EXPECT_EQ(r.var, 19300000 + 2 * 20000 + 4 * 1000 + 11);
+    EXPECT_EQ(r.time, 6);
+    // 4.2 mean, 4.2 standard deviation.
+    r = read_one("mean.grb", message2(sect1() + grid32() + product(2, pds_head(p) + std::string("\x01\x14", 2))));
+    EXPECT_EQ(r.var, 19000011);
+    r = read_one("sd.grb", message2(sect1() + grid32() + product(2, pds_head(p) + std::string("\x02\x14", 2))));
+    EXPECT_EQ(r.var, 19001011);
+    // 4.11 and 4.12 add a time range.
+    p.fcst = 0;
+    r = read_one("mem11.grb", message2(sect1() + grid32() +
+                                       product(11, pds_head(p) + std::string("\x01\x02\x14", 3) +
+                                                       pds_stat(1, 1, 12))));
+    EXPECT_EQ(r.var, 19300000 + 2 * 1000 + 11);
+    EXPECT_EQ(r.time, 4000012);
+    r = read_one("mean12.grb", message2(sect1() + grid32() +
+                                        product(12, pds_head(p) + std::string("\x01\x14", 2) +
+                                                        pds_stat(0, 1, 12))));
+    EXPECT_EQ(r.var, 19000011);
+    EXPECT_EQ(r.time, 3000012);
+}
+
+TEST_F(Grib2, ProbabilityProducts) {
+    Pds p;
+    p.gen_type = 4;  // ensemble forecast
+    std::string prob = pds_head(p);
+    put(prob, 1, 1);            // forecast probability number
+    put(prob, 20, 1);           // total
+    put(prob, 1, 1);            // above the upper limit
+    put(prob, 255, 1);          // lower limit missing
+    put(prob, 0xffffffffu, 4);
+    put(prob, 1, 1);            // upper limit 273.1
+    put(prob, 2731, 4);
+    GRD_report r = read_one("prob.grb", message2(sect1() + grid32() + product(5, prob)));
+    EXPECT_EQ(r.var / 10000000, 191);
+    EXPECT_EQ(r.var / 10000 % 1000, 11);  // the parameter the probability is about
+    EXPECT_EQ(r.var / 1000 % 10, 2);      // kind: above the upper limit
+    EXPECT_STREQ(r.units, "%");
+    // 4.9: the same with a time range.
+    p.fcst = 0;
+    std::string prob9 = pds_head(p) + prob.substr(25) + pds_stat(1, 1, 24);
+    r = read_one("prob9.grb", message2(sect1() + grid32() + product(9, prob9)));
+    EXPECT_EQ(r.var / 10000000, 191);
+    EXPECT_EQ(r.time, 4000024);
+}
+
+TEST_F(Grib2, LocalAndUnsupportedProductTemplates) {
+    Pds p;
+    GRD_report r = read_one("jma.grb", message2(sect1(34) + grid32() + product(50008, pds_head(p))));
+    EXPECT_EQ(r.time, 0);
+    EXPECT_EQ(r.ltype, 1);
+    EXPECT_EQ(r.level, 0);
+    testing::internal::CaptureStderr();
+    std::string one = sect1() + grid32() + product(15, pds_head(p));
+    read_all(write_bytes("t15.grb", message2(one) + message2(one)), 1);
+    std::string err = testing::internal::GetCapturedStderr();
+    std::size_t at = err.find("Unsupported product template: 15");
+    EXPECT_NE(at, std::string::npos) << err;
+    EXPECT_EQ(err.find("Unsupported product template: 15", at + 1), std::string::npos) << err;
+}
+
+TEST_F(Grib2, SeveralProductsShareTheGridAndBitmap) {
+    Pds a, b, c;
+    b.v1 = 85000;
+    c.v1 = 70000;
+    const std::vector<int> bits = {1, 0, 1, 1, 0, 1};
+    std::string msg = message2(sect1() + grid32() +
+                               product(0, pds_head(a), {10, 20, 30, 40}, 0, bits) +
+                               product(0, pds_head(b), {11, 21, 31, 41}, 254) +
+                               product(0, pds_head(c), {1, 2, 3, 4, 5, 6}, 255));
+    Pds d;
+    d.v1 = 30000;
+    std::string next = message2(sect1() + grid32() + product(0, pds_head(d)));
+    std::string path = write_bytes("multi.grb", msg + next);
+    std::vector<Product> p = read_all(path, 0);
+    ASSERT_EQ(p.size(), 4u);
+    const std::vector<float> want0 = {10, -9999, 20, 30, -9999, 40};
+    const std::vector<float> want1 = {11, -9999, 21, 31, -9999, 41};
+    const std::vector<float> want2 = {1, 2, 3, 4, 5, 6};
+    EXPECT_EQ(p[0].vals, want0);
+    EXPECT_EQ(p[1].vals, want1);
+    EXPECT_EQ(p[2].vals, want2);
+    EXPECT_EQ(p[3].vals, want2);
+    EXPECT_EQ(p[0].rec.level, 500);
+    EXPECT_EQ(p[1].rec.level, 850);
+    EXPECT_EQ(p[2].rec.level, 700);
+    EXPECT_EQ(p[3].rec.level, 300);
+    for (const Product &q : p) EXPECT_EQ(q.rec.domain.nx, 3);
+
+    // Header-only reads, then one product decoded out of order: the bitmap
+    // that only the header walk saw is still applied.
+    std::vector<Product> h = read_all(path, 1);
+    ASSERT_EQ(h.size(), 4u);
+    EXPECT_EQ(h[1].rec.level, 850);
+    int type = 0;
+    int slot = GRD_open(path.c_str(), 0, &type);
+    ASSERT_GE(slot, 0);
+    GRD_report r;
+    GRD_init(&r);
+    int num = 1;
+    ASSERT_EQ(GRD_read(slot, &r, 0, &num), 0);
+    EXPECT_EQ(num, 1);
+    ASSERT_NE(r.grid, nullptr);
+    EXPECT_EQ(std::vector<float>(r.grid, r.grid + 6), want1);
+    num = 3;
+    ASSERT_EQ(GRD_read(slot, &r, 0, &num), 0);
+    EXPECT_EQ(r.level, 300);
+    num = 0;  // backwards: rewinds and walks forward again
+    ASSERT_EQ(GRD_read(slot, &r, 0, &num), 0);
+    EXPECT_EQ(std::vector<float>(r.grid, r.grid + 6), want0);
+    num = 1;  // the same product twice
+    ASSERT_EQ(GRD_read(slot, &r, 0, &num), 0);
+    num = 1;
+    ASSERT_EQ(GRD_read(slot, &r, 0, &num), 0);
+    EXPECT_EQ(std::vector<float>(r.grid, r.grid + 6), want1);
+    GRD_free(&r);
+    GRD_close(slot);
+}
+
+TEST_F(Grib2, MessageWithoutProduct) {
+    std::string path = write_bytes("noprod.grb", message2(sect1() + grid32()));
+    testing::internal::CaptureStderr();
+    std::vector<Product> p = read_all(path, 0, 1);
+    std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(p.size(), 1u);
+    EXPECT_EQ(p[0].status, 1);
+    EXPECT_NE(err.find("No product found\n"), std::string::npos) << err;
+}
+
+TEST_F(Grib2, UnsupportedDataTemplateReportedOnce) {
+    Pds p;
+    // Template 5.50 (spectral simple) with the same first octets as 5.0.
+    std::string prod = sect4(0, pds_head(p)) + sect5_simple(6, 0, 0, 0, 8, 50) + sect6(255) +
+                       sect7(six, 8);
+    std::string path = write_bytes("t50.grb", message2(sect1() + grid32() + prod + prod));
+    testing::internal::CaptureStderr();
+    std::vector<Product> got = read_all(path, 0);
+    std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(got.size(), 2u);
+    for (const Product &q : got) {
+        ASSERT_EQ(q.vals.size(), 6u);
+        for (float v : q.vals) EXPECT_EQ(v, -9999);
+    }
+    std::size_t at = err.find("Unsupported data representation template: 50");
+    EXPECT_NE(at, std::string::npos) << err;
+    EXPECT_EQ(err.find("template: 50", at + 45), std::string::npos) << err;
+}
+
+TEST_F(Grib2, ScanningModes) {
+    Pds p;
+    // Alternate rows: the second row runs east to west.
+    GRD_report r;
+    std::vector<Product> got =
+        read_all(write_bytes("alt.grb", message2(sect1() + grid32(0x10) +
+                                                 product(0, pds_head(p), {1, 2, 3, 6, 5, 4}))), 0);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].vals, (std::vector<float>{1, 2, 3, 4, 5, 6}));
+    // South to north: the first row is the southernmost.
+    got = read_all(write_bytes("sn.grb", message2(sect1() + sect3_ll(3, 2, 49, 0, 50, 2, 0x40) +
+                                                  product(0, pds_head(p), {4, 5, 6, 1, 2, 3}))), 0);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].vals, (std::vector<float>{1, 2, 3, 4, 5, 6}));
+    EXPECT_FLOAT_EQ(got[0].rec.domain.clat, 49.5f);
+    EXPECT_FLOAT_EQ(got[0].rec.domain.clon, 1.0f);
+    // East to west.
+    got = read_all(write_bytes("ew.grb", message2(sect1() + sect3_ll(3, 2, 50, 2, 49, 0, 0x80) +
+                                                  product(0, pds_head(p), {3, 2, 1, 6, 5, 4}))), 0);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].vals, (std::vector<float>{1, 2, 3, 4, 5, 6}));
+    EXPECT_FLOAT_EQ(got[0].rec.domain.clon, 1.0f);
+    EXPECT_FLOAT_EQ(got[0].rec.domain.dx, 1.0f);
+    (void)r;
+}
+
+TEST_F(Grib2, ThinnedRowsFromOneOctetLengths) {
+    Pds p;
+    std::string g = sect3_ll(0, 3, 50, 0, 48, 3, 0, {2, 4, 1});
+    std::vector<Product> got = read_all(
+        write_bytes("thin2.grb", message2(sect1() + g + product(0, pds_head(p), {0, 30, 0, 10, 20, 30, 7}))), 0);
+    ASSERT_EQ(got.size(), 1u);
+    ASSERT_EQ(got[0].rec.domain.nx, 4);
+    const std::vector<float> want = {0, 10, 20, 30, 0, 10, 20, 30, 7, 7, 7, 7};
+    ASSERT_EQ(got[0].vals.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(got[0].vals[i], want[i], 1e-4) << i;
+}
+
+TEST_F(Grib2, GridLimitsAndUnsupportedGrids) {
+    Pds p;
+    // 10001 rows of a latitude-longitude grid are refused.
+    std::string tall = sect3_ll(2, 10001, 50, 0, -50, 1, 0);
+    std::vector<Product> got =
+        read_all(write_bytes("tall.grb", message2(sect1() + tall + product(0, pds_head(p)))), 0);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].status, 0);
+    EXPECT_TRUE(got[0].vals.empty());
+    // A spherical-harmonic grid (template 3.50) is refused with a message.
+    std::string sh;
+    put(sh, 0, 1);
+    put(sh, 6, 4);
+    put(sh, 0, 2);
+    put(sh, 50, 2);
+    sh += std::string(20, '\0');
+    testing::internal::CaptureStderr();
+    got = read_all(write_bytes("sh.grb", message2(sect1() + section(3, sh) + product(0, pds_head(p)))), 0);
+    std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_TRUE(got[0].vals.empty());
+    EXPECT_NE(err.find("Unsupported grid template: 50"), std::string::npos) << err;
+}
+
+TEST_F(Grib2, SectionReaderPrimitives) {
+    std::string msg = message2(sect1() + grid32() + product(0, pds_head(Pds{})));
+    std::string path = write_bytes("prim.grb", msg);
+    int type = 0;
+    int slot = GRD_open(path.c_str(), 0, &type);
+    ASSERT_GE(slot, 0);
+    ASSERT_EQ(GRIB_header(slot), 12);
+    EXPECT_EQ(GRIB_get_version(), 2);
+    EXPECT_EQ(GRIB_get_discipline(), 0);
+    ASSERT_EQ(GRIB_read_section(slot), 1);
+    EXPECT_EQ(GRIB_get_sect(), 1);
+    EXPECT_EQ(GRIB_get_slen(), 21);
+    EXPECT_EQ(GRIB_skip_section(slot), 1);
+    ASSERT_EQ(GRIB_read_section(slot), 1);
+    EXPECT_EQ(GRIB_get_sect(), 3);
+    GRD_report r;
+    GRD_init(&r);
+    EXPECT_EQ(GRIB_GDS(slot, &r), 1);
+    EXPECT_EQ(r.domain.nx, 3);
+    EXPECT_EQ(r.domain.ny, 2);
+    for (int s : {4, 5, 6, 7}) {
+        ASSERT_EQ(GRIB_read_section(slot), 1);
+        EXPECT_EQ(GRIB_get_sect(), s);
+        GRIB_skip_section(slot);
+    }
+    EXPECT_EQ(GRIB_read_section(slot), 0);
+    EXPECT_EQ(GRIB_get_sect(), -1);  // end mark
+    GRD_close(slot);
+}
+
+}  // namespace
