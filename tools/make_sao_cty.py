@@ -169,6 +169,8 @@ def country_code(text, iso):
 
 def clean_name(text):
     name = text.split(" / ")[0].strip()
+    # "Int'l", "Int'L." and "Intl" abbreviate "International".
+    name = re.sub(r"\s+Int'?l\.?(?=\s|$).*$", "", name, flags=re.I).strip()
     low = name.lower()
     changed = True
     while changed:
