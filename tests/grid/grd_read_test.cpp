@@ -348,3 +348,59 @@ TEST_F(GrdRead, OtherFormatsEndTheReadCleanly) {
     EXPECT_EQ(GRD_getinfo(s, &info), -1);
     EXPECT_EQ(GRD_read(s, nullptr, 0, &num), -1);
 }
+
+// Edition 2 messages with several products: every product has a number of
+// its own, read forward, again and backward.
+TEST_F(GrdRead, EditionTwoProductsAreNumberedOneByOne) {
+    std::string path = std::string(RAZIVA_TEST_DATA_DIR) + "/grib/eta_part.grb";
+    std::string bytes = read_file(path);
+    if (bytes.empty()) GTEST_SKIP() << "no edition 2 sample";
+    std::size_t messages = 0;
+    for (std::size_t p = bytes.find("GRIB"); p != std::string::npos; p = bytes.find("GRIB", p + 4))
+        ++messages;
+    int s = open_grib(path);
+    ASSERT_GE(s, 0);
+    struct Head {
+        int var, ltype, level, time;
+    };
+    std::vector<Head> heads;
+    GRD_report rec;
+    GRD_init(&rec);
+    for (int m = 0; m < 1000; ++m) {
+        int num = m;
+        if (GRD_read(s, &rec, 1, &num) != 0) break;
+        EXPECT_EQ(num, m);
+        heads.push_back({rec.var, rec.ltype, rec.level, rec.time});
+    }
+    EXPECT_GT(heads.size(), messages);  // some messages hold several products
+    EXPECT_EQ(heads.size(), 42u);        // as grib_ls counts them
+    auto same = [&](std::size_t k) {
+        return rec.var == heads[k].var && rec.ltype == heads[k].ltype &&
+               rec.level == heads[k].level && rec.time == heads[k].time;
+    };
+    // every product again, with data, in order
+    for (std::size_t k = 0; k < heads.size(); ++k) {
+        int num = static_cast<int>(k);
+        ASSERT_EQ(GRD_read(s, &rec, 0, &num), 0) << k;
+        EXPECT_TRUE(same(k)) << k;
+        ASSERT_NE(rec.grid, nullptr);
+        // the same number again: header, then data
+        num = static_cast<int>(k);
+        ASSERT_EQ(GRD_read(s, &rec, 1, &num), 0);
+        EXPECT_TRUE(same(k)) << k;
+        ASSERT_EQ(GRD_read(s, &rec, 0, &num), 0);
+        EXPECT_TRUE(same(k)) << k;
+    }
+    // backward, and jumps over several products
+    for (std::size_t k = heads.size(); k-- > 0;) {
+        int num = static_cast<int>(k);
+        ASSERT_EQ(GRD_read(s, &rec, 1, &num), 0) << k;
+        EXPECT_TRUE(same(k)) << k;
+    }
+    for (std::size_t k = 0; k < heads.size(); k += 3) {
+        int num = static_cast<int>(k);
+        ASSERT_EQ(GRD_read(s, &rec, 0, &num), 0) << k;
+        EXPECT_TRUE(same(k)) << k;
+    }
+    GRD_free(&rec);
+}
