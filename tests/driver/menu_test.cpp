@@ -1,6 +1,7 @@
 // Numbered menus: layout in one and two columns, closing lines by flags,
 // answers by number, abbreviation and name.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -16,7 +17,7 @@ namespace {
 
 void feed(const std::string &text) {
     static int n = 0;
-    std::string path = std::string(testing::TempDir()) + "/menu_in_" + std::to_string(++n);
+    std::string path = std::string(testing::TempDir()) + "/menu_in_" + std::to_string(getpid()) + "_" + std::to_string(++n);
     {
         std::ofstream out(path);
         out << text;

@@ -1,6 +1,7 @@
 // Message classes, the message resource, routing to the two screen streams,
 // message files and paging.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -43,7 +44,7 @@ std::string slurp(const std::string &path) {
 }
 
 std::string temp_path(const char *name) {
-    return std::string(testing::TempDir()) + "/mess_" + name;
+    return std::string(testing::TempDir()) + "/mess_" + std::to_string(getpid()) + "_" + name;
 }
 
 class Mess : public testing::Test {

@@ -34,7 +34,9 @@ std::string slurp(const fs::path &p) {
 // Runs the program in a scratch directory with args and input; env is a
 // prefix of variable settings for the shell.
 Result run(const std::string &args, const std::string &input, const std::string &env = "") {
-    fs::path dir = fs::path(testing::TempDir()) / "raziva_run";
+    fs::path dir = fs::path(testing::TempDir()) /
+                   ("raziva_run_" +
+                    std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::create_directories(dir);
     fs::path in = dir / "in", out = dir / "out", err = dir / "err";
     {
@@ -109,7 +111,7 @@ TEST_F(Program, SetAtAPromptChangesAResource) {
 }
 
 TEST_F(Program, ResourcePrecedence) {
-    fs::path cfg = fs::path(testing::TempDir()) / "raziva_cfg";
+    fs::path cfg = fs::path(testing::TempDir()) / "raziva_cfg_precedence";
     fs::create_directories(cfg);
     {
         std::ofstream f(cfg / "zup.cfg");

@@ -1,6 +1,7 @@
 // Prompts with their in-prompt commands, end of input, program exit and the
 // elapsed-time clock.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -17,7 +18,7 @@ namespace {
 // Points standard input at a file holding text.
 void feed(const std::string &text) {
     static int n = 0;
-    std::string path = std::string(testing::TempDir()) + "/stdin_" + std::to_string(++n);
+    std::string path = std::string(testing::TempDir()) + "/stdin_" + std::to_string(getpid()) + "_" + std::to_string(++n);
     {
         std::ofstream out(path, std::ios::binary);
         out << text;

@@ -1,6 +1,7 @@
 // Naming conventions, typed names, current and latest files, the file
 // prompt, listing, and the path utilities.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,7 +34,7 @@ Date make(int y, int mo, int d, int h = MISSING, int mi = MISSING) {
 
 void feed(const std::string &text) {
     static int n = 0;
-    std::string path = std::string(testing::TempDir()) + "/files_in_" + std::to_string(++n);
+    std::string path = std::string(testing::TempDir()) + "/files_in_" + std::to_string(getpid()) + "_" + std::to_string(++n);
     {
         std::ofstream out(path);
         out << text;
