@@ -127,10 +127,9 @@ TEST_F(Program, ResourcePrecedence) {
 
 TEST_F(Program, BatchLeavesTheNextWordPositional) {
     Result r = run(kData + "-ba word", "");
-    // "word" became the grid file name, which does not open.
-    EXPECT_EQ(r.status, 255);
-    EXPECT_NE(r.err.find("Unable to open grid file:"), std::string::npos);
-    EXPECT_NE(r.err.find("word"), std::string::npos);
+    // "word" became the grid file name, which does not exist.
+    EXPECT_EQ(r.status, 10);
+    EXPECT_NE(r.err.find("File not found: ./word"), std::string::npos);
     // Batch mode hides the progress banner.
     EXPECT_EQ(r.out.find("MODEL GRIDDED"), std::string::npos);
 }
