@@ -16,6 +16,7 @@ constexpr double kGrav = 9.8;    // gravity used by the hypsometric filling
 // Module state: the sounding's date text as the grid extraction labelled it.
 struct UaState {
     char datim[40] = "";
+    int prompt = 0;  // ask for a new upper-air station
 };
 UaState ua;
 
@@ -319,6 +320,13 @@ int UPA_set_datim(const char *datim) {
 }
 
 const char *UPA_get_datim() { return ua.datim; }
+
+int UPA_set_prompt(int flag) {
+    ua.prompt = flag;
+    return 0;
+}
+
+int UPA_get_prompt() { return ua.prompt; }
 
 int wind2vect(float dir, float spd, float *u, float *v) {
     float uu = MISSING_F, vv = MISSING_F;

@@ -151,6 +151,9 @@ float UPA_thick_top(int coord, float bottom, float thick);
 int UPA_mandatory(float p);
 int UPA_set_datim(const char *datim);
 const char *UPA_get_datim();
+// The upper-air station-prompt flag (set when the user asks for a new station).
+int UPA_set_prompt(int flag);
+int UPA_get_prompt();
 
 // Wind vectors: u = -spd sin(dir), v = -spd cos(dir) in the unit of the
 // speed.  Return 0, or -1 (outputs -9999) when an input is missing.

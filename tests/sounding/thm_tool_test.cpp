@@ -52,6 +52,17 @@ std::string full_report(std::vector<UPA_level> &lev) {
     });
 }
 
+std::string full_report_empty() {
+    return capture(0xFFFFFF, [] {
+        THERM_sig_table();
+        THERM_calc();
+        THERM_indices();
+        THERM_wind_table();
+        THERM_wind();
+        THERM_storm_table();
+    });
+}
+
 class Package : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -537,4 +548,26 @@ TEST_F(Package, RawSoundingFile) {
     std::string err = capture(0xc0, [] { EXPECT_EQ(THERM_out_raw(), 0); });
     EXPECT_TRUE(contains(err, "THERM_out_raw: Unable to open output file: /proc/raziva/nope/snd.txt\n"))
         << err;
+}
+
+TEST_F(Package, NoDataOrGarbageNeverBreaksTheReport) {
+    // Nothing loaded yet, then an all-missing sounding, then one level.
+    THERM_set_data(1000.0f, nullptr, 0, nullptr, 0);
+    std::string out = full_report_empty();
+    EXPECT_TRUE(contains(out, "Sounding variables and indices"));
+    EXPECT_TRUE(contains(out, " NO DATA       |"));
+    EXPECT_FALSE(contains(out, "nan"));
+    std::vector<UPA_level> junk(5);
+    for (auto &l : junk) UPA_level_init(&l);
+    out = full_report(junk);
+    EXPECT_FALSE(contains(out, "nan"));
+    EXPECT_FALSE(contains(out, "CAPE"));
+    std::vector<UPA_level> one = {{1000, 100, 20, 10, 200, 10}};
+    out = full_report(one);
+    EXPECT_TRUE(contains(out, "SFC 1000   100  20.0  10.0"));
+    EXPECT_FALSE(contains(out, "nan"));
+    EXPECT_FALSE(contains(out, "inf"));
+    UPA_set_prompt(1);
+    EXPECT_EQ(UPA_get_prompt(), 1);
+    UPA_set_prompt(0);
 }
