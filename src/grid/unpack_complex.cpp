@@ -135,7 +135,14 @@ int UNPACK_complex(const UNPACK_params &p, const std::uint8_t *data, std::size_t
     if (p.num_group < 0) return failf("UNPACK_complex: number of groups missing\n");
     const std::uint32_t ng = static_cast<std::uint32_t>(p.num_group);
     if (ng > n) return failf("UNPACK_complex: %u groups for %zu values\n", ng, n);
-    if (n > 0 && ng == 0) return failf("UNPACK_complex: no groups for %zu values\n", n);
+    if (ng == 0) {
+        // No groups (and then no data): a constant field, as encoders write
+        // a field without variation.
+        out->values.assign(n, static_cast<float>(p.ref * p.dscale));
+        out->width = static_cast<int>(n);
+        out->height = 1;
+        return 0;
+    }
     if (p.num_bits_gref < 0 || p.num_bits_gref > 32)
         return failf("UNPACK_complex: group references of %d bits (at most 32)\n", p.num_bits_gref);
     if (p.num_bits_gwidth < 0 || p.num_bits_gwidth > 32)
