@@ -130,6 +130,7 @@ const char *gget_prog_name();
 int gset_win_title(const char *title);
 const char *gget_win_title();
 int gset_win_title_extra(const char *text);
+const char *gget_win_title_extra();
 int gset_geometry(const char *geometry);
 const char *gget_geometry();
 int gset_fixed_size(int on);

@@ -54,6 +54,8 @@ public:
 
     // Window devices: show the finished picture, hold it interactively.
     virtual void update() {}
+    // The window and icon name changed (title and the extra text).
+    virtual void set_title(const char *, const char *) {}
     virtual int hold() { return 0; }
 };
 

@@ -1,6 +1,7 @@
 // gks_text.cpp - stroke-font text and the text attributes.
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "gks.h"
@@ -127,9 +128,9 @@ int gtext(const Gpt *pt, const char *text) {
     if (!pt || !text || !*text) return 0;
     GksDevice *d = gdev();
     if (d->records_world()) {
-        char buf[320];
-        std::snprintf(buf, sizeof buf, "TE %f,%f %s\n", pt->x, pt->y, text);
-        d->record(buf);
+        char head[96];
+        std::snprintf(head, sizeof head, "TE %f,%f ", pt->x, pt->y);
+        d->record((std::string(head) + text + "\n").c_str());
         return 0;
     }
     {

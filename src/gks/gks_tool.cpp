@@ -539,14 +539,18 @@ const char *gget_prog_name() { return K.prog_name; }
 
 int gset_win_title(const char *title) {
     copy_field(K.win_title, title ? title : "");
+    if (K.dev) K.dev->set_title(K.win_title, K.title_extra);
     return 0;
 }
 const char *gget_win_title() { return K.win_title; }
 
 int gset_win_title_extra(const char *text) {
     copy_field(K.title_extra, text ? text : "");
+    if (K.dev) K.dev->set_title(K.win_title, K.title_extra);
     return 0;
 }
+
+const char *gget_win_title_extra() { return K.title_extra; }
 
 int gset_geometry(const char *geometry) {
     copy_field(K.geometry, geometry ? geometry : "");

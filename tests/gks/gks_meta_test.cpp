@@ -106,6 +106,16 @@ TEST(Metafile, HeaderAndTransformationRecords) {
     for (size_t k = 0; k < want.size(); ++k) EXPECT_EQ(r[i + k], want[k]) << k;
 }
 
+TEST(Metafile, LongTextKeptWhole) {
+    std::string f = out_path("long.meta");
+    ASSERT_EQ(open_ws(GWS_META, f), 0);
+    std::string text(600, 'x');
+    Gpt p = {0.5f, 0.5f};
+    gtext(&p, text.c_str());
+    close_ws();
+    EXPECT_NE(read_all(f).find("TE 0.500000,0.500000 " + text + "\n"), std::string::npos);
+}
+
 TEST(Metafile, TestPageRecordsMatchCalls) {
     std::string f = out_path("testpage.meta");
     ASSERT_EQ(open_ws(GWS_META, f), 0);

@@ -96,6 +96,15 @@ TEST(Font, BothFileFormsGiveTheSameGlyphs) {
     std::fclose(f);
     EXPECT_EQ(read_font(out_path("cut.fnt").c_str()), -1);
     EXPECT_EQ(gget_font_type(), 0);
+    // More stroke data than the table holds is refused too.
+    f = std::fopen(out_path("big.fnt").c_str(), "w");
+    std::fprintf(f, "255");
+    for (int i = 0; i < 8000; ++i) std::fprintf(f, " 1 1");
+    std::fprintf(f, " 254");
+    for (int c = 0; c < 256; ++c) std::fprintf(f, " -1");
+    std::fclose(f);
+    EXPECT_EQ(read_font(out_path("big.fnt").c_str()), -1);
+    EXPECT_EQ(gget_font_type(), 0);
     close_ws();
 }
 
