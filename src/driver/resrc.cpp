@@ -835,6 +835,8 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt) {
     }
     case CV_region:
     case CV_domain:
+        // A bare switch leaves the domain as it is.
+        if (!data[0]) return 0;
         return DOM_decode(data, static_cast<Domain *>(out));
     default:
         return 0;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "zup.h"
+#include "zupcty.h"
 #include "zupresrc.h"
 
 namespace fs = std::filesystem;
@@ -464,4 +465,17 @@ TEST_F(Resources, EmptySearchListMeansDotZupdef) {
     init({"-df", ""}, false);
     fs::current_path(cwd);
     EXPECT_EQ(get("model"), "cwd");
+}
+
+TEST_F(Resources, DomainResources) {
+    init({"-pd", "40,-100"});
+    Domain d;
+    DOM_init(&d);
+    EXPECT_EQ(RES_getval("plot_domain", &d, CV_domain), 1);
+    EXPECT_FLOAT_EQ(d.clat, 40.0f);
+    EXPECT_FLOAT_EQ(d.clon, -100.0f);
+    init({"-pd"});
+    DOM_init(&d);
+    EXPECT_EQ(RES_getval("plot_domain", &d, CV_domain), 0);
+    EXPECT_EQ(d.proj, MISSING);
 }
