@@ -699,7 +699,19 @@ int layer_wind_mean(UPA_level *lev, int num, int coord, float bottom, float top,
         sv += (a.v.v + c.v.v) * lw;
         ss += (a.s + c.s) * lw;
         wsum += lw;
-        MESS_print(kTrace, "%2d-%2d  %5.1f %5.1f  %5.1f %5.1f\n", a.idx, c.idx, a.p, c.p, a.s, c.s);
+        // One trace line per slice: pressures, u, v and speeds of its ends.
+        double u1 = a.v.u, u2 = c.v.u, v1 = a.v.v, v2 = c.v.v;
+        if (a.idx == -1 && c.idx == -2)
+            MESS_print(kTrace, "%2d-%2d  %5.1f %5.1f  %5.1f %5.1f\n", 0, 0, a.p, c.p, a.s, c.s);
+        else if (a.idx == -1)
+            MESS_print(kTrace, "LB,%2d  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f\n", c.idx,
+                       a.p, c.p, u1, u2, v1, v2, a.s, c.s);
+        else if (c.idx == -2)
+            MESS_print(kTrace, "%2d,LT  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f\n", a.idx,
+                       a.p, c.p, u1, u2, v1, v2, a.s, c.s);
+        else
+            MESS_print(kTrace, "%2d,%2d  %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f %5.1f,%5.1f\n", a.idx,
+                       c.idx, a.p, c.p, u1, u2, v1, v2, a.s, c.s);
     }
     if (wsum == 0.0) return done(0);
     float mu = static_cast<float>(su / (2.0 * wsum)), mv = static_cast<float>(sv / (2.0 * wsum));

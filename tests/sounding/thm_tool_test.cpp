@@ -571,3 +571,25 @@ TEST_F(Package, NoDataOrGarbageNeverBreaksTheReport) {
     EXPECT_EQ(UPA_get_prompt(), 1);
     UPA_set_prompt(0);
 }
+
+TEST_F(Package, DebugTracesFollowTheirMasks) {
+    auto rows = read_observed(data_path("20110522_OUN_12Z.txt"));
+    auto lev = levels_of(rows);
+    int n = (int)lev.size();
+    std::string rowtrace = capture(0x80000000L, [&] {
+        THERM_set_data(lev[0].p, lev.data(), n, lev.data(), n);
+    });
+    EXPECT_EQ(rowtrace.substr(0, 18), "SFCP: 966.000000\nS");
+    EXPECT_TRUE(contains(rowtrace, "SFC  966   345  22.2  21.0"));
+    std::string steps = capture(0x40000000L, [] { THERM_calc(); });
+    EXPECT_TRUE(contains(steps, "P: 966.0 H:    345 T:"));
+    EXPECT_TRUE(contains(steps, "LB, 1  "));
+    EXPECT_TRUE(contains(steps, ",LT  "));
+    EXPECT_FALSE(contains(steps, "Sounding variables"));
+    // Nothing of either reaches the report classes.
+    std::string none = capture(0xFFFFFF, [&] {
+        THERM_set_data(lev[0].p, lev.data(), n, lev.data(), n);
+        THERM_calc();
+    });
+    EXPECT_EQ(none, "");
+}
