@@ -593,3 +593,53 @@ TEST_F(Package, DebugTracesFollowTheirMasks) {
     });
     EXPECT_EQ(none, "");
 }
+
+// A sounding built on paper: a dry adiabat of 300 K with a 10 C dew-point
+// depression, and a wind veering from 180 to 270 degrees at 20 knots through
+// the lowest 3000 m.
+TEST_F(Package, HandBuiltSoundingReport) {
+    std::vector<UPA_level> lev;
+    const double R = 287.05, g = 9.8;
+    for (float p = 1000.0f; p >= 299.0f; p -= 50.0f) {
+        float t = temp_on_dryad(300.0f, p) - 273.15f;
+        UPA_level l{p, 0.0f, t, t - 10.0f, 270.0f, 20.0f};
+        if (!lev.empty()) {
+            const UPA_level &b = lev.back();
+            double tm = (b.t + t) / 2.0 + 273.15;
+            l.h = static_cast<float>(b.h + R * tm / g * std::log(b.p / p));
+        }
+        if (l.h <= 3000.0f) l.dir = 180.0f + 90.0f * l.h / 3000.0f;
+        lev.push_back(l);
+    }
+    int n = (int)lev.size();
+    std::string out = capture(0xFFFFFF, [&] {
+        THERM_set_data(1000.0f, lev.data(), n, lev.data(), n);
+        THERM_calc();
+        THERM_indices();
+        THERM_wind();
+    });
+    const THERM_values *v = THERM_get_values();
+    // Dry adiabatic: g / cp = 9.8 / (287.05 / 0.286) K per km.
+    EXPECT_NEAR(v->lapse57, 9.7636f, 0.03f);
+    char want[96];
+    std::snprintf(want, sizeof want, "700-500 lapse rate:      %6.2f C/km\n", v->lapse57);
+    EXPECT_TRUE(contains(out, want));
+    // Constant potential temperature: the maximum temperature is the
+    // surface temperature, the mixed-layer parcel is neutral and dry below
+    // its condensation level.
+    EXPECT_NEAR(v->max_t, 300.0f - 273.15f, 0.01f);
+    EXPECT_TRUE(contains(out, "Est. max temperature:     26.85 C =   80.33 F\n"));
+    EXPECT_LT(v->parcel.plcl, 900.0f);
+    // All shear veers.
+    EXPECT_EQ(v->shear.neg_shr, 0.0f);
+    EXPECT_GT(v->shear.pos_shr, 0.0f);
+    EXPECT_TRUE(contains(out, "neg:    0.0 tot:"));
+    EXPECT_GT(v->helicity.tot_hel, 0.0f);
+    EXPECT_TRUE(contains(out, "Storm rel helicity (0-3000m) pos:"));
+    // Surface wind from 180: the report's mean 0-6 km wind lies between.
+    WIND mean;
+    THERM_get_mean6(&mean);
+    EXPECT_GT(mean.dir, 180.0f);
+    EXPECT_LT(mean.dir, 270.0f);
+    EXPECT_NEAR(mean.spd, 20.0f, 1e-3f);
+}
