@@ -7,6 +7,7 @@
 #define GKS_DEV_H
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "gks.h"
@@ -75,6 +76,15 @@ void gset_window_factory(Gdevice_factory f);
 
 // true while a workstation is open; otherwise reports "GKS not opened".
 bool gcheck_open(const char *func);
+
+// Text for a one-line comment or record: control characters become blanks
+// so that a stray line break cannot end the line early.
+inline std::string gline_text(const char *text) {
+    std::string s = text ? text : "";
+    for (char &c : s)
+        if (static_cast<unsigned char>(c) < 32 || c == 127) c = ' ';
+    return s;
+}
 
 // Clamp helper for device coordinates.
 float gclamp(float v, float lim);

@@ -97,7 +97,7 @@ public:
         gcgm_set_color(gget_text_colr());
         gcgm_set_type(1);
     }
-    void message(const char *text) override { gmeta_printf("ME %s\n", text); }
+    void message(const char *text) override { gmeta_printf("ME %s\n", gline_text(text).c_str()); }
     int segment(const char *tag, int n) override {
         gmeta_printf("%s %d\n", tag, n);
         return -1;
@@ -154,7 +154,7 @@ int gmeta_init_file() {
     if (T.meta_type == 0) {
         if (T.append) return 0;
         gmeta_printf("ZUPMETA\n");
-        gmeta_printf("#Title: ZUP Graphics Display: %s\n", gget_win_title());
+        gmeta_printf("#Title: ZUP Graphics Display: %s\n", gline_text(gget_win_title()).c_str());
         gmeta_printf("#Creator: ZUP Metafile Processor-1.0\n");
         gmeta_printf("#CreationDate: %s", gcreation_date());
         return 0;

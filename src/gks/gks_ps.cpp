@@ -125,13 +125,15 @@ public:
     }
 
     void text_begin(const Gpt &w, const char *text) override {
-        gps_printf("%%%%TE:%f %f %s\n", w.x, w.y, text);
+        gps_printf("%%%%TE:%f %f %s\n", w.x, w.y, gline_text(text).c_str());
         gps_set_width(gget_text_colr(), gget_text_width());
         gps_set_color(gget_text_colr());
         gps_set_type(1);
     }
 
-    void message(const char *text) override { gps_printf("%%%%Message: %s\n", text); }
+    void message(const char *text) override {
+        gps_printf("%%%%Message: %s\n", gline_text(text).c_str());
+    }
 
     void clear_region(const Glim &r) override {
         gps_printf("%%%%CLR\n");
@@ -224,7 +226,8 @@ int gps_printf(const char *fmt, ...) {
 
 int gps_init_file() {
     if (!P.out_file) return -1;
-    const char *title = gget_win_title();
+    const std::string t = gline_text(gget_win_title());
+    const char *title = t.c_str();
     const char *black = P.pr_color ? "0 0 0 setrgbcolor\n" : "0 setgray\n";
     if (!P.append) {
         if (P.pr_eps) {

@@ -130,7 +130,7 @@ int gtext(const Gpt *pt, const char *text) {
     if (d->records_world()) {
         char head[96];
         std::snprintf(head, sizeof head, "TE %f,%f ", pt->x, pt->y);
-        d->record((std::string(head) + text + "\n").c_str());
+        d->record((std::string(head) + gline_text(text) + "\n").c_str());
         return 0;
     }
     {

@@ -143,12 +143,14 @@ TEST(PostScriptFile, EpsAndAppend) {
     close_ws();
     ASSERT_EQ(open_ws(GWS_PS, "+" + a), 0);
     gmessage(1, "second plot");
+    gmessage(1, "line\nshowpage");  // stays inside the comment
     close_ws();
     std::string ps = read_all(a);
     EXPECT_EQ(count_of(ps, "%!PS"), 1);
-    EXPECT_EQ(count_of(ps, "showpage"), 1);
+    EXPECT_EQ(count_of(ps, "\nshowpage\n"), 1);
     EXPECT_EQ(count_of(ps, "%%ZUP Plot: test page\n"), 2);
-    EXPECT_NE(ps.find("%%Message: second plot\n%%End of plot\n"), std::string::npos);
+    EXPECT_NE(ps.find("%%Message: second plot\n%%Message: line showpage\n%%End of plot\n"),
+              std::string::npos);
     EXPECT_EQ(ps.substr(ps.size() - 14), "%%End of plot\n");
 }
 
