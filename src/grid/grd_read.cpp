@@ -254,6 +254,8 @@ int read_grib(int slot, GRD_file *f, GRD_report *rec, int mode, int *num) {
         int r = GRIB_PDB(slot, rec, mode);
         if (r > 0) r = GRIB_GDB(slot, rec);
         if (r <= 0) {
+            // values of another grid must not stay behind this header
+            if (mode == 0) GRD_free(rec);
             seek_to(f->file, s.cur_pos);
             return r;
         }
@@ -261,6 +263,7 @@ int read_grib(int slot, GRD_file *f, GRD_report *rec, int mode, int *num) {
             r = GRIB_BMB(slot, rec);
             if (r > 0) r = GRIB_BDB(slot, rec);
             if (r <= 0) {
+                GRD_free(rec);
                 seek_to(f->file, s.cur_pos);
                 return -1;
             }
