@@ -353,6 +353,8 @@ int gps_set_type(int t) {
 int gps_set_color_rep(int i, float r, float g, float b) {
     int s = gray_slot(i);
     if (s < 0 || s > 256) return -1;
+    // A colour written before is stale once its index changes.
+    if (i == P.ps_col_ind) P.ps_col_ind = -1;
     float v = (0.9f * r + g + 0.8f * b) / 2.7f;
     P.gray[s] = P.pr_rev ? 1.0f - v : v;
     return 0;

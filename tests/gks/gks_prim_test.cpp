@@ -68,10 +68,15 @@ TEST(PostScriptAttributes, ColourWrittenOncePerChange) {
     gpolyline(2, l);
     gset_line_colr_ind(CLR_get_ind("white"));  // prints black on paper
     gpolyline(2, l);
+    gset_line_colr_ind(CLR_get_ind("blue"));
+    gpolyline(2, l);
+    GPH_set_color(CLR_get_ind("blue"), 0, 0.5f, 0.5f);  // the same index, a new colour
+    gpolyline(2, l);
     close_ws();
     std::string b = body_after_plot(read_all(f));
     EXPECT_EQ(count_of(b, "1.00 0.00 0.00 setrgbcolor\n"), 1);
-    EXPECT_EQ(count_of(b, "0.00 0.00 1.00 setrgbcolor\n"), 1);
+    EXPECT_EQ(count_of(b, "0.00 0.00 1.00 setrgbcolor\n"), 2);
+    EXPECT_EQ(count_of(b, "0.00 0.50 0.50 setrgbcolor\n"), 1);
     EXPECT_EQ(count_of(b, "0 setgray\n"), 1);
     EXPECT_EQ(count_of(b, "0.00 0.00 0.00 setrgbcolor\n"), 1);
     // Print colour 501: double width.
