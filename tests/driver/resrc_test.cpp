@@ -479,3 +479,11 @@ TEST_F(Resources, DomainResources) {
     EXPECT_EQ(RES_getval("plot_domain", &d, CV_domain), 0);
     EXPECT_EQ(d.proj, MISSING);
 }
+
+TEST_F(Resources, TimeZoneFromTheEnvironment) {
+    setenv("zuptz", "+CST:-6", 1);
+    init({});
+    EXPECT_EQ(DATE_get_tz_off(), -6 * 3600);
+    EXPECT_EQ(DATE_get_tz_pm(), 1);
+    DATE_reset_TZ();
+}
