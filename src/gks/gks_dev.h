@@ -65,6 +65,13 @@ GksDevice *gdev();
 void gdev_set(std::unique_ptr<GksDevice> dev);
 void gdev_close();
 
+// The open CGM stream of the metafile workstation (null for the text form)
+// and the CGM writer's framing elements.
+FILE *gmeta_stream();
+int gcgm_header();
+int gcgm_begin_picture();
+int gcgm_end();
+
 // Device factories of the file writers (made by gopen_ws).
 std::unique_ptr<GksDevice> gps_make_device();
 std::unique_ptr<GksDevice> ghpgl_make_device();
