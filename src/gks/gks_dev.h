@@ -27,6 +27,8 @@ public:
     // true: the device keeps the kernel's own records (text metafile) and
     // takes world coordinates; the draw hooks below are not used.
     virtual bool records_world() const { return false; }
+    // false: operations are not kept in the redraw display list.
+    virtual bool keeps_display_list() const { return true; }
 
     virtual int close() = 0;
 

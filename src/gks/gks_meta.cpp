@@ -25,6 +25,7 @@ public:
     int type() const override { return GWS_META; }
     int init_class() const override { return 4; }
     bool records_world() const override { return T.meta_type == 0; }
+    bool keeps_display_list() const override { return false; }
     int close() override { return gmeta_close_file(); }
 
     void clip(const Glim &r) override {

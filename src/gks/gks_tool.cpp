@@ -262,7 +262,7 @@ bool gcheck_open(const char *func) {
 void gset_record_hook(Grecord_fn fn) { K.record = fn; }
 
 void *grecord(int type, int values, int size, const void *data) {
-    if (!K.record || K.win_type == GWS_META) return nullptr;
+    if (!K.record || (K.dev && !K.dev->keeps_display_list())) return nullptr;
     return K.record(type, values, size, data);
 }
 

@@ -234,8 +234,7 @@ float GPH_get_horz_win_size() { return G.xvp; }
 
 int GPH_hold(int *ws) {
     if (GksDevice *d = gdev()) d->update();
-    if (gget_win_type() == GWS_WIN) return ghold(ws ? *ws : 1);
-    return 0;
+    return ghold(ws ? *ws : 1);
 }
 
 int GPH_trans(int n) { return gsel_norm_tran(n); }

@@ -1,4 +1,6 @@
 // Primitives and attributes as the PostScript and HPGL writers print them.
+#include <vector>
+
 #include "gks_fixture.h"
 
 namespace {
@@ -232,4 +234,37 @@ TEST(HpglAttributes, PensFillsAndLines) {
               std::string::npos);
     EXPECT_NE(hp.find("FT1;\nPU10,10;PM0;"), std::string::npos);
     EXPECT_EQ(hp.substr(hp.size() - 7), "SP;PG;\n");
+}
+
+namespace {
+std::vector<int> g_codes;
+void *collect(int type, int, int, const void *) {
+    g_codes.push_back(type);
+    return nullptr;
+}
+}  // namespace
+
+TEST(DisplayList, EveryOperationReachesTheHookButOnMetafiles) {
+    gset_record_hook(collect);
+    ASSERT_EQ(open_ws(GWS_PS, out_path("hook.ps")), 0);
+    g_codes.clear();
+    unit_world();
+    Gpt l[3] = {{0, 0}, {1, 0}, {0, 1}};
+    gset_line_colr_ind(2);
+    gpolyline(2, l);
+    gpolymarker(1, l);
+    gfill_area(3, l);
+    gtext(l, "A");
+    gset_char_ht(0.05f);
+    gmessage(1, "m");
+    close_ws();
+    std::vector<int> want = {17, 16, 15, 35, 30, 40, 70, 50, 57, 5};
+    EXPECT_EQ(g_codes, want);
+    ASSERT_EQ(open_ws(GWS_META, out_path("hook.meta")), 0);
+    g_codes.clear();
+    gpolyline(2, l);
+    gset_line_colr_ind(3);
+    close_ws();
+    EXPECT_TRUE(g_codes.empty());
+    gset_record_hook(nullptr);
 }
