@@ -110,10 +110,17 @@ void place_points(const float *pts, std::size_t npts, GRD_report *grid, int xalt
     }
     const std::size_t n = std::min(npts, static_cast<std::size_t>(nx) * ny);
     if (!g.jcons) {
-        for (std::size_t k = 0; k < n; ++k) {
-            int j = static_cast<int>(k / nx), i = static_cast<int>(k % nx);
-            bool rev = g.xrev != (xalt && (j % 2 == 1));
-            dest_row(j)[rev ? nx - 1 - i : i] = pts[k];
+        // Row by row: copied, or turned when the row runs east to west.
+        for (int j = 0; j < ny; ++j) {
+            const std::size_t start = static_cast<std::size_t>(j) * nx;
+            if (start >= n) break;
+            const std::size_t len = std::min(static_cast<std::size_t>(nx), n - start);
+            float *dst = dest_row(j);
+            const float *src = pts + start;
+            if (g.xrev != (xalt && (j % 2 == 1)))
+                std::reverse_copy(src, src + len, dst + (nx - len));
+            else
+                std::copy(src, src + len, dst);
         }
     } else {
         // Consecutive points run along a column; alternation turns columns.
