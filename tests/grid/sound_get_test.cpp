@@ -71,9 +71,8 @@ protected:
         if (slot >= 0) GRD_close(slot);
         GRD_sound_reset();
     }
-    int open(const std::string &bytes) {
+    int open(const std::string &bytes, int type = 0) {
         std::string path = write_file("snd.grb", bytes);
-        int type = 0;
         slot = GRD_open(path.c_str(), 0, &type);
         return slot;
     }
@@ -282,4 +281,56 @@ TEST_F(SoundGet, TwentyFiveMillibarSpacingUses925) {
     EXPECT_FLOAT_EQ(lev[0].p, 1010.0f);
     EXPECT_FLOAT_EQ(lev[num - 1].p, 50.0f);  // 25 mb never filled
     EXPECT_EQ(num, 40);
+}
+
+TEST_F(SoundGet, DamagedFilesNeverCrashTheExtraction) {
+    std::string good = read_file(test_data("eta_grib1.grb"));
+    ASSERT_GT(good.size(), 100000u);
+    FLAG_setl(6, 24);
+    // message boundaries and points inside the first messages' sections
+    std::vector<std::size_t> cuts;
+    for (std::size_t p = good.find("GRIB"); p != std::string::npos && cuts.size() < 40;
+         p = good.find("GRIB", p + 4)) {
+        for (std::size_t d : {0, 3, 7, 8, 20, 36, 37, 70, 80, 90, 200})
+            if (p + d < good.size()) cuts.push_back(p + d);
+        if (p > 20000) break;
+    }
+    cuts.push_back(good.size() - 1);
+    for (std::size_t cut : cuts) {
+        if (slot >= 0) GRD_close(slot);
+        slot = -1;
+        ASSERT_GE(open(good.substr(0, cut), GRD_TYPE_GRIB), 0);
+        GRD_get_sound(slot, 40.0f, -100.0f, lev, &num, &sfcp);
+    }
+    // overstated and zeroed lengths of the first message's sections
+    const std::size_t pds = 8, gds = 8 + 28;
+    for (std::size_t pos : {std::size_t{4}, std::size_t{5}, pds, pds + 1, pds + 2, gds,
+                            gds + 1, gds + 2, gds + 6, gds + 8}) {
+        for (unsigned char byte : {0x00, 0xFF}) {
+            std::string bad = good;
+            bad[pos] = static_cast<char>(byte);
+            if (slot >= 0) GRD_close(slot);
+            slot = -1;
+            ASSERT_GE(open(bad, GRD_TYPE_GRIB), 0);
+            GRD_get_sound(slot, 40.0f, -100.0f, lev, &num, &sfcp);
+        }
+    }
+}
+
+TEST_F(SoundGet, OversizedGridIsRefused) {
+    Profile pr;
+    pr.levels = every50();
+    std::string bytes = build(pr);
+    Field wide = constant(11, 100, 500, 260.0f, 12);
+    wide.nx = 2001;
+    wide.ny = 1;
+    wide.la1 = wide.la2 = 41000;
+    wide.lo1 = -102000;
+    wide.lo2 = wide.lo1 + 2000 * 10;
+    wide.di = 10;
+    wide.values.assign(2001, 260.0f);
+    ASSERT_GE(open(encode(wide) + bytes), 0);
+    ASSERT_EQ(GRD_get_sound(slot, kLat, kLon, lev, &num, &sfcp), 1);
+    for (int i = 0; i < num; ++i)
+        if (lev[i].p == 500.0f) EXPECT_NEAR(lev[i].t, std_temp(500) - 273.15f, 0.06f);
 }
