@@ -67,6 +67,17 @@ def read_jhf(path):
     return glyphs
 
 
+# Simplex faces put an up arrow where ASCII has the caret; draw a caret.
+CARET = [[(-5, -5), (0, -11), (5, -5)]]
+
+
+def is_arrow(strokes):
+    """The Hershey up arrow: a long vertical shaft with a head."""
+    pts = [p for s in strokes for p in s]
+    ys = [p[1] for p in pts]
+    return bool(pts) and max(ys) - min(ys) > 15
+
+
 def convert(strokes):
     """Font-unit stroke pairs of one glyph, or None for a glyph without ink."""
     pts = [p for s in strokes for p in s]
@@ -94,6 +105,8 @@ def write_font(glyphs, path):
         code = 32 + i
         if code > 126:
             break
+        if code == ord("^") and is_arrow(strokes):
+            strokes = CARET
         pairs = convert(strokes)
         if pairs is None:
             continue

@@ -229,3 +229,28 @@ TEST(Text, EmptyAndUnknownCharacters) {
     EXPECT_EQ(count_of(ps, "%%TE:"), 1);
     EXPECT_EQ(count_of(ps, "stroke"), 0);
 }
+
+TEST(Text, FontSpecimenPage) {
+    // Every printable character of every shipped font, for the eye and for
+    // ghostscript: all glyphs stay inside their cells.
+    std::string f = out_path("specimen.ps");
+    ASSERT_EQ(open_ws(GWS_PS, f), 0);
+    Glim w = {0, 100, 0, 100};
+    gset_win(1, &w);
+    Glim v = {0, 1, 0, 0.75f};
+    gset_vp(1, &v);
+    gsel_norm_tran(1);
+    gset_char_ht(2.2f);
+    for (int font = 1; font <= gget_num_fonts(); ++font) {
+        Gfontprec fp = {font, GSTROKE_PREC};
+        ASSERT_EQ(gset_fontprec(&fp), 0);
+        for (int row = 0; row < 3; ++row) {
+            std::string s;
+            for (int c = 33 + row * 32; c < 33 + (row + 1) * 32 && c < 127; ++c) s += static_cast<char>(c);
+            Gpt at = {2, 96 - (font - 1) * 24.0f - row * 6.0f};
+            gtext(&at, s.c_str());
+            EXPECT_LT(gtext_width(s.c_str()) * 2.2f / 105, 96.0f) << font << " " << s;
+        }
+    }
+    close_ws();
+}
