@@ -326,6 +326,25 @@ TEST_F(Grib2, GridLimitsAndUnsupportedGrids) {
     EXPECT_NE(err.find("Unsupported grid template: 50"), std::string::npos) << err;
 }
 
+// Header-only reads never touch the data: a data section that claims more
+// octets than the file holds does not disturb them, while decoding fails.
+TEST_F(Grib2, HeaderReadsSkipTheData) {
+    Pds p;
+    std::string msg = message2(sect1() + grid32() + sect4(0, pds_head(p)) +
+                               sect5_simple(6, 0, 0, 0, 8) + sect6(255) + section(7, "\x01\x02"));
+    std::size_t s7 = msg.size() - 4 - 7;
+    msg[s7] = 0x00;
+    msg[s7 + 1] = 0x10;  // section 7 now claims about a megabyte
+    std::string path = write_bytes("hdr2.grb", msg.substr(0, msg.size() - 4));
+    std::vector<Product> h = read_all(path, 1);
+    ASSERT_GE(h.size(), 1u);
+    EXPECT_EQ(h[0].status, 0);
+    EXPECT_EQ(h[0].rec.level, 500);
+    EXPECT_EQ(h[0].rec.domain.nx, 3);
+    std::vector<Product> d = read_all(path, 0);
+    for (const Product &q : d) EXPECT_TRUE(q.vals.empty());
+}
+
 TEST_F(Grib2, SectionReaderPrimitives) {
     std::string msg = message2(sect1() + grid32() + product(0, pds_head(Pds{})));
     std::string path = write_bytes("prim.grb", msg);
