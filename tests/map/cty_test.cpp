@@ -148,8 +148,7 @@ TEST_F(Cty, DefaultNameJoinedToFilePath) {
 }
 
 TEST(ShippedDatabase, EveryRecordDecodesAndKnownStations) {
-    const char *dir = std::getenv("RAZIVA_DATA_DIR");
-    if (!dir) GTEST_SKIP() << "RAZIVA_DATA_DIR not set";
+    const char *dir = RAZIVA_DATA_DIR;
     const std::string path = std::string(dir) + "/sao.cty";
     FILE *f = std::fopen(path.c_str(), "r");
     ASSERT_NE(f, nullptr) << path;

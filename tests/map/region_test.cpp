@@ -283,7 +283,7 @@ TEST_F(Region, SearchFile) {
     EXPECT_STREQ(tiny, "ps,40");  // bounded copy
     EXPECT_EQ(DOM_search_file("no_such.reg", "east", out, sizeof out), 0);
     // The shipped regions file is readable and every domain in it decodes.
-    const char *data = std::getenv("RAZIVA_DATA_DIR");
+    const char *data = RAZIVA_DATA_DIR;
     if (data) {
         RES_put("file_path", data);
         FILE *f = std::fopen((std::string(data) + "/zup.reg").c_str(), "r");
