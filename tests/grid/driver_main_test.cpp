@@ -107,14 +107,15 @@ TEST_F(Driver, DamagedFileEndsCleanly) {
 }
 
 TEST_F(Driver, InteractiveSession) {
-    std::string input = test_data("eta_grib1.grb") + "\n40,-100\nh24\n12 hour\nh24\nexit\n";
+    // "7" is the seventh shown entry of the shipped time menu: 24 hour
+    std::string input = test_data("eta_grib1.grb") + "\n40,-100\nh24\n12 hour\n7\nexit\n";
     RunResult r = raziva("-me +out1,+out2,+out3,+out4,nopage", input);
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(has(r.out, "Enter the grid filename: "));
     EXPECT_TRUE(has(r.out, "Enter a station or lat,lon: "));
     EXPECT_TRUE(has(r.out, "Forecast Time Menu"));
     EXPECT_TRUE(has(r.out, "Enter the time: "));
-    // two reports (h24 twice) and one time without grids
+    // two reports (h24 and entry 7) and one time without grids
     std::size_t first = r.out.find("Date: 24 hour NAM");
     ASSERT_NE(first, std::string::npos);
     EXPECT_NE(r.out.find("Date: 24 hour NAM", first + 1), std::string::npos);
