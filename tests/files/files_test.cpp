@@ -441,3 +441,26 @@ TEST_F(Files, StreamsAndPipes) {
     EXPECT_TRUE(FILE_is_dir((dir / "x/y/z").c_str()));
     EXPECT_EQ(FILE_size("/no/such/file"), -1);
 }
+
+TEST_F(Files, OddKindsAndAnswers) {
+    EXPECT_EQ(FILE_set_name(":m"), 0);
+    EXPECT_STREQ(FILE_get_conv(), "");
+    EXPECT_EQ(FILE_set_name("@"), 1);
+    std::string longkind(1000, 'k');
+    EXPECT_EQ(FILE_set_name(longkind.c_str()), 0);
+    EXPECT_EQ(std::strlen(FILE_get_conv()), static_cast<std::size_t>(FILE_NAME_LEN - 1));
+    char name[FILE_NAME_LEN];
+    Date d = make(1999, 1, 15, 12);
+    FILE_set_date(&d, name);
+    EXPECT_EQ(std::strlen(name), static_cast<std::size_t>(FILE_NAME_LEN - 1));
+    // A template of nothing but codes and a huge width stays in bounds.
+    FILE_set_name("@%99999i%99999Y%0h%");
+    FILE_set_date(&d, name);
+    EXPECT_LT(std::strlen(name), static_cast<std::size_t>(FILE_NAME_LEN));
+    FILE_set_name("grib_eta");
+    FILE_set_file("#", name);
+    FILE_set_file("la#", name);
+    FILE_set_file("cu+99999999d", name);
+    FILE_set_file("x#", name);
+    EXPECT_LT(std::strlen(name), static_cast<std::size_t>(FILE_NAME_LEN));
+}
