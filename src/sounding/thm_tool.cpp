@@ -43,7 +43,9 @@ struct ThermState {
 };
 ThermState st;
 
-bool has(float v) { return v != MISSING_F; }
+// A value worth printing: not missing, and finite (absurd input such as a
+// warm level at a few mb can overflow the moist formulas).
+bool has(float v) { return v != MISSING_F && std::isfinite(v); }
 float kelvin(float c) { return c == MISSING_F ? MISSING_F : c + 273.15f; }
 
 UPA_level env_at(float p) {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <random>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -642,4 +643,34 @@ TEST_F(Package, HandBuiltSoundingReport) {
     EXPECT_GT(mean.dir, 180.0f);
     EXPECT_LT(mean.dir, 270.0f);
     EXPECT_NEAR(mean.spd, 20.0f, 1e-3f);
+}
+
+// Random soundings, some absurd (unordered or missing pressures, warm air at
+// a few mb, dew points above temperatures): the report never shows "nan" or
+// "inf" and never reads outside the arrays (run under the sanitizers too).
+TEST_F(Package, RandomSoundingsPrintNoNonsense) {
+    std::mt19937 rng(42);
+    std::uniform_real_distribution<float> u(0.0f, 1.0f);
+    int bad = 0;
+    for (int it = 0; it < 400; ++it) {
+        int n = 1 + static_cast<int>(rng() % 30);
+        std::vector<UPA_level> lev(static_cast<std::size_t>(n));
+        float p = (it % 13 == 0) ? 5 + u(rng) * 25 : 900 + u(rng) * 250;
+        float h = u(rng) * 2000, t = -40 + u(rng) * 80;
+        for (auto &l : lev) {
+            l = {p, h, t, t - u(rng) * (it % 3 ? 30.0f : -5.0f), u(rng) * 360, u(rng) * 100};
+            if (u(rng) < 0.1f) l.t = M;
+            if (u(rng) < 0.1f) l.td = M;
+            if (u(rng) < 0.1f) l.h = M;
+            if (u(rng) < 0.1f) l.dir = M;
+            if (it % 7 == 0 && u(rng) < 0.2f) l.p = M;
+            p -= u(rng) * (it % 5 ? 60.0f : 300.0f);
+            if (it % 11 == 0) p += 40;
+            h += u(rng) * 1500;
+            t += (u(rng) - 0.7f) * 10;
+        }
+        std::string out = full_report(lev);
+        if (contains(out, "nan") || contains(out, "inf")) ++bad;
+    }
+    EXPECT_EQ(bad, 0);
 }
