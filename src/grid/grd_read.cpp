@@ -16,11 +16,18 @@ namespace {
 
 constexpr long DEBUG = 0xF0000000L;
 
-// Reader state of one slot beyond the GRD_file record.
+// Reader state of one slot beyond the GRD_file record.  The positions of
+// the file read last are the module's current ones; every slot keeps its
+// own copy so that files can be read in turns.
 struct SlotState {
     long hdr_pos = 0;        // offset of the message of the index line held
     std::string hdr_text;    // header text of that line
     int hdr_line = -1;       // number of the index line held, -1 none
+    long cur_pos = 0;
+    long new_pos = -1;
+    int cont = 0;
+    int pcont = 0;
+    bool walked = false;
 };
 
 struct ReadState {
@@ -226,9 +233,37 @@ bool position(int slot, GRD_file *f, int p) {
     return true;
 }
 
+// Makes a slot's positions the current ones for the length of a read and
+// keeps them for the slot afterwards.
+class SlotPositions {
+public:
+    explicit SlotPositions(int slot) : ss_(st().slot[slot]) {
+        ReadState &s = st();
+        s.cur_pos = ss_.cur_pos;
+        s.new_pos = ss_.new_pos;
+        s.cont = ss_.cont;
+        s.pcont = ss_.pcont;
+        s.walked = ss_.walked;
+    }
+    ~SlotPositions() {
+        const ReadState &s = st();
+        ss_.cur_pos = s.cur_pos;
+        ss_.new_pos = s.new_pos;
+        ss_.cont = s.cont;
+        ss_.pcont = s.pcont;
+        ss_.walked = s.walked;
+    }
+    SlotPositions(const SlotPositions &) = delete;
+    SlotPositions &operator=(const SlotPositions &) = delete;
+
+private:
+    SlotState &ss_;
+};
+
 int read_grib(int slot, GRD_file *f, GRD_report *rec, int mode, int *num) {
     ReadState &s = st();
     SlotState &ss = s.slot[slot];
+    SlotPositions keep(slot);
     int p = num ? *num : f->num + 1;
     if (p < 0) p = 0;
     if (!position(slot, f, p)) return -1;
@@ -438,6 +473,11 @@ int GRD_rewind(int slot) {
     s.new_pos = -1;
     s.cont = s.pcont = 0;
     s.walked = false;
+    SlotState &ss = s.slot[slot];
+    ss.cur_pos = s.cur_pos;
+    ss.new_pos = -1;
+    ss.cont = ss.pcont = 0;
+    ss.walked = false;
     return 0;
 }
 

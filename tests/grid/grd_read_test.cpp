@@ -404,3 +404,49 @@ TEST_F(GrdRead, EditionTwoProductsAreNumberedOneByOne) {
     }
     GRD_free(&rec);
 }
+
+// The shipped sample is a 9 x 9 window of the NAM file: every value of every
+// message equals the original at a fixed offset.
+TEST_F(GrdRead, SampleFileIsAWindowOfTheNamFile) {
+    int a = open_grib(data_dir() + "/sample.grb");
+    int b = open_grib(test_data("eta_grib1.grb"));
+    ASSERT_GE(a, 0);
+    ASSERT_GE(b, 0);
+    GRD_report cut, full;
+    GRD_init(&cut);
+    GRD_init(&full);
+    int i0 = -1, j0 = -1, count = 0;
+    for (int m = 0;; ++m) {
+        int na = m, nb = m;
+        int ra = GRD_read(a, &cut, 0, &na);
+        int rb = GRD_read(b, &full, 0, &nb);
+        ASSERT_EQ(ra, rb);
+        if (ra != 0) break;
+        ASSERT_EQ(cut.var, full.var);
+        ASSERT_EQ(cut.level, full.level);
+        ASSERT_EQ(cut.domain.nx, 9);
+        ASSERT_EQ(cut.domain.ny, 9);
+        int NX = full.domain.nx, NY = full.domain.ny;
+        auto fits = [&](int oi, int oj) {
+            for (int j = 0; j < 9; ++j)
+                for (int i = 0; i < 9; ++i)
+                    if (cut.grid[j * 9 + i] != full.grid[(oj + j) * NX + oi + i]) return false;
+            return true;
+        };
+        if (i0 < 0) {
+            for (int oj = 0; oj + 9 <= NY && i0 < 0; ++oj)
+                for (int oi = 0; oi + 9 <= NX; ++oi)
+                    if (fits(oi, oj)) {
+                        i0 = oi;
+                        j0 = oj;
+                        break;
+                    }
+            ASSERT_GE(i0, 0);
+        }
+        EXPECT_TRUE(fits(i0, j0)) << "message " << m;
+        ++count;
+    }
+    EXPECT_EQ(count, 97);
+    GRD_free(&cut);
+    GRD_free(&full);
+}
