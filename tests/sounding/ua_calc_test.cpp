@@ -278,7 +278,7 @@ TEST(ConvectiveCondensation, NoCrossingGivesMinusOne) {
 TEST(LiftedIndex, DryAndSaturatedPathsAndGuards) {
     auto v = standard(25.0f, 3.0f);
     int n = (int)v.size();
-    // Surface parcel, no mixing: by hand from the Part 5.1 functions.
+    // Surface parcel, no mixing: by hand from the scalar functions.
     float pl = lcl_pres(K(v[0].t), K(v[0].td), 1000.0f);
     float tl = lcl_temp(K(v[0].t), 1000.0f, pl);
     float tp = temp_on_satad(thetae_on_satad(tl, pl), 500.0f);
