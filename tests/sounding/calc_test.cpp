@@ -14,7 +14,7 @@ constexpr float M = MISSING_F;
 float K(float c) { return c + 273.15f; }
 }  // namespace
 
-TEST(VaporPressure, GoffGrattchValuesAndGuards) {
+TEST(VaporPressure, GoffGratchValuesAndGuards) {
     // Triple point 6.11 mb; boiling point about 1013 mb (steam-point constants).
     EXPECT_NEAR(vapor_pr(273.16f), 6.11f, 0.01f);
     EXPECT_NEAR(vapor_pr(373.16f), 1013.25f, 2.0f);
