@@ -38,11 +38,9 @@ int main(int argc, char **argv) {
     if (FLAG_help()) {
         char progname[FILE_NAME_LEN];
         RES_get_progname(progname);
-        // The usage line comes first so that "raziva -h | head -1" names
-        // the program and its version.
-        RES_help_print(progname, res_key, res_pos);
         MESS_print(15, "%s: This program contours existing grids on a background map\n",
                    progname);
+        RES_help_print(progname, res_key, res_pos);
         return 0;
     }
 
