@@ -331,6 +331,9 @@ TEST_F(SoundGet, OversizedGridIsRefused) {
     wide.values.assign(2001, 260.0f);
     ASSERT_GE(open(encode(wide) + bytes), 0);
     ASSERT_EQ(GRD_get_sound(slot, kLat, kLon, lev, &num, &sfcp), 1);
-    for (int i = 0; i < num; ++i)
-        if (lev[i].p == 500.0f) EXPECT_NEAR(lev[i].t, std_temp(500) - 273.15f, 0.06f);
+    for (int i = 0; i < num; ++i) {
+        if (lev[i].p == 500.0f) {
+            EXPECT_NEAR(lev[i].t, std_temp(500) - 273.15f, 0.06f);
+        }
+    }
 }
