@@ -375,23 +375,20 @@ int GRIB_search(int slot) {
     State &g = state();
     FILE *fp = stream(slot);
     if (!fp) return -1;
-    int c;
+    // Slide a four-octet window over the stream until it holds a mark (the
+    // marks hold no zero octet, so the empty start cannot match).
+    constexpr std::uint32_t GRIB = 0x47524942, GRID = 0x47524944, BUFR = 0x42554652;
+    std::uint32_t win = 0;
     for (;;) {
-        c = std::getc(fp);
+        int c = std::getc(fp);
         if (c == EOF) return -1;
-        if (c != 'G' && c != 'B') continue;
-        char m[3];
-        std::size_t n = std::fread(m, 1, 3, fp);
-        if (n < 3) return -1;
-        bool hit = (c == 'G' && m[0] == 'R' && m[1] == 'I' && (m[2] == 'B' || m[2] == 'D')) ||
-                   (c == 'B' && m[0] == 'U' && m[1] == 'F' && m[2] == 'R');
-        if (hit) {
-            g.is[0] = static_cast<std::uint8_t>(c);
-            std::memcpy(g.is + 1, m, 3);
-            break;
-        }
-        std::fseek(fp, -3, SEEK_CUR);
+        win = (win << 8) | static_cast<std::uint32_t>(c);
+        if (win == GRIB || win == GRID || win == BUFR) break;
     }
+    g.is[0] = static_cast<std::uint8_t>(win >> 24);
+    g.is[1] = static_cast<std::uint8_t>(win >> 16);
+    g.is[2] = static_cast<std::uint8_t>(win >> 8);
+    g.is[3] = static_cast<std::uint8_t>(win);
     g.msg_start = std::ftell(fp) - 4;
     std::memset(g.is + 4, 0, 12);
     if (!read_exact(fp, g.is + 4, 4)) return -1;
