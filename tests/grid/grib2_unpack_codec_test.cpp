@@ -371,4 +371,44 @@ TEST(UnpackCcsds, TruncatedStreamsAndBadOptionsAreRefused) {
     EXPECT_NE(out.msg.find("grid of 1999 points"), std::string::npos);
 }
 
+// Random damage to each kind of stream: refused or decoded, never a crash
+// or a read outside the stream (checked by the sanitizer build).
+TEST(UnpackDamage, RandomByteDamageInEveryCodec) {
+    const int w = 24, h = 12;
+    struct Kind {
+        UNPACK_params p;
+        std::vector<std::uint8_t> data;
+    };
+    std::vector<Kind> kinds;
+    {
+        auto x = samples(w * h, 11, 21);
+        kinds.push_back({params(DRS_JPEG2000, w * h, 11), encode_j2k(x, w, h, 11)});
+        kinds.push_back({params(DRS_PNG, w * h, 16), encode_png(samples(w * h, 16, 22), w, h, 16)});
+        const unsigned f = AEC_DATA_MSB | AEC_DATA_PREPROCESS | AEC_DATA_3BYTE;
+        kinds.push_back({ccsds_params(w * h, 11, f, 32, 128), encode_aec(x, 11, f, 32, 128)});
+    }
+    std::uint64_t rnd = 777;
+    auto next = [&rnd](std::uint64_t m) {
+        rnd = rnd * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<std::size_t>((rnd >> 33) % m);
+    };
+    for (const Kind &k : kinds) {
+        UNPACK_out out;
+        ASSERT_EQ(UNPACK_data(k.p, k.data.data(), k.data.size(), w * h, &out), 0) << out.msg;
+        for (int it = 0; it < 150; ++it) {
+            auto d = k.data;
+            for (std::size_t n = 1 + next(3); n > 0; --n)
+                d[next(d.size())] ^= static_cast<std::uint8_t>(1 + next(255));
+            if (next(3) == 0) d.resize(next(d.size()));
+            int rc = UNPACK_data(k.p, d.data(), d.size(), w * h, &out);
+            if (rc == 0) {
+                EXPECT_EQ(out.values.size(), static_cast<std::size_t>(w * h));
+            } else {
+                EXPECT_FALSE(out.msg.empty());
+                EXPECT_TRUE(out.values.empty());
+            }
+        }
+    }
+}
+
 }  // namespace

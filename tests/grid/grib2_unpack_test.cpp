@@ -289,13 +289,17 @@ TEST(UnpackComplex, RefusesMalformedDescriptions) {
     }
 }
 
-TEST(UnpackComplex, NoValuesAndNoGroups) {
-    auto s = build_complex({{1, 1, {0}}}, 0, 0);
+TEST(UnpackComplex, NoGroupsIsAConstantField) {
+    // As the GFS sample's ice-pellet field: no groups, an empty data section
+    // even though section 5 announces differencing descriptors.
+    auto s = build_complex({{1, 1, {0}}}, 0, 1, {0, 0});
     s.p.data_pnts = 0;
     s.p.num_group = 0;
     EXPECT_TRUE(decode_ok(s.p, {}).empty());
     s.p.data_pnts = 3;
-    decode_fail(s.p, s.data);  // three values but no groups
+    s.p.ref = 5;
+    s.p.dscale = 0.1;
+    EXPECT_EQ(decode_ok(s.p, {}), std::vector<float>(3, 0.5f));
 }
 
 // ---------------------------------------------------------------- run-length
@@ -495,6 +499,60 @@ TEST(UnpackSamples, DsprHasTheTemplateFieldsEccodesReports) {
     EXPECT_EQ(p.order, 2);
     EXPECT_EQ(p.spat_bytes, 1);
     EXPECT_EQ(p.data_type, 0);
+}
+
+// Random section-5 descriptions and damaged payloads over a real product:
+// every decode either succeeds within the grid or is refused with a
+// message (the sanitizer build catches any read or write out of bounds).
+TEST(UnpackSamples, RandomDescriptionsAndDamageAreSafe) {
+    for (const char *name : {"gfs_gh500_sd1", "dspr_tmax_sd2_miss", "gfs_gh500_complex"}) {
+        auto sec = slurp(std::string(name) + ".sec");
+        ASSERT_GT(sec.size(), 49u);
+        std::size_t l5 = (std::size_t{sec[2]} << 8) | sec[3];
+        UNPACK_params base;
+        ASSERT_EQ(UNPACK_read_drs(sec.data(), l5, &base), 0);
+        std::vector<std::uint8_t> d7(sec.begin() + static_cast<long>(l5) + 5, sec.end());
+        const std::size_t max_pts = static_cast<std::size_t>(base.data_pnts);
+        std::uint64_t rnd = 12345;
+        auto next = [&rnd](std::uint64_t m) {
+            rnd = rnd * 6364136223846793005ull + 1442695040888963407ull;
+            return static_cast<int>((rnd >> 33) % m);
+        };
+        int ok = 0, refused = 0;
+        for (int it = 0; it < 400; ++it) {
+            UNPACK_params p = base;
+            switch (next(10)) {
+            case 0: p.num_group = next(3) ? next(100000) : base.num_group + next(5) - 2; break;
+            case 1: p.num_bits_gwidth = next(40); break;
+            case 2: p.ref_gwidth = next(256); break;
+            case 3: p.ref_glen = next(3) ? next(50) : 0x7fffffff; break;
+            case 4: p.inc_glen = next(256); break;
+            case 5: p.last_glen = next(1000); break;
+            case 6: p.order = next(4); p.spat_bytes = next(6); break;
+            case 7: p.miss_type = next(3); break;
+            case 8: p.num_bits_gref = next(40); p.num_bits_glen = next(40); break;
+            default: p.data_pnts = next(static_cast<std::uint64_t>(max_pts) + 10); break;
+            }
+            std::vector<std::uint8_t> d = d7;
+            if (next(2)) d.resize(static_cast<std::size_t>(next(d.size() + 1)));
+            for (int k = next(4); k > 0 && !d.empty(); --k)
+                d[static_cast<std::size_t>(next(d.size()))] ^= static_cast<std::uint8_t>(1 + next(255));
+            UNPACK_out out;
+            int rc = UNPACK_data(p, d.data(), d.size(), max_pts, &out);
+            if (rc == 0) {
+                ++ok;
+                EXPECT_LE(out.values.size(), max_pts);
+                EXPECT_TRUE(out.msg.empty());
+            } else {
+                ++refused;
+                EXPECT_EQ(rc, -1);
+                EXPECT_TRUE(out.values.empty());
+                EXPECT_FALSE(out.msg.empty());
+            }
+        }
+        EXPECT_GT(ok, 0) << name;
+        EXPECT_GT(refused, 0) << name;
+    }
 }
 
 }  // namespace
