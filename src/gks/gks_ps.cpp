@@ -207,7 +207,7 @@ int gps_set_reverse(int rev) {
     return 0;
 }
 int gps_set_scale(float s) {
-    P.pr_scale = s;
+    P.pr_scale = s > 0 ? s : 1.0f;
     return 0;
 }
 int gps_set_base_width(float w) {

@@ -104,7 +104,8 @@ void parse_page_option(const std::string &opt, PageOptions &o, bool hpgl) {
     } else if (starts(opt, "lwidth")) {
         if (opt.size() > 7) o.lwidth = static_cast<float>(std::atof(opt.c_str() + 7));
     } else if (starts(opt, "sz")) {
-        if (opt.size() > 3 && std::sscanf(opt.c_str() + 3, "%fx%f", &a, &b) == 2) {
+        if (opt.size() > 3 && std::sscanf(opt.c_str() + 3, "%fx%f", &a, &b) == 2 && a > 0.5f &&
+            b > 0.5f && a < 1000 && b < 1000) {
             o.long_side = a;
             o.short_side = b;
         }
@@ -120,8 +121,9 @@ void parse_page_option(const std::string &opt, PageOptions &o, bool hpgl) {
     } else if (hpgl && starts(opt, "rot")) {
         if (opt.size() > 4) o.rot = std::atoi(opt.c_str() + 4);
     } else if (hpgl && starts(opt, "roll")) {
-        if (opt.size() > 5) {
-            o.long_side = static_cast<float>(std::atof(opt.c_str() + 5));
+        float len = opt.size() > 5 ? static_cast<float>(std::atof(opt.c_str() + 5)) : 0.0f;
+        if (len > 0.5f && len < 1000) {
+            o.long_side = len;
             o.short_side = 23.5f;
         }
     }

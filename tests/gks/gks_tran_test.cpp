@@ -132,6 +132,13 @@ TEST(Device, PortraitAndNamedSizes) {
     EXPECT_EQ(w, 684);
     EXPECT_EQ(h, 324);
     close_ws();
+    // Nonsense sizes and scales leave the defaults.
+    ASSERT_EQ(open_ws(GWS_PS, f + ",sz=0x0,scale=0"), 0);
+    gget_win_size(&w, &h);
+    EXPECT_EQ(w, 756);
+    EXPECT_EQ(h, 576);
+    close_ws();
+    EXPECT_EQ(read_all(f).find(" scale\n"), std::string::npos);
     float l, s;
     EXPECT_EQ(gpaper_size("ANSID", &l, &s), 1);
     EXPECT_FLOAT_EQ(l, 34);
