@@ -337,3 +337,26 @@ TEST_F(SoundGet, OversizedGridIsRefused) {
         }
     }
 }
+
+TEST_F(SoundGet, RandomByteDamageNeverCrashes) {
+    std::string good = read_file(data_dir() + "/sample.grb");
+    ASSERT_GT(good.size(), 1000u);
+    FLAG_setl(6, 24);
+    unsigned seed = 12345u;
+    auto next = [&seed]() {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) & 0xFFFFFFu;
+    };
+    for (int trial = 0; trial < 150; ++trial) {
+        std::string bad = good;
+        int flips = 1 + static_cast<int>(next() % 4);
+        for (int k = 0; k < flips; ++k)
+            bad[next() % bad.size()] = static_cast<char>(next() & 0xFF);
+        if (trial % 5 == 0) bad.resize(next() % bad.size());
+        if (slot >= 0) GRD_close(slot);
+        slot = -1;
+        ASSERT_GE(open(bad, GRD_TYPE_GRIB), 0);
+        GRD_get_sound(slot, 40.0f, -100.0f, lev, &num, &sfcp);
+        EXPECT_LE(num, 42);
+    }
+}
