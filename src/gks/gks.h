@@ -345,6 +345,10 @@ int gps_set_type(int t);
 int gps_set_color_rep(int i, float r, float g, float b);
 float gps_get_gray(int i);
 int gps_get_colorPS();
+// A raster of width x height pixels (3 bytes each, rows from the top) as
+// hexadecimal image data filling the device rectangle dev; grey levels in
+// grey mode.  The image writers' gps_image builds on it.
+int gps_image_rgb(int width, int height, const unsigned char *rgb, const Glim *dev);
 
 // ---------------------------------------------------------------------------
 // HPGL writer (gks_hpgl)

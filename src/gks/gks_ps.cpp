@@ -365,3 +365,38 @@ float gps_get_gray(int i) {
     if (s < 0 || s > 256) return 0.0f;
     return P.gray[s];
 }
+
+int gps_image_rgb(int width, int height, const unsigned char *rgb, const Glim *dev) {
+    if (!P.out_file || !rgb || !dev || width < 1 || height < 1) return -1;
+    const int comps = P.pr_color ? 3 : 1;
+    gps_printf("%%%%IMAGE:%d %d\n", width, height);
+    gps_printf("gsave\n");
+    gps_printf("%3.2f %3.2f translate %3.2f %3.2f scale\n", dev->x_min, dev->y_min,
+               dev->x_max - dev->x_min, dev->y_max - dev->y_min);
+    gps_printf("/imgline %d string def\n", width * comps);
+    gps_printf("%d %d 8 [%d 0 0 -%d 0 %d]\n", width, height, width, height, height);
+    if (comps == 3)
+        gps_printf("{currentfile imgline readhexstring pop} false 3 colorimage\n");
+    else
+        gps_printf("{currentfile imgline readhexstring pop} image\n");
+    int col = 0;
+    for (long k = 0; k < static_cast<long>(width) * height; ++k) {
+        const unsigned char *px = rgb + 3 * k;
+        if (comps == 3) {
+            gps_printf("%02x%02x%02x", px[0], px[1], px[2]);
+            col += 6;
+        } else {
+            float v = (0.9f * px[0] + px[1] + 0.8f * px[2]) / 2.7f;
+            if (P.pr_rev) v = 255.0f - v;
+            gps_printf("%02x", static_cast<int>(std::lround(v)));
+            col += 2;
+        }
+        if (col >= 72) {
+            gps_printf("\n");
+            col = 0;
+        }
+    }
+    if (col) gps_printf("\n");
+    gps_printf("grestore\n");
+    return 0;
+}

@@ -126,3 +126,27 @@ TEST(Hp2xxOracle, TestPageRenders) {
     EXPECT_EQ(png.substr(1, 3), "PNG");
     EXPECT_EQ(out.find("rror"), std::string::npos) << out;
 }
+
+TEST(GhostscriptOracle, RasterImageLandsInItsRectangle) {
+    if (!have("gs")) GTEST_SKIP() << "ghostscript not installed";
+    for (const char *mode : {",color", ",gray"}) {
+        std::string f = out_path("image.ps");
+        ASSERT_EQ(open_ws(GWS_PS, f + mode), 0);
+        // A 4 x 3 picture: a red top row over black rows.
+        unsigned char px[4 * 3 * 3] = {};
+        for (int i = 0; i < 4; ++i) px[3 * i] = 255;
+        Glim r = {100, 300, 200, 350};
+        EXPECT_EQ(gps_image_rgb(4, 3, px, &r), 0);
+        EXPECT_EQ(gps_image_rgb(0, 3, px, &r), -1);
+        close_ws();
+        render_png(f);
+        int b[4];
+        ASSERT_TRUE(ink_box(f, b));
+        // Landscape: device x runs up the paper from 18, device y leftwards
+        // from 594.
+        EXPECT_NEAR(b[0], 594 - 350, 2) << mode;
+        EXPECT_NEAR(b[2], 594 - 200, 2) << mode;
+        EXPECT_NEAR(b[1], 18 + 100, 2) << mode;
+        EXPECT_NEAR(b[3], 18 + 300, 2) << mode;
+    }
+}
