@@ -8,8 +8,5 @@ bash scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRAZIVA_TESTS=OFF >/dev/null
 cmake --build build -j "$(nproc 2>/dev/null || echo 2)" --target raziva
 
-if [ -f data/sample.grb ]; then
-  exec build/raziva -ba -file_path data -id 40,-100 -ft init data/sample.grb
-else
-  exec build/raziva -h
-fi
+# The sample holds the 24-hour NAM forecast of 9 December 2004 around 40N 100W.
+exec build/raziva -df data -ba -me mess,+out1,+out2,+out3 -id 40,-100 -ft h24 data/sample.grb
