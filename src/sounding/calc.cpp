@@ -40,7 +40,8 @@ double theta(double t, double p) { return t * std::pow(kP0 / p, kKappa); }
 
 }  // namespace
 
-// Saturation vapour pressure over water (mb) at t (K); Goff-Gratch.
+// Saturation vapour pressure over water, mb, at t (K): the Goff-Gratch
+// equation in log10 form with the steam-point constants folded in.
 // t < 0 gives -9999, t < 100 gives 0.
 float vapor_pr(float t) {
     if (t < 0.0f) return static_cast<float>(kMissing);
@@ -48,9 +49,9 @@ float vapor_pr(float t) {
     return static_cast<float>(goff_gratch(t));
 }
 
-// Mixing ratio (g/kg) = 622 e / (p - e), e the saturation vapour pressure of
-// temp (K) or temp itself when 100 or less.  -9999 for a -9999 argument,
-// 0 for a non-positive one.
+// Mixing ratio, g/kg: 622 e / (p - e) (definition, epsilon = 0.622), e the
+// saturation vapour pressure of temp (K) or temp itself when 100 or less.
+// -9999 for an argument of exactly -9999, 0 for a non-positive one.
 float mix_ratio(float temp, float pr) {
     if (temp == MISSING_F || pr == MISSING_F) return MISSING_F;
     if (temp <= 0.0f || pr <= 0.0f) return 0.0f;
@@ -58,7 +59,8 @@ float mix_ratio(float temp, float pr) {
     return static_cast<float>(kEps1000 * e / (pr - e));
 }
 
-// Specific humidity (g/kg) = 622 e / p; arguments and guards as mix_ratio.
+// Specific humidity, g/kg: 622 e / p (the usual approximation e << p);
+// arguments and guards as mix_ratio.
 float spec_hum(float temp, float pr) {
     if (temp == MISSING_F || pr == MISSING_F) return MISSING_F;
     if (temp <= 0.0f || pr <= 0.0f) return 0.0f;
@@ -66,8 +68,9 @@ float spec_hum(float temp, float pr) {
     return static_cast<float>(kEps1000 * e / pr);
 }
 
-// Dew point (K) from temperature (K) and relative humidity (%, clamped to
-// 2..100).  -9999 for a missing humidity or a non-positive temperature.
+// Dew point, K: the temperature whose saturation vapour pressure is rh % of
+// that of temp (K); rh clamped to 2..100.  -9999 for an rh of exactly -9999
+// or a non-positive temperature.
 float dew_temp(float temp, float rh) {
     if (rh == MISSING_F || temp <= 0.0f) return MISSING_F;
     double r = rh;
@@ -77,14 +80,16 @@ float dew_temp(float temp, float rh) {
     return temp_vapor_pr(static_cast<float>(e));
 }
 
-// Potential temperature (K) = T (1000/p)^0.286; -9999 for non-positive input.
+// Potential temperature, K: Poisson's equation T (1000/p)^0.286.
+// -9999 for a non-positive temperature or pressure.
 float pot_temp(float temp, float pr) {
     if (pr <= 0.0f || temp <= 0.0f) return MISSING_F;
     return static_cast<float>(theta(temp, pr));
 }
 
-// Virtual temperature (K) = T (1 + 0.609 w/1000); dewp is a dew point (K)
-// above 100, else a mixing ratio (g/kg).  dewp 0 gives temp unchanged.
+// Virtual temperature, K: T (1 + 0.609 w/1000) (the standard first-order
+// form); dewp is a dew point (K) above 100, else a mixing ratio (g/kg).
+// -9999 for temp <= 0 or a negative dewp or pr; dewp 0 gives temp.
 float virt_temp(float temp, float dewp, float pr) {
     if (temp <= 0.0f || dewp < 0.0f || pr < 0.0f) return MISSING_F;
     if (dewp == 0.0f) return temp;
@@ -92,7 +97,8 @@ float virt_temp(float temp, float dewp, float pr) {
     return static_cast<float>(temp * (1.0 + kVirtual * w / 1000.0));
 }
 
-// Virtual potential temperature (K) = (1000/p)^0.286 virt_temp.
+// Virtual potential temperature, K: Poisson's factor (1000/p)^0.286 times
+// virt_temp.  Guards as virt_temp; dewp 0 gives pot_temp; pr 0 gives -9999.
 float virt_pot_temp(float temp, float dewp, float pr) {
     if (temp <= 0.0f || dewp < 0.0f || pr < 0.0f) return MISSING_F;
     if (dewp == 0.0f) return pot_temp(temp, pr);
@@ -101,9 +107,10 @@ float virt_pot_temp(float temp, float dewp, float pr) {
     return static_cast<float>(std::pow(kP0 / pr, kKappa) * tv);
 }
 
-// Temperature (K) at pr on the saturated adiabat of equivalent potential
-// temperature pot: 12-step bisection of thetae_on_satad.  -9999 for
-// non-positive input or pr above 2000.
+// Temperature, K, at pr on the saturated adiabat of equivalent potential
+// temperature pot: thetae_on_satad inverted by at most 12 bisection steps
+// from 253.16 K with a first step of 60 K.  -9999 for non-positive input
+// or pr above 2000.
 float temp_on_satad(float pot, float pr) {
     if (pot <= 0.0f || pr <= 0.0f || pr > 2000.0f) return MISSING_F;
     double t = 253.16;
@@ -118,40 +125,42 @@ float temp_on_satad(float pot, float pr) {
     return static_cast<float>(t);
 }
 
-// Temperature (K) at pr on the dry adiabat pot: pot (p/1000)^0.286.
-// Non-positive input gives 0.
+// Temperature, K, at pr on the dry adiabat pot: Poisson's equation
+// inverted, pot (p/1000)^0.286.  Non-positive input gives 0.
 float temp_on_dryad(float pot, float pr) {
     if (pot <= 0.0f || pr <= 0.0f) return 0.0f;
     return static_cast<float>(pot * std::pow(pr / kP0, kKappa));
 }
 
-// Equivalent potential temperature (K) of a saturated parcel at (temp, pr):
-// theta exp(2.6518986 ws / T), ws the saturation mixing ratio.  0 for
-// non-positive input.
+// Equivalent potential temperature, K, of a saturated parcel at (temp, pr):
+// the classic approximation theta exp(L ws / (cp T)), L/cp = 2.6518986 K
+// per g/kg, ws the saturation mixing ratio.  0 for non-positive input.
 float thetae_on_satad(float temp, float pr) {
     if (temp <= 0.0f || pr <= 0.0f) return 0.0f;
     double ws = mix_ratio(temp, pr);
     return static_cast<float>(theta(temp, pr) * std::exp(kLatent * ws / temp));
 }
 
-// Temperature (K) whose saturation vapour pressure is e (mb), by a closed
-// fit; 0 for e not greater than 0.
+// Dew point, K, whose saturation vapour pressure is e (mb): a closed-form
+// empirical fit inverting the saturation curve (no iteration).  0 for e
+// not greater than 0.
 float temp_vapor_pr(float e) {
     if (e <= 0.0f) return 0.0f;
     return static_cast<float>(dewpoint_of_vapor(e));
 }
 
-// Temperature (K) on the saturation mixing-ratio line w (g/kg) at pr (mb);
-// 0 for non-positive input.
+// Temperature, K, on the saturation mixing-ratio line w (g/kg) at pr (mb):
+// the vapour pressure pr w / (622 + w) through temp_vapor_pr.  0 for
+// non-positive input.
 float temp_on_mixrat(float w, float pr) {
     if (w <= 0.0f || pr <= 0.0f) return 0.0f;
     double e = static_cast<double>(pr) * w / (kEps1000 + w);
     return static_cast<float>(dewpoint_of_vapor(e));
 }
 
-// Relative humidity (%) from temperature and dew point (K), or from two
-// vapour pressures when both are 100 or less.  -9999 for non-positive input
-// (and for a temperature whose vapour pressure is zero).
+// Relative humidity, %: 100 e(td) / e(t) (definition), or the ratio of two
+// vapour pressures when both are 100 or less; not clamped.  -9999 for
+// non-positive input (and for a temperature whose vapour pressure is zero).
 float rel_hum(float t, float td) {
     if (t <= 0.0f || td <= 0.0f) return MISSING_F;
     if (t <= 100.0f && td <= 100.0f) return static_cast<float>(100.0 * td / t);
@@ -160,16 +169,17 @@ float rel_hum(float t, float td) {
     return static_cast<float>(100.0 * vapor_pr(td) / es);
 }
 
-// Convective temperature (K): the mixing-ratio line wbar at the convective
-// condensation pressure pc, brought dry-adiabatically down to pr.
+// Convective temperature, K: the mixing-ratio line wbar at the convective
+// condensation pressure pc, brought dry-adiabatically down to pr (the
+// classic diagram construction).  No guard of its own.
 float conv_temp(float wbar, float pc, float pr) {
     return temp_on_dryad(pot_temp(temp_on_mixrat(wbar, pc), pc), pr);
 }
 
-// Pressure (mb) of the lifting condensation level of a parcel (ts, tds, ps):
-// at most 8 corrections p *= 2^(0.02 d), d the gap between the mixing-ratio
-// line and the dry adiabat.  -9999 for temperatures not above 100 K or ps
-// outside 0..1100.
+// Pressure, mb, of the lifting condensation level of a parcel (ts, tds, ps):
+// where its mixing-ratio line meets its dry adiabat, found by at most 8
+// corrections p *= 2^(0.02 d), d the temperature gap of the two lines.
+// -9999 for temperatures not above 100 K or ps outside 0..1100.
 float lcl_pres(float ts, float tds, float ps) {
     if (ts <= 100.0f || tds <= 100.0f || ps <= 0.0f || ps > 1100.0f) return MISSING_F;
     float w = mix_ratio(tds, ps);
@@ -188,12 +198,13 @@ float lcl_pres(float ts, float tds, float ps) {
     return static_cast<float>(p);
 }
 
-// Temperature (K) at the condensation level pl of a parcel (ts, ps): the
-// dry adiabat through the parcel.
+// Temperature, K, at the condensation level pl of a parcel (ts, ps): the
+// dry adiabat through the parcel.  No guard of its own.
 float lcl_temp(float ts, float ps, float pl) { return temp_on_dryad(pot_temp(ts, ps), pl); }
 
-// Equivalent potential temperature (K): the saturated adiabat through the
-// parcel's lifting condensation level.  dewp 0 gives the potential temperature.
+// Equivalent potential temperature, K: thetae_on_satad at the parcel's
+// lifting condensation level (lift dry, then pseudo-adiabatically).  -9999
+// for temp <= 0 or a negative dewp or pr; dewp 0 gives pot_temp.
 float eq_pot_temp(float temp, float dewp, float pr) {
     if (temp <= 0.0f || dewp < 0.0f || pr < 0.0f) return MISSING_F;
     if (dewp == 0.0f) return pot_temp(temp, pr);
@@ -201,24 +212,25 @@ float eq_pot_temp(float temp, float dewp, float pr) {
     return thetae_on_satad(lcl_temp(temp, pr, pl), pl);
 }
 
-// Wet-bulb temperature (K): the parcel's saturated adiabat at pr.
-// dewp 0 gives 0.
+// Wet-bulb temperature, K: Normand's rule, the parcel's saturated adiabat
+// followed back to pr.  Guards as eq_pot_temp; dewp 0 gives 0.
 float wet_bulb(float temp, float dewp, float pr) {
     if (temp <= 0.0f || dewp < 0.0f || pr < 0.0f) return MISSING_F;
     if (dewp == 0.0f) return 0.0f;
     return temp_on_satad(eq_pot_temp(temp, dewp, pr), pr);
 }
 
-// Wet-bulb potential temperature (K): the parcel's saturated adiabat at
-// 1000 mb.  Guards as wet_bulb.
+// Wet-bulb potential temperature, K: the parcel's saturated adiabat at
+// 1000 mb (Normand's rule).  Guards as wet_bulb.
 float wet_bulb_pot_temp(float temp, float dewp, float pr) {
     if (temp <= 0.0f || dewp < 0.0f || pr < 0.0f) return MISSING_F;
     if (dewp == 0.0f) return 0.0f;
     return temp_on_satad(eq_pot_temp(temp, dewp, pr), 1000.0f);
 }
 
-// Temperature at pr between (p1, t1) and (p2, t2), linear in ln p.  One
-// missing temperature gives the other; non-positive pressures give -9999.
+// Temperature at pr between (p1, t1) and (p2, t2), linear in ln p (the
+// usual log-pressure interpolation).  One missing temperature gives the
+// other, both missing -9999; non-positive pressures give -9999.
 float interp_temp(float t1, float t2, float p1, float p2, float pr) {
     if (p1 <= 0.0f || p2 <= 0.0f || pr <= 0.0f) return MISSING_F;
     if (t1 == MISSING_F && t2 == MISSING_F) return MISSING_F;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include "zupresrc.h"
@@ -120,6 +121,34 @@ std::string fmt(const char *f, A... a) {
 }
 std::string col(const char *f, float v, int width) {
     return has(v) ? fmt(f, v) : std::string(static_cast<std::size_t>(width), ' ');
+}
+
+// Prints a report line whose "%...f" conversions take the given values in
+// order; a missing value leaves a blank of its conversion's width, so a
+// line whose main value exists never shows -9999 in a side column.
+void print_line(long mask, const char *format, std::initializer_list<float> values) {
+    std::string out;
+    auto next = values.begin();
+    for (const char *c = format; *c; ++c) {
+        if (*c != '%') {
+            out += *c;
+            continue;
+        }
+        if (c[1] == '%') {
+            out += '%';
+            ++c;
+            continue;
+        }
+        const char *end = c + 1;
+        while (*end && *end != 'f') ++end;
+        if (!*end) break;
+        std::string spec(c, static_cast<std::size_t>(end - c + 1));
+        float v = next != values.end() ? *next++ : MISSING_F;
+        if (has(v)) out += fmt(spec.c_str(), v);
+        else out += std::string(fmt(spec.c_str(), 0.0f).size(), ' ');
+        c = end;
+    }
+    MESS_print(mask, "%s", out.c_str());
 }
 
 }  // namespace
@@ -456,8 +485,8 @@ int THERM_indices() {
                 float h = MISSING_F;
                 if (has(a.h) && has(b.h))
                     h = a.p == b.p ? a.h : a.h + (b.h - a.h) * (p - a.p) / (b.p - a.p);
-                MESS_print(more, "Freezing level:         %7.2f mb = %8.2f m = %8.2f ft\n", p, h,
-                           feet(h));
+                print_line(more, "Freezing level:         %7.2f mb = %8.2f m = %8.2f ft\n",
+                           {p, h, feet(h)});
             }
         }
         prev = i;
@@ -466,8 +495,8 @@ int THERM_indices() {
         MESS_print(more, "Wetbulb zero:        Below ground\n");
     } else if (has(v.wb0)) {
         float h = height_at(v.wb0);
-        MESS_print(more, "Wetbulb zero:           %7.2f mb = %8.2f m = %8.2f ft\n", v.wb0, h,
-                   feet(h));
+        print_line(more, "Wetbulb zero:           %7.2f mb = %8.2f m = %8.2f ft\n",
+                   {v.wb0, h, feet(h)});
     }
     if (has(v.precip)) MESS_print(more, "Precipitable water:     %7.2f inches\n", v.precip);
     if (has(v.mean_rh)) MESS_print(more, "Sfc-500 mean rel hum:   %7.2f %%\n", v.mean_rh);
@@ -476,8 +505,8 @@ int THERM_indices() {
                    v.max_t * 9.0f / 5.0f + 32.0f);
     if (has(v.plcl) && v.plcl > 0.0f) {
         UPA_level e = env_at(v.plcl);
-        MESS_print(more, "Sfc-Lift cond lev (LCL): %6.2f mb = %8.2f m = %8.2f ft T: %7.2f C\n",
-                   v.plcl, e.h, feet(e.h), e.t);
+        print_line(more, "Sfc-Lift cond lev (LCL): %6.2f mb = %8.2f m = %8.2f ft T: %7.2f C\n",
+                   {v.plcl, e.h, feet(e.h), e.t});
     }
     if (has(v.lapse57)) MESS_print(more, "700-500 lapse rate:      %6.2f C/km\n", v.lapse57);
     if (has(v.thetae.index))
@@ -485,8 +514,8 @@ int THERM_indices() {
                    v.thetae.base, v.thetae.top);
     if (has(v.ccl) && v.ccl > 0.0f) {
         float h = height_at(v.ccl);
-        MESS_print(more, "Conv cond level (CCL):  %7.2f mb = %8.2f m = %8.2f ft\n", v.ccl, h,
-                   feet(h));
+        print_line(more, "Conv cond level (CCL):  %7.2f mb = %8.2f m = %8.2f ft\n",
+                   {v.ccl, h, feet(h)});
         if (has(v.wbar)) MESS_print(more, "  Mean mixing ratio:    %7.2f g/kg\n", v.wbar);
         if (has(v.ct) && v.ct > 0.0f) {
             float c = v.ct - 273.15f;
@@ -537,14 +566,14 @@ int THERM_indices() {
     case PARCEL_SFC: MESS_print(pmain, "Parcel: using surface\n"); break;
     case PARCEL_MAXT: MESS_print(pmain, "Parcel: using max temp\n"); break;
     case PARCEL_LEVEL:
-        MESS_print(pmain, "Parcel: using P: %1.0f T: %2.1f TD: %2.1f\n", st.par.p, st.par.t,
-                   st.par.td);
+        print_line(pmain, "Parcel: using P: %1.0f T: %2.1f TD: %2.1f\n",
+                   {st.par.p, st.par.t, st.par.td});
         break;
     default: MESS_print(pmain, "Parcel: using %1.0f mb layer\n", st.par_thick); break;
     }
     auto level_line = [&](long mask, const char *f, float p) {
         float h = height_at(p);
-        MESS_print(mask, f, p, h, feet(h));
+        print_line(mask, f, {p, h, feet(h)});
     };
     if (has(pp.Bplus)) MESS_print(pmain, "CAPE (B+):             %8.2f J/kg\n", pp.Bplus);
     if (has(pp.wmax)) MESS_print(pdet, "Max Up Vert Vel:       %8.2f m/s\n", pp.wmax);

@@ -576,7 +576,9 @@ int parcel_calc(UPA_level *lev, int num, UPA_level *blev, int coord, float botto
         bool last = n == dry.size();
         float p = last ? plcl : lev[dry[n]].p;
         if (last && plcl >= p0) break;
-        UPA_level e2 = last ? interp(lev, num, 100, plcl) : lev[dry[n]];
+        // The environment is interpolated at the step's pressure, so a
+        // level missing its height borrows it from its neighbours.
+        UPA_level e2 = interp(lev, num, 100, p);
         UPA_level p2 = e2;
         p2.p = p;
         p2.t = celsius(temp_on_dryad(theta, p));
@@ -755,9 +757,9 @@ int shear_layer(UPA_level *lev, int num, int coord, float bottom, float top, con
     };
     if (!lev || num <= 0 || (has(lev[0].h) && lev[0].h > 5000.0f)) return done(0);
     if (storm) {
-        float su, sv;
-        wind2vect(storm->dir, storm->spd, &su, &sv);
-        MESS_print(kTrace, "%f,%f\n", su, sv);
+        Vec sv;
+        if (!to_vec(storm->dir, storm->spd, &sv)) sv.u = sv.v = MISSING_F;
+        MESS_print(kTrace, "%f,%f\n", sv.u, sv.v);
     }
     UPA_level b, t;
     double h0, limit;

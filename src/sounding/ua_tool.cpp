@@ -135,17 +135,18 @@ int UPA_interp_levels(UPA_level *levels, int num_level, int coord, const float *
                 if (field(levels[i], f) != MISSING_F) { hi = i; break; }
             bool lo_at = lo >= 0 && cv[lo] == req;
             bool hi_at = hi >= 0 && cv[hi] == req;
+            // A field needs a level on each side of the request, both with
+            // a coordinate; only a level exactly at the request stands in
+            // for a missing lower neighbour.
             float value = MISSING_F;
-            if (lo_at) {
-                value = field(levels[lo], f);
-            } else if (lo < 0 || hi < 0) {
+            if (lo < 0) {
                 if (hi_at) value = field(levels[hi], f);
-            } else if (cv[lo] == MISSING_F || cv[hi] == MISSING_F) {
+            } else if (hi < 0 || cv[lo] == MISSING_F || cv[hi] == MISSING_F) {
                 value = MISSING_F;
+            } else if (lo_at || cv[lo] == cv[hi]) {
+                value = field(levels[lo], f);
             } else if (hi_at) {
                 value = field(levels[hi], f);
-            } else if (cv[lo] == cv[hi]) {
-                value = field(levels[lo], f);
             } else {
                 double a = field(levels[lo], f);
                 double b = field(levels[hi], f);
