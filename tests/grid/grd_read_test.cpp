@@ -450,3 +450,35 @@ TEST_F(GrdRead, SampleFileIsAWindowOfTheNamFile) {
     GRD_free(&cut);
     GRD_free(&full);
 }
+
+// Two files read in turns keep their own places, edition 2 continuations
+// included.
+TEST_F(GrdRead, FilesReadInTurnsKeepTheirPlaces) {
+    std::string ed2 = std::string(RAZIVA_TEST_DATA_DIR) + "/grib/eta_part.grb";
+    if (read_file(ed2).empty()) GTEST_SKIP() << "no edition 2 sample";
+    int a = open_grib(ed2);
+    ASSERT_GE(a, 0);
+    GRD_report rec;
+    GRD_init(&rec);
+    std::vector<int> vars, levels;
+    for (int m = 0;; ++m) {
+        int num = m;
+        if (GRD_read(a, &rec, 1, &num) != 0) break;
+        vars.push_back(rec.var);
+        levels.push_back(rec.level);
+    }
+    ASSERT_GT(vars.size(), 3u);
+    int b = open_grib(write_file("three.grb", three_messages()));
+    ASSERT_GE(b, 0);
+    for (std::size_t k = 0; k < vars.size(); ++k) {
+        int num = static_cast<int>(k);
+        ASSERT_EQ(GRD_read(a, &rec, 0, &num), 0) << k;
+        EXPECT_EQ(rec.var, vars[k]) << k;
+        EXPECT_EQ(rec.level, levels[k]) << k;
+        int other = static_cast<int>(k % 3);
+        ASSERT_EQ(GRD_read(b, &rec, k % 2, &other), 0) << k;
+        EXPECT_EQ(rec.level, other == 1 ? 700 : 500) << k;
+        EXPECT_EQ(rec.var, other == 2 ? 7 : 11) << k;
+    }
+    GRD_free(&rec);
+}
