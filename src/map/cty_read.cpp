@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "mapfile.h"
 #include "zupcty.h"
 #include "zupresrc.h"
 
@@ -35,7 +36,7 @@ int CTY_open_file(const char *name) {
     const char *dir = RES_get("file_path");
     if (!FILE_fullpath(name) && dir && *dir) FILE_add_path(dir, name, path);
     else copy_field(path, name);
-    s.file = FILE_open_ptr(path, "r");
+    s.file = map_open_data(path);
     if (!s.file) {
         MESS_print(192, "CTY_open_file: Database file not found: %s\n", path);
         return -1;
@@ -89,14 +90,9 @@ int CTY_read(CTY_data *data) {
     State &s = state();
     if (!s.file || !data) return 0;
     char line[kLineLen];
-    while (std::fgets(line, sizeof line, s.file.get())) {
-        if (!std::strchr(line, '\n') && !std::feof(s.file.get())) {
-            // Over-long line: drop the rest of it.
-            int c;
-            while ((c = std::fgetc(s.file.get())) != EOF && c != '\n') {}
-        }
+    // Over-long lines are cut; a line that is not a record is skipped.
+    while (map_read_line(s.file.get(), line, sizeof line))
         if (CTY_decode_line(line, data)) return 1;
-    }
     return 0;
 }
 

@@ -620,7 +620,7 @@ int MAP_domain(const Domain *dom) {
     s.proj = lookup(s.dom.proj);
     const float p0 = s.dom.param[0], p1 = s.dom.param[1];
     if (s.dom.proj == MAP_polar) {
-        s.tlat1 = (s.dom.plat < 0.0f) ? -60.0 : 60.0;
+        s.tlat1 = (plat_of(s) < 0.0) ? -60.0 : 60.0;
         if (!is_unset(p0)) s.tlat1 = p0;
     } else if (s.dom.proj == MAP_lambert) {
         s.tlat1 = 30.0;
@@ -816,11 +816,12 @@ int MAP_domain_tran(const Domain *domain1, const Domain *domain2, float x1, floa
         if (y2) *y2 = y1;
         return 0;
     }
-    const Domain saved = state().dom;
+    // Copies first: either domain may be the module's own (MAP_get_domain).
+    const Domain saved = state().dom, from = *domain1, to = *domain2;
     float lat, lon;
-    MAP_domain(domain1);
+    MAP_domain(&from);
     if (MAP_untran(x1, y1, &lat, &lon)) {
-        MAP_domain(domain2);
+        MAP_domain(&to);
         MAP_tran(lat, lon, x2, y2);
     } else {
         if (x2) *x2 = MISSING_F;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "mapfile.h"
 #include "zupcty.h"
 #include "zupresrc.h"
 
@@ -193,26 +194,45 @@ const char *kFormNames[] = {
     "region",
 };
 
+// One line of a regions file: "name word number domain".  A line that
+// holds only a name (or whose domain cannot be read) gives that word as its
+// domain text.
+struct RegionLine {
+    char name[161];
+    char text[161];
+    bool bare;
+};
+
+// The next line of a regions file that is not a comment; false at the end.
+bool read_region_line(FILE *fp, RegionLine *r) {
+    char line[512];
+    while (map_read_line(fp, line, sizeof line)) {
+        if (line[0] == '#') continue;
+        const int n = std::sscanf(line, "%160s %*s %*d %160s", r->name, r->text);
+        if (n < 1) continue;
+        r->bare = n < 2;
+        if (r->bare) copy_field(r->text, r->name);
+        return true;
+    }
+    return false;
+}
+
 // Menu of the regions of a file; the chosen region's domain text in out.
 bool region_menu(const std::string &file, std::string *out) {
     char path[FILE_NAME_LEN];
     const char *dir = RES_get("file_path");
     if (dir && *dir) FILE_add_path(dir, file.c_str(), path);
     else copy_field(path, file.c_str());
-    FilePtr fp = FILE_open_ptr(path, "r");
+    FilePtr fp = map_open_data(path);
     if (!fp) {
         MESS_print(0x80000000L, "Unable to open region file: %s\n", path);
         return false;
     }
     std::vector<std::string> names, texts;
-    char line[256];
-    while (std::fgets(line, sizeof line, fp.get()) && names.size() < 200) {
-        char name[81], text[161];
-        if (line[0] == '#') continue;
-        const int n = std::sscanf(line, "%80s %*s %*d %160s", name, text);
-        if (n < 1) continue;
-        names.emplace_back(name);
-        texts.emplace_back(n >= 2 ? text : name);
+    RegionLine r;
+    while (names.size() < 200 && read_region_line(fp.get(), &r)) {
+        names.emplace_back(r.name);
+        texts.emplace_back(r.text);
     }
     if (names.empty()) return false;
     std::vector<MENU_item> menu(names.size() + 2);
@@ -285,7 +305,8 @@ bool fill_form(int form, const std::vector<std::string> &f, Domain *d) {
     case 9: return DOM_set_params(n, a, d, DOM_clat, DOM_clon, DOM_nx, DOM_ny) == 0;
     case 10: return DOM_set_params(n, a, d, DOM_clat, DOM_clon, DOM_dx) == 0;
     case 11: return DOM_set_params(n, a, d, DOM_proj, DOM_clat, DOM_clon) == 0;
-    case 12: return DOM_set_params(n, a, d, DOM_clat, DOM_clon) == 0;
+    // A station alone is form 13, not a clat field without its clon.
+    case 12: return n == 2 && DOM_set_params(n, a, d, DOM_clat, DOM_clon) == 0;
     case 13: return DOM_set_params(n, a, d, DOM_station) == 0;
     default: return false;
     }
@@ -296,6 +317,12 @@ void complete_form(int form, Domain *d) {
     const bool has_proj = form == 1 || form == 2 || form == 3 || form == 4 || form == 6 ||
                           form == 8 || form == 11;
     if (!has_proj) d->proj = MAP_polar;
+    // "size,nx,ny" with numbers that are not whole: the centre fields hold
+    // the plot size.
+    if (form == 11 && d->proj == MAP_size) {
+        d->nx = static_cast<int>(d->clat);
+        d->ny = static_cast<int>(d->clon);
+    }
     if (d->nx == MISSING) d->nx = kDefNx;
     if (d->ny == MISSING) d->ny = kDefNy;
     if (d->dx == kUnset) d->dx = (d->proj == MAP_zoom) ? 1.0f : kDefSpacing;
@@ -401,25 +428,18 @@ int DOM_search_file(const char *file, const char *region, char *out, std::size_t
     const char *dir = RES_get("file_path");
     if (dir && *dir) FILE_add_path(dir, file, path);
     else copy_field(path, file);
-    FilePtr fp = FILE_open_ptr(path, "r");
+    FilePtr fp = map_open_data(path);
     if (!fp) {
         MESS_print(0x80000000L, "Unable to open region file: %s\n", path);
         return 0;
     }
     const bool any = !region || !*region;
-    char line[512];
-    while (std::fgets(line, sizeof line, fp.get())) {
-        // A line longer than the buffer: drop its remainder.
-        if (!std::strchr(line, '\n') && !std::feof(fp.get())) {
-            int c;
-            while ((c = std::fgetc(fp.get())) != EOF && c != '\n') {}
-        }
-        if (line[0] == '#') continue;
-        char name[161], text[161];
-        const int n = std::sscanf(line, "%160s %*s %*d %160s", name, text);
-        if (n < 1) continue;
-        if (!any && stricmp(name, region) != 0) continue;
-        if (out && out_size > 0) copy_field(out, out_size, n >= 2 ? text : name);
+    RegionLine r;
+    while (read_region_line(fp.get(), &r)) {
+        // A line with only a name is a domain text of its own and answers
+        // whatever region is asked for (a file holding one domain).
+        if (!r.bare && !any && stricmp(r.name, region) != 0) continue;
+        if (out && out_size > 0) copy_field(out, out_size, r.text);
         return 1;
     }
     return 0;

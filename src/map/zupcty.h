@@ -105,8 +105,7 @@ int MAP_grid_untran(float x, float y, float *gx, float *gy);
 int MAP_in_domain(float x, float y);
 
 // Plane point of domain1 to plane point of domain2; the current domain is
-// left as it was.  0, or -1 when the point has no image in domain2 (outputs
-// -9999).
+// left as it was.  0 (the outputs are -9999 when the point has no image).
 int MAP_domain_tran(const Domain *domain1, const Domain *domain2, float x1,
                     float y1, float *x2, float *y2);
 

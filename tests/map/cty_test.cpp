@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <set>
 #include <string>
+#include <vector>
+
+#include <unistd.h>
 
 #include "zupcty.h"
 #include "zupresrc.h"
@@ -145,6 +148,99 @@ TEST_F(Cty, DefaultNameJoinedToFilePath) {
     EXPECT_EQ(d.prior, 1);
     ASSERT_EQ(CTY_get_file("efhk", "stations.cty", &d), 1);
     EXPECT_FLOAT_EQ(d.lat, 60.317f);
+}
+
+// A database written by the test; removed again at the end of the scope.
+struct TempFile {
+    std::string path;
+    explicit TempFile(const std::string &bytes) {
+        char name[] = "/tmp/raziva_ctyXXXXXX";
+        const int fd = mkstemp(name);
+        path = name;
+        if (fd >= 0) {
+            FILE *f = fdopen(fd, "wb");
+            std::fwrite(bytes.data(), 1, bytes.size(), f);
+            std::fclose(f);
+        }
+    }
+    ~TempFile() { unlink(path.c_str()); }
+};
+
+TEST_F(Cty, CorruptLinesAreSkipped) {
+    std::string bytes;
+    bytes += "\n \t \n";
+    bytes += std::string("\0Nul -- XX KNUL 1 1 1 0 0 0\n", 28);  // a NUL byte opens the line
+    bytes += "Good1 -- XX KGD1 1 10 20 100 11111 1\n";
+    bytes += "\xff\xfe\xfd garbage\n";
+    bytes += "Short -- XX KSH\n";
+    bytes += "Nan -- XX KNAN 1 nan 20\n";
+    bytes += "Inf -- XX KINF 1 10 inf\n";
+    bytes += "Far -- XX KFAR 1 10 999\n";
+    bytes += "Long -- XX KLONG 1 10 20 " + std::string(5000, '7') + "\n";
+    bytes += std::string(3000, 'q') + "\n";
+    bytes += "Prior -- XX KPRI ** 10 20 1 2 3\n";
+    bytes += "Good2 -- XX KGD2 3 -10 -20 -9999 -9999 2";  // no newline at the end
+    TempFile db(bytes);
+    RES_put("city_file", db.path.c_str());
+    CTY_data d;
+    MESS_set(-1, 3840);  // no progress lines
+    EXPECT_EQ(CTY_get("kgd1", &d), 1);  // not swallowed by the NUL line
+    EXPECT_EQ(d.wmo, 11111);
+    EXPECT_EQ(CTY_get("11111", &d), 1);
+    EXPECT_EQ(CTY_get("KGD2", &d), 1);  // last line without a newline
+    EXPECT_EQ(d.el, MISSING_F);
+    EXPECT_EQ(d.wmo, MISSING);
+    EXPECT_EQ(CTY_get("KSH", &d), 0);
+    EXPECT_EQ(CTY_get("KNAN", &d), 0);
+    EXPECT_EQ(CTY_get("KINF", &d), 0);
+    EXPECT_EQ(CTY_get("KFAR", &d), 0);
+    ASSERT_EQ(CTY_get("KLONG", &d), 1);  // huge elevation: missing
+    EXPECT_EQ(d.el, MISSING_F);
+    ASSERT_EQ(CTY_get("kpri", &d), 1);  // "*" without a digit
+    EXPECT_EQ(d.mos, '*');
+    EXPECT_EQ(d.prior, MISSING);
+    // Records come out in file order, bad lines left out.
+    ASSERT_EQ(CTY_open_file(db.path.c_str()), 0);
+    std::vector<std::string> ids;
+    while (CTY_read(&d)) ids.emplace_back(d.id);
+    CTY_close_file();
+    EXPECT_EQ(ids, (std::vector<std::string>{"KGD1", "KLONG", "KPRI", "KGD2"}));
+}
+
+TEST_F(Cty, StandardInputAndPipesAreNotDatabases) {
+    CTY_data d;
+    const std::string flag = "/tmp/raziva_cty_pipe_" + std::to_string(getpid());
+    std::remove(flag.c_str());
+    for (const std::string &name : std::vector<std::string>{"-", "std", "STDN", "|touch " + flag}) {
+        RES_put("city_file", name.c_str());
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(CTY_get("kden", &d), 0) << name;
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err, "CTY_open_file: Database file not found: " + name + "\n");
+        EXPECT_EQ(CTY_get_file("kden", name.c_str(), &d), 0);
+    }
+    EXPECT_NE(access(flag.c_str(), F_OK), 0) << "a command was run";
+    std::remove(flag.c_str());
+}
+
+TEST_F(Cty, NoneDisablesOnlyTheResource) {
+    CTY_data d;
+    for (const char *none : {"none", "None", "NONE"}) {
+        RES_put("city_file", none);
+        EXPECT_EQ(CTY_get("kden", &d), 0) << none;
+        EXPECT_EQ(CTY_get("72357", &d), 0) << none;
+    }
+    // A named file is still searched.
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(CTY_get_file("KDEN", (kData + "/stations.cty").c_str(), &d), 1);
+    testing::internal::GetCapturedStdout();
+    // A missing file named relative to file_path reports the joined name.
+    RES_clear();
+    RES_put("file_path", "/no/such/dir");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(CTY_get("kden", &d), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "CTY_open_file: Database file not found: /no/such/dir/sao.cty\n");
 }
 
 TEST(ShippedDatabase, EveryRecordDecodesAndKnownStations) {

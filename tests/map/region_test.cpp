@@ -218,6 +218,11 @@ TEST_F(Region, RegionsFiles) {
     ASSERT_EQ(DOM_decode("fi:first.reg", &d), 2);  // a bare domain line
     EXPECT_EQ(d.clat, 55.0f);
     EXPECT_EQ(d.nx, 21);
+    ASSERT_EQ(DOM_decode("first.reg:whatever", &d), 2);  // answers any name
+    EXPECT_EQ(d.clat, 55.0f);
+    ASSERT_EQ(DOM_decode("mixed.reg:SOUTH", &d), 2);  // the bare line comes first
+    EXPECT_EQ(d.clat, 30.0f);
+    EXPECT_EQ(d.nx, 15);
     ASSERT_EQ(DOM_decode("test.reg:loop", &d), 2);  // names itself: no endless loop
     EXPECT_EQ(d.proj, -1);
     ASSERT_EQ(DOM_decode("test.reg:nothere", &d), 2);
@@ -275,9 +280,16 @@ TEST_F(Region, SearchFile) {
     EXPECT_STREQ(out, "ps,40,-75,25,17,0.5,0.5");
     EXPECT_EQ(DOM_search_file("test.reg", nullptr, out, sizeof out), 1);
     EXPECT_STREQ(out, "ps,40,-75,25,17,0.5,0.5");
-    EXPECT_EQ(DOM_search_file("test.reg", "bare", out, sizeof out), 1);
-    EXPECT_STREQ(out, "bare");
     EXPECT_EQ(DOM_search_file("test.reg", "comment", out, sizeof out), 0);
+    EXPECT_EQ(DOM_search_file("test.reg", "nothere", out, sizeof out), 0);
+    // A line with only a name is a domain text of its own: it answers any
+    // region asked for once the lookup reaches it, but not one found before.
+    EXPECT_EQ(DOM_search_file("mixed.reg", "north", out, sizeof out), 1);
+    EXPECT_STREQ(out, "ps,60,-100,25,17,1.0,1.0");
+    EXPECT_EQ(DOM_search_file("mixed.reg", "south", out, sizeof out), 1);
+    EXPECT_STREQ(out, "ps,30,-90,15,11,0.8,0.8");
+    EXPECT_EQ(DOM_search_file("first.reg", "anything", out, sizeof out), 1);
+    EXPECT_STREQ(out, "ps,55,-110,21,21,0.9,0.9");
     char tiny[6];
     EXPECT_EQ(DOM_search_file("test.reg", "east", tiny, sizeof tiny), 1);
     EXPECT_STREQ(tiny, "ps,40");  // bounded copy
@@ -416,6 +428,215 @@ TEST_F(Region, SetParamsReportsTheFailingKind) {
     EXPECT_EQ(DOM_set_params(2, f, &d, DOM_proj, DOM_clat), 0);
     EXPECT_EQ(d.proj, 1);
     EXPECT_EQ(d.clat, 40.0f);
+}
+
+// The debug trace names the form that fitted.
+std::string decode_trace(const char *text, Domain *d, int *result) {
+    MESS_set(1, 0x40000000L);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    *result = DOM_decode(text, d);
+    std::string out = testing::internal::GetCapturedStdout();
+    out += testing::internal::GetCapturedStderr();
+    MESS_set(-1, 0x40000000L);
+    return out;
+}
+
+TEST_F(Region, TraceNamesTheFormFound) {
+    const struct {
+        const char *text;
+        int result;
+        const char *trace;
+    } cases[] = {
+        {"ps,60,-105,25,17,1.2,1.2", 1, " 2 proj,clat,clon,nx,ny,dx,dy\n"},
+        {"60,-105", 1, "12 clat,clon\n"},
+        {"ps,-100,40,-105,30,20,0.5,0.6", 1, " 1 proj,plon,clat,clon,nx,ny,dx,dy\n"},
+        {"lamb,45,-90", 1, "11 proj,clat,clon\n"},
+        {"45,-90,0.7", 1, "10 clat,clon,dx\n"},
+        {"id:kden", 1, "13 id:station\n"},
+        {"us", 2, "14 region\n"},
+    };
+    for (const auto &c : cases) {
+        Domain d;
+        int r = 0;
+        const std::string out = decode_trace(c.text, &d, &r);
+        EXPECT_EQ(r, c.result) << c.text;
+        EXPECT_NE(out.find(c.trace), std::string::npos) << c.text << ": " << out;
+    }
+    // Without the debug bit nothing is printed for a good domain.
+    Domain d;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    DOM_decode("60,-105", &d);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST_F(Region, EdgeTextsOfTheDomainForms) {
+    Domain d;
+    // ps,60,-105,25,17,1.2,1.2: plat is left to the centre latitude.
+    ASSERT_EQ(DOM_decode("ps,60,-105,25,17,1.2,1.2", &d), 1);
+    EXPECT_EQ(d.proj, MAP_polar);
+    EXPECT_EQ(d.plat, MISSING_F);
+    EXPECT_EQ(d.plon, MISSING_F);
+    EXPECT_EQ(d.clat, 60.0f);
+    EXPECT_EQ(d.clon, -105.0f);
+    EXPECT_EQ(d.nx, 25);
+    EXPECT_EQ(d.ny, 17);
+    EXPECT_FLOAT_EQ(d.dx, 1.2f);
+    EXPECT_FLOAT_EQ(d.dy, 1.2f);
+    // Made current it is a north-pole map: the pole lies 30 degrees north
+    // of the centre on the central meridian.
+    ASSERT_EQ(MAP_domain(&d), 0);
+    float x, y, cx, cy;
+    MAP_tran(90, 0, &x, &y);
+    MAP_tran_center(&cx, &cy);
+    EXPECT_NEAR(x, cx, 1e-4);
+    EXPECT_GT(y, cy);
+    // 60,-105 is the same domain with every default.
+    Domain e;
+    ASSERT_EQ(DOM_decode("60,-105", &e), 1);
+    EXPECT_EQ(DOM_comp(&d, &e), 1);
+    EXPECT_EQ(DOM_get_base_prior(), 3);
+    // The whole projection field with the ellipse switch; other fields
+    // keep their defaults.
+    ASSERT_EQ(DOM_decode("lamb:e:40:-100:30:60,40,-100,50,40,1,1", &d), 1);
+    EXPECT_EQ(d.ellipse, 1);
+    EXPECT_EQ(d.plat, 40.0f);
+    EXPECT_EQ(d.plon, -100.0f);
+    EXPECT_EQ(d.param[0], 30.0f);
+    EXPECT_EQ(d.param[1], 60.0f);
+    EXPECT_EQ(d.param[2], MISSING_F);
+    EXPECT_EQ(d.param[3], MISSING_F);
+    EXPECT_EQ(d.param[4], MISSING_F);
+    EXPECT_EQ(DOM_get_base_prior(), 2);  // 39 * 1 = 39
+    // "e" as the only item switches the ellipse on and sets no longitude.
+    ASSERT_EQ(DOM_decode("sat:e,0,-75,2", &d), 1);
+    EXPECT_EQ(d.ellipse, 1);
+    EXPECT_EQ(d.plon, MISSING_F);
+    // An unknown projection followed by three numbers fits nothing and
+    // leaves the priority of the last good domain alone.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(DOM_decode("pz,40,-100,1", &d), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "DOM_decode: Invalid plot domain\n");
+    EXPECT_EQ(DOM_get_base_prior(), 2);
+    char key[40] = "";
+    FILE_get_key('r', key);
+    EXPECT_STREQ(key, "pz,40,-100,1");
+    // "us" without a regions file: the built-in region, priority 2.
+    ASSERT_EQ(DOM_decode("US", &d), 2);
+    EXPECT_EQ(d.clat, 39.0f);
+    EXPECT_EQ(d.clon, -97.0f);
+    EXPECT_FLOAT_EQ(d.dx, 2.3f);
+    EXPECT_EQ(DOM_get_base_prior(), 2);
+}
+
+TEST_F(Region, SizeWithNumbersThatAreNotWhole) {
+    Domain d;
+    ASSERT_EQ(DOM_decode("size,640.7,480", &d), 1);
+    EXPECT_EQ(d.proj, MAP_size);
+    EXPECT_EQ(d.nx, 640);
+    EXPECT_EQ(d.ny, 480);
+    ASSERT_EQ(DOM_decode("Size,800,600", &d), 1);
+    EXPECT_EQ(d.nx, 800);
+    EXPECT_EQ(d.ny, 600);
+}
+
+TEST_F(Region, ZoomTakesUnitSpacing) {
+    Domain d;
+    ASSERT_EQ(DOM_decode("zoom,3,4", &d), 1);
+    EXPECT_EQ(d.proj, MAP_zoom);
+    EXPECT_EQ(d.dx, 1.0f);
+    EXPECT_EQ(d.dy, 1.0f);
+    ASSERT_EQ(DOM_decode("zoom,3,4,0.25", &d), 1);  // form 8: the given spacing
+    EXPECT_EQ(d.dx, 0.25f);
+    EXPECT_EQ(d.dy, 0.25f);
+}
+
+// Regions files and station files are plain files: the names that mean
+// standard input or a command pipe elsewhere are refused, so a domain text
+// can neither wait on the terminal nor run a command.
+TEST_F(Region, StandardInputAndPipesAreNotRegionFiles) {
+    RES_put("file_path", "");
+    Domain d;
+    feed_stdin("us x 1 ps,10,20,5,5,1,1\n");
+    char out[80] = "";
+    EXPECT_EQ(DOM_search_file("-", "us", out, sizeof out), 0);
+    EXPECT_EQ(DOM_search_file("std", nullptr, out, sizeof out), 0);
+    EXPECT_EQ(DOM_decode("fi:-", &d), 2);
+    EXPECT_EQ(d.proj, -1);
+    EXPECT_EQ(DOM_decode("stdn:us", &d), 2);
+    EXPECT_EQ(d.proj, -1);
+    // stdin was not touched.
+    char line[80] = "";
+    ASSERT_NE(std::fgets(line, sizeof line, stdin), nullptr);
+    EXPECT_STREQ(line, "us x 1 ps,10,20,5,5,1,1\n");
+    const std::string flag = "/tmp/raziva_region_pipe_" + std::to_string(getpid());
+    std::remove(flag.c_str());
+    EXPECT_EQ(DOM_decode(("|touch " + flag + ":us").c_str(), &d), 2);
+    EXPECT_EQ(DOM_decode(("fi:|touch " + flag).c_str(), &d), 2);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(DOM_decode(("ps,id:|touch " + flag + ":KDEN,1").c_str(), &d), -1);
+    testing::internal::GetCapturedStderr();
+    EXPECT_NE(access(flag.c_str(), F_OK), 0) << "a command was run";
+    std::remove(flag.c_str());
+}
+
+TEST_F(Region, CorruptRegionsFile) {
+    char name[] = "/tmp/raziva_badregXXXXXX";
+    const int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    FILE *f = fdopen(fd, "w");
+    std::fputs("\n   \n#only a comment\n", f);
+    // An over-long line: its tail must not come back as a line of its own
+    // (a bare word would answer every region asked for).
+    std::fputs(("long Long 1 " + std::string(3000, 'z') + "\n").c_str(), f);
+    std::fputc('\0', f);
+    std::fputs("\xff\xfe\x01 x y\n", f);
+    std::fputs("good Good 1 ps,50,-100,9,9,1,1\n", f);
+    std::fputs("tail Tail 4 ps,1,2,3,3,1,1", f);  // no newline at the end
+    std::fclose(f);
+    RES_put("file_path", "");
+    char out[64] = "";
+    EXPECT_EQ(DOM_search_file(name, "good", out, sizeof out), 1);
+    EXPECT_STREQ(out, "ps,50,-100,9,9,1,1");
+    Domain d;
+    ASSERT_EQ(DOM_decode((std::string(name) + ":GOOD").c_str(), &d), 2);
+    EXPECT_EQ(d.clat, 50.0f);
+    EXPECT_EQ(d.nx, 9);
+    // The first region of the file is the over-long line, its domain text
+    // cut to the field size and then to the output buffer.
+    char big[200] = "";
+    EXPECT_EQ(DOM_search_file(name, nullptr, big, sizeof big), 1);
+    EXPECT_EQ(std::string(big), std::string(160, 'z'));
+    EXPECT_EQ(DOM_search_file(name, "TAIL", out, sizeof out), 1);
+    EXPECT_STREQ(out, "ps,1,2,3,3,1,1");
+    EXPECT_EQ(DOM_search_file(name, "nothere", out, sizeof out), 0);
+    unlink(name);
+}
+
+TEST_F(Region, StationPriorityBoundaries) {
+    // The priority follows the height of the decoded domain, (ny - 1) dy.
+    const struct {
+        const char *text;
+        int prior;
+    } cases[] = {
+        {"40,-100,25,17,2.3", 2},   // 36.8
+        {"40,-100,25,3,25.5", 1},   // 51
+        {"40,-100,25,3,25", 2},     // 50
+        {"40,-100,25,17,0.5", 4},   // 8
+        {"40,-100,25,2,3.1", 5},    // 3.1
+        {"40,-100,25,2,3", 6},      // 3
+    };
+    for (const auto &c : cases) {
+        Domain d;
+        ASSERT_EQ(DOM_decode(c.text, &d), 1) << c.text;
+        EXPECT_EQ(DOM_get_base_prior(), c.prior) << c.text;
+    }
+    RES_put("stat_prior", "+1");
+    Domain d;
+    DOM_decode("us", &d);
+    EXPECT_EQ(DOM_get_base_prior(), 3);
 }
 
 }  // namespace
