@@ -127,6 +127,9 @@ int UNPACK_data(const UNPACK_params &p, const std::uint8_t *data, std::size_t le
 // Helpers shared by the decoder sources.
 namespace unpack_detail {
 
+// Message level of the decoders' debugging traces.
+constexpr long DEBUG = 0x40000000L;
+
 // Empties out, records the failure text and gives -1.
 inline int fail(UNPACK_out *out, const char *msg) {
     out->values.clear();

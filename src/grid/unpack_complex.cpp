@@ -15,6 +15,7 @@
 #include <cstdio>
 
 #include "unpack.h"
+#include "zup.h"
 
 using unpack_detail::FastBits;
 
@@ -174,6 +175,8 @@ int UNPACK_complex(const UNPACK_params &p, const std::uint8_t *data, std::size_t
         for (int j = 0; j < order; ++j) first[j] = signed_octets(data + j * sb, sb);
         minimum = signed_octets(data + order * sb, sb);
         off = need;
+        MESS_print(unpack_detail::DEBUG, "DS1 %lld %lld %lld\n", static_cast<long long>(first[0]),
+                   static_cast<long long>(first[1]), static_cast<long long>(minimum));
     }
 
     // Where each list starts, every one on an octet.

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "unpack.h"
+#include "zup.h"
 
 namespace {
 
@@ -140,6 +141,9 @@ int UNPACK_jpeg2000(const UNPACK_params &p, const std::uint8_t *data, std::size_
     const opj_image_comp_t &c = image->comps[0];
     if (!c.data || static_cast<std::uint64_t>(c.w) * c.h < n) return unpack_detail::fail(out, JPC_ERROR);
 
+    MESS_print(unpack_detail::DEBUG, "JAS %d %d = %d %d = %d %d = %d\n", static_cast<int>(c.w),
+               static_cast<int>(c.h), static_cast<int>(c.x0), static_cast<int>(c.y0),
+               static_cast<int>(image->numcomps), static_cast<int>(c.prec), p.data_pnts);
     out->values.resize(n);
     const double ref = p.ref, sfac = p.sfac, dscale = p.dscale;
     const OPJ_INT32 *d = c.data;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "unpack.h"
+#include "zup.h"
 
 using unpack_detail::FastBits;
 
@@ -90,13 +91,22 @@ int UNPACK_run_length(const UNPACK_params &p, const std::uint8_t *data, std::siz
         out->values.insert(out->values.end(), static_cast<std::size_t>(run), val);
     };
 
+    const bool trace = MESS_check(unpack_detail::DEBUG) != 0;
+    if (trace) MESS_print(unpack_detail::DEBUG, "Template 7.200\n");
     FastBits bits(data, len);
     bool have = false;
     std::uint32_t cur = 0;
     std::uint64_t run = 1, mult = 1;
     for (std::size_t i = 0; i < nvals && out->values.size() < limit; ++i) {
         std::uint32_t v = bits.get(nb);
+        if (trace)
+            MESS_print(unpack_detail::DEBUG, "byte: %zu loc: %zu %zu new_val = %u val = %u num = %llu\n",
+                       i * static_cast<unsigned>(nb) / 8, i * static_cast<unsigned>(nb) % 8,
+                       out->values.size(), v, cur, static_cast<unsigned long long>(run));
         if (v <= maxv) {
+            if (trace)
+                MESS_print(unpack_detail::DEBUG, "cnt = %llu new_val = %u val = %u\n",
+                           static_cast<unsigned long long>(have ? run : 0), v, cur);
             if (have) emit(cur, run);
             have = true;
             cur = v;
@@ -105,6 +115,9 @@ int UNPACK_run_length(const UNPACK_params &p, const std::uint8_t *data, std::siz
         } else if (have) {
             // Saturate: a run longer than the grid is cut at the grid anyway.
             std::uint64_t digit = v - maxv - 1;
+            if (trace)
+                MESS_print(unpack_detail::DEBUG, "num = %llu mult = %llu new_val = %u\n",
+                           static_cast<unsigned long long>(run), static_cast<unsigned long long>(mult), v);
             if (mult <= (std::uint64_t{1} << 40)) {
                 run += digit * mult;
                 mult *= base;

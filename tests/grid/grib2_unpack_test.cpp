@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "unpack.h"
+#include "zup.h"
 
 namespace {
 
@@ -361,6 +362,25 @@ TEST(UnpackRunLength, RefusesBadWidthsAndNeverRunsPastTheGrid) {
     std::vector<std::uint8_t> d = {1, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255};
     auto v = decode_ok(run_params(8, 1, {4.0f}, 1000000), d, 50);
     EXPECT_EQ(v, std::vector<float>(50, 4.0f));
+}
+
+TEST(UnpackRunLength, DebugTraceNamesTheTemplateAndTheRuns) {
+    BitWriter w;
+    for (std::uint32_t v : {1u, 6u, 2u}) w.put(v, 4);
+    auto p = run_params(4, 3, {1.5f, 2.5f}, 4);  // the padding nibble is not a point
+    MESS_set(1, 0x40000000L);
+    ::testing::internal::CaptureStdout();
+    auto v = decode_ok(p, w.bytes());
+    std::string text = ::testing::internal::GetCapturedStdout();
+    MESS_set(-1, 0x40000000L);
+    EXPECT_EQ(v, (std::vector<float>{1.5f, 1.5f, 1.5f, 2.5f}));
+    EXPECT_NE(text.find("Template 7.200\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("cnt = 3 new_val = 2 val = 1\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("num = 1 mult = 1 new_val = 6\n"), std::string::npos) << text;
+    // Without the debug class nothing is printed.
+    ::testing::internal::CaptureStdout();
+    decode_ok(p, w.bytes());
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
 }
 
 // ---------------------------------------------------------------- section 5
