@@ -4,8 +4,9 @@
 // The section-5 reader fills an UNPACK_params record; the data-section reader
 // hands each decoder the octets of section 7 that follow its 5-octet header.
 // A decoder produces the packed values in stream order as floats, each
-// (X * sfac + ref) * dscale for the unpacked integer X; placing them on the
-// grid (bitmap, scanning order, thinned rows) is the caller's business.
+// (X * sfac + ref) * dscale for the unpacked integer X (for run-length
+// packing the entry of the level table, -9999 for level 0); placing them on
+// the grid (bitmap, scanning order, thinned rows) is the caller's business.
 //
 // Every decoder is bounds-checked: counts that the section cannot hold, group
 // widths beyond 32 bits, images larger than the grid and corrupt compressed
@@ -83,7 +84,8 @@ struct UNPACK_out {
     // force: values holds one entry per point, -9999 where flagged missing,
     // and the bitmap is not to be consulted.
     bool miss_managed = false;
-    // Image size for JPEG 2000 and PNG (1 x count for the other templates).
+    // Image size for JPEG 2000 and PNG (count x 1 for the other templates);
+    // values then holds the first data_pnts pixels, row after row.
     int width = 0;
     int height = 0;
     // Failure text, empty on success ("jpc_decode error\n" for a JPEG 2000
