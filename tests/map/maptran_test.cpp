@@ -510,4 +510,202 @@ TEST(MapLimits, VerticalDirectionOfNorth) {
     EXPECT_EQ(MAP_get_vert(0, 500), 0.0f);
 }
 
+TEST(MapEdge, PolarTrueLatitudeAndMissingCentre) {
+    // A given true latitude replaces 60: k = R (1 + sin 45).
+    Domain d = make(MAP_polar, 90, -105, 60, -105, 1, 1, 25, 17);
+    d.param[0] = 45;
+    use(d);
+    float x, y;
+    ASSERT_EQ(MAP_tran(60, -105, &x, &y), 1);
+    EXPECT_NEAR(y, -kR * (1 + std::sin(45 * kDeg)) * std::tan(15 * kDeg), 1e-4);
+    // Neither plat nor clat given: a north-pole map with the default
+    // true latitude 60N.
+    use(make(MAP_polar, MISSING_F, -105, MISSING_F, -105, 1, 1, 25, 17));
+    ASSERT_EQ(MAP_tran(60, -105, &x, &y), 1);
+    EXPECT_NEAR(y, -kR * (1 + std::sin(60 * kDeg)) * std::tan(15 * kDeg), 1e-4);
+}
+
+TEST(MapEdge, InverseLongitudesAreWrapped) {
+    use(make(MAP_mercator, 0, 170, 0, 170, 1, 1, 25, 17));
+    float lat, lon;
+    ASSERT_EQ(MAP_untran(kR * 20 * kDeg, 0, &lat, &lon), 1);
+    EXPECT_NEAR(lon, -170.0, 1e-3);
+    use(make(MAP_latlon, 0, -170, 0, -170, 1, 1, 25, 17));
+    ASSERT_EQ(MAP_untran(-30, 10, &lat, &lon), 1);
+    EXPECT_NEAR(lon, 160.0, 1e-4);
+    EXPECT_NEAR(lat, 10.0, 1e-5);
+}
+
+TEST(MapEdge, SatelliteRadiusParameter) {
+    // Twice the default orbit: the same point sits at a smaller angle.
+    Domain d = make(MAP_satellite, 0, 0, 0, 0, 1, 1, 25, 17);
+    d.param[0] = 2 * 421.61f;
+    use(d);
+    float x, y;
+    ASSERT_EQ(MAP_tran(0, 30, &x, &y), 1);
+    const double sat = 2 * 421.61;
+    EXPECT_NEAR(x, sat * kR * std::sin(30 * kDeg) / (sat - kR * std::cos(30 * kDeg)), 1e-3);
+    // The limb moves out with the orbit: cos 82 > R / sat here.
+    EXPECT_EQ(MAP_tran(0, 82, &x, &y), 1);
+    d.param[0] = MISSING_F;
+    use(d);
+    EXPECT_EQ(MAP_tran(0, 82, &x, &y), 0);
+    EXPECT_EQ(x, MISSING_F);
+}
+
+TEST(MapState, NewDomainResetsCachedFactors) {
+    // Lambert: a secant cone followed by a tangent one must use the new
+    // cone constant (a stale constant still inverts, so test the cone).
+    Domain lc = make(MAP_lambert, 40, -100, 40, -100, 1, 1, 25, 17);
+    use(lc);
+    float x, y;
+    MAP_tran(40, -100, &x, &y);
+    lc.param[0] = lc.param[1] = 40;
+    use(lc);
+    MAP_tran(40, -100, &x, &y);
+    EXPECT_NEAR(-y, kR * std::cos(40 * kDeg) / std::sin(40 * kDeg), 1e-3);
+    // Skew-T: a taller diagram changes the skew.
+    const MAP_limits view{0.f, 1.f, 0.f, 1.f};
+    MAP_set_view(&view);
+    for (float top : {-950.f, -500.f}) {
+        use(make(MAP_skewt, MISSING_F, MISSING_F, -50, 1050, 100, top, 12, 11));
+        MAP_limits lim;
+        MAP_get_limits(&lim);
+        float x1, y1, x2, y2;
+        MAP_tran(10, 1000, &x1, &y1);
+        MAP_tran(10, 700, &x2, &y2);
+        EXPECT_NEAR((x2 - x1) / (lim.x_max - lim.x_min), (y2 - y1) / (lim.y_max - lim.y_min), 1e-5)
+            << top;
+    }
+    // Polar stereographic: a new true latitude, a new scale.
+    Domain ps = make(MAP_polar, 90, 0, 60, 0, 1, 1, 25, 17);
+    use(ps);
+    MAP_tran(60, 0, &x, &y);
+    ps.param[0] = 30;
+    use(ps);
+    MAP_tran(60, 0, &x, &y);
+    EXPECT_NEAR(y, -kR * 1.5 * std::tan(15 * kDeg), 1e-4);
+}
+
+TEST(MapState, DomainToDomainWithTheModulesOwnDomain) {
+    const Domain ll = make(MAP_latlon, 0, -100, 40, -100, 1, 1, 25, 17);
+    const Domain ps = make(MAP_polar, 90, -105, 40, -100, 1.2f, 1.2f, 25, 17);
+    use(ps);
+    float x, y;
+    MAP_tran(45, -90, &x, &y);
+    // The target is the current domain handed back by MAP_get_domain.
+    const Domain *own = MAP_get_domain(nullptr);
+    float x2, y2;
+    EXPECT_EQ(MAP_domain_tran(&ll, own, 10, 45, &x2, &y2), 0);
+    EXPECT_NEAR(x2, x, 1e-3);
+    EXPECT_NEAR(y2, y, 1e-3);
+    EXPECT_EQ(MAP_get_proj(), MAP_polar);
+    // A point without an image in the target: -9999, still 0.
+    const Domain ortho = make(MAP_ortho, 0, 0, 0, 0, 1, 1, 25, 17);
+    EXPECT_EQ(MAP_domain_tran(&ll, &ortho, -80, 0, &x2, &y2), 0);  // lon 180
+    EXPECT_EQ(x2, MISSING_F);
+    EXPECT_EQ(y2, MISSING_F);
+    EXPECT_EQ(MAP_get_proj(), MAP_polar);
+}
+
+TEST(MapRoundTrip, PlotsAndPassThroughCodes) {
+    const Domain doms[] = {
+        make(MAP_xy, MISSING_F, MISSING_F, 10, 100, 50, 20, 5, 4),
+        make(MAP_cat, MISSING_F, MISSING_F, -3, 7, 2, 9, 11, 6),
+        make(MAP_xp, MISSING_F, MISSING_F, 0, 10, 10, 10, 10, 10),
+        make(MAP_pixel, MISSING_F, MISSING_F, 0, 0, 640, 480, 1, 1),
+        make(MAP_none, MISSING_F, MISSING_F, 0, 0, 1, 1, 1, 1),
+        make(MAP_zoom, MISSING_F, MISSING_F, 0, 0, 1, 1, 1, 1),
+        make(MAP_size, MISSING_F, MISSING_F, 0, 0, 1, 1, 640, 480),
+    };
+    for (const Domain &d : doms) {
+        use(d);
+        for (float a = -20; a <= 60; a += 7.5f) {
+            for (float b = -5; b <= 120; b += 12.5f) {
+                float x, y, a2, b2;
+                ASSERT_EQ(MAP_tran(a, b, &x, &y), 1) << d.proj;
+                ASSERT_EQ(MAP_untran(x, y, &a2, &b2), 1) << d.proj;
+                EXPECT_NEAR(a2, a, 1e-4) << d.proj;
+                EXPECT_NEAR(b2, b, 1e-4) << d.proj;
+            }
+        }
+    }
+    // The cat code scales as the x/y plot: data width dx over nx units.
+    use(doms[1]);
+    float x, y;
+    MAP_tran(-1, 16, &x, &y);
+    EXPECT_NEAR(x, -3 + 2 * 11.0 / 2, 1e-4);
+    EXPECT_NEAR(y, 7 + 9 * 6.0 / 9, 1e-4);
+}
+
+TEST(Diagram, PointsWithoutAnImage) {
+    use(make(MAP_stuve, MISSING_F, MISSING_F, -80, 1050, 120, -950, 12, 11));
+    float a, b;
+    EXPECT_EQ(MAP_untran(0, 1, &a, &b), 0);  // above p = 0
+    EXPECT_EQ(a, MISSING_F);
+    EXPECT_EQ(b, MISSING_F);
+    float x, y;
+    EXPECT_EQ(MAP_tran(0, -10, &x, &y), 0);  // negative pressure
+    use(make(MAP_emagram, MISSING_F, MISSING_F, -80, 1050, 120, -950, 12, 11));
+    EXPECT_EQ(MAP_tran(0, 0, &x, &y), 0);
+    EXPECT_EQ(y, MISSING_F);
+    use(make(MAP_rteph, MISSING_F, MISSING_F, -100, 50, 150, 230, 12, 11));
+    EXPECT_EQ(MAP_tran(MISSING_F, 500, &x, &y), 0);
+    EXPECT_EQ(MAP_tran(-300, 500, &x, &y), 0);  // below absolute zero
+    EXPECT_EQ(x, MISSING_F);
+}
+
+TEST(MapEdge, EarthPointForms) {
+    use(make(MAP_polar, 90, -105, 60, -105, 1, 1, 25, 17));
+    const EarthPoint e{60, -105};
+    Point p{};
+    ASSERT_EQ(MAP_tran_ep(&e, &p), 1);
+    EXPECT_NEAR(p.y, -kR * (1 + std::sin(60 * kDeg)) * std::tan(15 * kDeg), 1e-4);
+    EarthPoint back{};
+    ASSERT_EQ(MAP_tran_pe(&p, &back), 1);
+    EXPECT_NEAR(back.lat, 60, 1e-4);
+    EXPECT_NEAR(back.lon, -105, 1e-4);
+    EXPECT_EQ(MAP_tran_ep(nullptr, &p), 0);
+    EXPECT_EQ(MAP_tran_pe(&p, nullptr), 0);
+}
+
+TEST(MapEdge, GarbageInputDoesNotEscape) {
+    const Domain doms[] = {
+        make(MAP_polar, 90, -105, 60, -105, 1, 1, 25, 17),
+        make(MAP_lambert, 40, -100, 40, -100, 1, 1, 25, 17),
+        make(MAP_mollweide, 0, 0, 0, 0, 1, 1, 25, 17),
+        make(MAP_satellite, 0, 0, 0, 0, 1, 1, 25, 17),
+        make(MAP_ortho, 0, 0, 0, 0, 1, 1, 25, 17),
+        make(MAP_lambert_az, 0, 0, 0, 0, 1, 1, 25, 17),
+        make(MAP_mercator, 0, 0, 0, 0, 1, 1, 25, 17),
+    };
+    const float bad[] = {NAN, INFINITY, -INFINITY, 1e30f, -1e30f};
+    for (const Domain &d : doms) {
+        use(d);
+        for (float v : bad) {
+            float x, y;
+            if (MAP_tran(v, 10, &x, &y)) {
+                EXPECT_TRUE(std::isfinite(x) && std::isfinite(y)) << d.proj << " " << v;
+            } else {
+                EXPECT_EQ(x, MISSING_F);
+            }
+            if (!std::isfinite(v)) {
+                EXPECT_EQ(MAP_tran(10, v, &x, &y), 0) << d.proj << " " << v;
+            } else if (MAP_tran(10, v, &x, &y)) {
+                EXPECT_TRUE(std::isfinite(x) && std::isfinite(y)) << d.proj << " " << v;
+            }
+            if (MAP_untran(v, v, &x, &y)) {
+                EXPECT_TRUE(std::isfinite(x) && std::isfinite(y)) << d.proj << " " << v;
+            }
+        }
+    }
+    // A degenerate cone (true latitudes 30S and 30N) has no images.
+    Domain lc = make(MAP_lambert, 40, -100, 40, -100, 1, 1, 25, 17);
+    lc.param[0] = 30;
+    lc.param[1] = -30;
+    use(lc);
+    float x, y;
+    EXPECT_EQ(MAP_tran(40, -90, &x, &y), 0);
+}
+
 }  // namespace
