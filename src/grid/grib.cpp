@@ -182,27 +182,33 @@ int try_zup(int slot, FILE *fp) {
     }
     if (c == EOF) return TRY_EOF;
     if (c != '*' || std::getc(fp) != '*' || std::getc(fp) != ' ') return TRY_NO;
+    // The heading runs to the line feed (carriage returns included), at
+    // most 30 characters; the rest of a longer line stays in the stream for
+    // the mark search.
     char head[31];
-    if (!read_heading(fp, head, 30)) return TRY_EOF;
-    // Rest of a longer line and its end.
-    while ((c = std::getc(fp)) != EOF && c != LF) {
-    }
-    std::size_t n = std::strlen(head);
+    std::size_t n = 0;
+    while (n < 30 && (c = std::getc(fp)) != EOF && c != LF) head[n++] = static_cast<char>(c);
+    head[n] = '\0';
+    if (c == EOF) return TRY_EOF;
     head[n >= 3 ? n - 3 : 0] = '\0';
     copy_field(g.wmo_header, head);
     int r = GRIB_search(slot);
     return r > 0 ? r : TRY_EOF;
 }
 
-// Kind 2: [LF ETX] SOH CR CR LF nnn CR CR LF heading CR CR LF.
+// Kind 2: [CR/LF ETX] SOH CR CR LF nnn CR CR LF heading CR CR LF.
 int try_feed(int slot, FILE *fp) {
     State &g = state();
+    // The trailer of the previous bulletin (LF ETX, or the whole CR CR LF
+    // ETX when an edition 2 message was read to its end mark) may come first.
     int c = std::getc(fp);
     if (c == EOF) return TRY_EOF;
-    if (c == LF) {
-        if (std::getc(fp) != ETX) return TRY_NO;
+    if (c == CR || c == LF) {
+        while (c == CR || c == LF) c = std::getc(fp);
+        if (c != ETX) return c == EOF ? TRY_EOF : TRY_NO;
         c = std::getc(fp);
     }
+    if (c == EOF) return TRY_EOF;
     if (c != SOH) return TRY_NO;
     if (!expect(fp, "\r\r\n", 3)) return TRY_NO;
     char seq[31];
@@ -232,10 +238,13 @@ int try_raw(int slot, FILE *fp) {
     return r;
 }
 
-// Kind 3: "GRIB: <length>" line, SOH CR CR LF, a skipped line, heading.
+// Kind 3: [CR/LF] "GRIB: <length>" line, SOH CR CR LF, a skipped line,
+// heading.
 int try_oldzup(int slot, FILE *fp) {
     State &g = state();
     long len = 0;
+    // Line ends left behind an edition 2 message read to its end mark.
+    if (!skip_crlf(fp)) return TRY_EOF;
     if (!expect(fp, "GRIB: ", 6)) return TRY_NO;
     int c, nd = 0;
     while ((c = std::getc(fp)) >= '0' && c <= '9') {

@@ -467,4 +467,207 @@ TEST_F(Grib1, HeaderReadsSkipTheData) {
     EXPECT_TRUE(d.empty());
 }
 
+
+// Every level type of the table: the single 16-bit levels, the layers
+// (top*1000 + bottom) and the types that always give level 0.
+TEST_F(Grib1, EveryLevelTypeGroup) {
+    Msg1 m;
+    m.level = (12 << 8) | 34;
+    for (int lt : {5, 100, 103, 105, 107, 111, 113, 117, 119}) {
+        m.ltype = lt;
+        EXPECT_EQ(decode(m).level, (12 << 8) | 34) << lt;
+    }
+    for (int lt : {101, 104, 106, 108, 109, 112, 114, 116, 120}) {
+        m.ltype = lt;
+        EXPECT_EQ(decode(m).level, 12034) << lt;
+    }
+    for (int lt : {2, 3, 8, 102 + 8, 121, 160}) {
+        m.ltype = lt;
+        EXPECT_EQ(decode(m, MISSING, -5).level, -5) << lt;
+    }
+}
+
+// Averaging indicators in day and month units: P1 gets the unit's offset,
+// Q = raw P2 * N plus the same offset; 12-hour units scale only P1 and P2.
+TEST_F(Grib1, AveragingIndicatorsInDaysAndMonths) {
+    struct Case {
+        int unit, tri, want;
+    } cases[] = {
+        {2, 113, 13000000 + 801 * 1000 + 2 * 3 + 800},
+        {2, 118, 18000000 + 801 * 1000 + 2 * 3 + 800},
+        {2, 123, 23000000 + 2 * 3 + 800},
+        {3, 113, 13000000 + 901 * 1000 + 2 * 3 + 900},
+        {12, 113, 13000000 + 12 * 1000 + 2 * 3},
+        {2, 4, 4000000 + 801 * 1000 + 802},
+        {3, 2, 2000000 + 901 * 1000 + 902},
+    };
+    for (const Case &c : cases) {
+        Msg1 m;
+        m.unit = c.unit;
+        m.p1 = 1;
+        m.p2 = 2;
+        m.tri = c.tri;
+        std::vector<std::uint8_t> p = pds_of(m);
+        p[21] = 0;  // N = 3
+        p[22] = 3;
+        GRD_report r;
+        GRD_init(&r);
+        ASSERT_EQ(GRIB_decode_PDB(p.data(), static_cast<int>(p.size()), 1, &r), 1);
+        EXPECT_EQ(r.time, c.want) << "unit " << c.unit << " tri " << c.tri;
+    }
+}
+
+// Table 129 only knows parameter 212; other numbers leave var alone.
+TEST_F(Grib1, Table129LeavesOtherParameters) {
+    Msg1 m;
+    m.table = 129;
+    m.param = 11;
+    GRD_report r;
+    GRD_init(&r);
+    r.var = 4242;
+    std::vector<std::uint8_t> p = pds_of(m);
+    ASSERT_EQ(GRIB_decode_PDB(p.data(), static_cast<int>(p.size()), 1, &r), 1);
+    EXPECT_EQ(r.var, 4242);
+    m.table = 3;  // any other table keeps the number
+    EXPECT_EQ(decode(m).var, 11);
+}
+
+// Edition 0: no decimal scale (octets 27-28 are not read).
+TEST_F(Grib1, EditionZeroProductDefinition) {
+    Msg1 m;
+    m.dscale = 2;
+    m.table = 0;  // octet 8 of the message: neither 1 nor 2
+    m.raw = std::vector<std::uint32_t>(12, 5);
+    // Through a whole edition 0 message: "GRIB", then the PDS at octet 5,
+    // no length and no edition; the values are not divided by 100.
+    std::string one = make_grib1(m);
+    std::string ed0 = "GRIB" + one.substr(8);
+    std::vector<Product> got = read_msgs("ed0.grb", ed0 + ed0);
+    ASSERT_EQ(got.size(), 2u);
+    for (const Product &q : got) {
+        EXPECT_EQ(q.rec.version, 0);
+        ASSERT_EQ(q.vals.size(), 12u);
+        EXPECT_FLOAT_EQ(q.vals[0], 5);
+    }
+    // The same message in edition 1 is scaled by 10^-2.
+    got = read_msgs("ed1.grb", one);
+    ASSERT_EQ(got.size(), 1u);
+    ASSERT_EQ(got[0].vals.size(), 12u);
+    EXPECT_FLOAT_EQ(got[0].vals[0], 0.05f);
+}
+
+// Hand-made bulletins of all four header kinds around several messages,
+// edition 1 and edition 2: every message decodes, the heading is kept and
+// the file's kind is found.
+TEST_F(Grib1, BulletinKindsAroundBothEditions) {
+    Msg1 m;
+    m.raw = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    const std::string ed1 = make_grib1(m);
+    std::string s4;
+    put(s4, 0, 2);
+    put(s4, 0, 2);
+    put(s4, 0, 1);
+    put(s4, 0, 1);
+    put(s4, 2, 1);
+    put(s4, 0, 1);
+    put(s4, 96, 1);
+    put(s4, 0, 2);
+    put(s4, 0, 1);
+    put(s4, 1, 1);
+    put(s4, 6, 4);
+    put(s4, 100, 1);
+    put(s4, 0, 1);
+    put(s4, 50000, 4);
+    put(s4, 255, 1);
+    put(s4, 0, 1);
+    put(s4, 0xffffffffu, 4);
+    const std::string ed2 =
+        message2(sect1() + sect3_ll(3, 2, 50, 0, 49, 2, 0) + section(4, s4) +
+                 sect5_simple(6, 0, 0, 0, 8) + sect6(255) + sect7({1, 2, 3, 4, 5, 6}, 8));
+    const std::string head = "HTNA50 KWBC 051200";
+    for (int ed : {1, 2}) {
+        const std::string &msg = ed == 1 ? ed1 : ed2;
+        // Package bulletins: "** " heading line; the message is followed
+        // by one octet (edition 1) or four (edition 2).
+        const std::string zup_trail = ed == 1 ? std::string("\n") : std::string("\r\r\n\x03", 4);
+        std::string zup;
+        for (int k = 0; k < 3; ++k) zup += "\r\n** " + head + " /p\n" + msg + zup_trail;
+        // Data feed: SOH CR CR LF nnn CR CR LF heading CR CR LF; trailer
+        // CR CR LF ETX.
+        std::string feed;
+        for (int k = 0; k < 3; ++k)
+            feed += std::string("\x01\r\r\n", 4) + std::to_string(100 + k) + "\r\r\n" + head +
+                    "\r\r\n" + msg + std::string("\r\r\n\x03", 4);
+        // Old package header: "GRIB: <length>" counting from behind the
+        // line to the end of the message; the next starts one octet on.
+        std::string old;
+        for (int k = 0; k < 3; ++k) {
+            std::string body = std::string("\x01\r\r\n", 4) + "123\r\r\n" + head + "\r\r\n" + msg;
+            old += "GRIB: " + std::to_string(body.size()) + "\n" + body + "\n";
+        }
+        std::string raw = msg + msg + msg;
+        struct Case {
+            const char *name;
+            const std::string *bytes;
+            int kind;
+            const char *heading;
+        } cases[] = {
+            {"zup", &zup, GRIB_HDR_ZUP, "HTNA50 KWBC 051200"},
+            {"feed", &feed, GRIB_HDR_FEED, "HTNA50 KWBC 051200"},
+            {"old", &old, GRIB_HDR_OLDZUP, "HTNA50 KWBC 051200"},
+            {"raw", &raw, GRIB_HDR_RAW, "GRIB01 KXXX 010000"},
+        };
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(c.name) + " edition " + std::to_string(ed));
+            std::string path = write_bytes(std::string("kind_") + c.name + std::to_string(ed) + ".grb",
+                                           *c.bytes);
+            std::vector<Product> got = read_all(path, 0);
+            ASSERT_EQ(got.size(), 3u);
+            for (const Product &q : got) {
+                EXPECT_EQ(q.status, 0);
+                EXPECT_EQ(q.rec.version, ed);
+                EXPECT_EQ(q.rec.ltype, 100);
+                EXPECT_EQ(q.rec.level, 500);
+                ASSERT_FALSE(q.vals.empty());
+                EXPECT_FLOAT_EQ(q.vals.front(), 1);  // rows north to south: stored as they come
+            }
+            // The kind and heading hold for every message, not only the first.
+            int slot = open_first(path);
+            ASSERT_GE(slot, 0);
+            GRD_report rec;
+            GRD_init(&rec);
+            for (int k = 0; k < 3; ++k) {
+                int num = k;
+                ASSERT_EQ(GRD_read(slot, &rec, 1, &num), 0) << k;
+                EXPECT_EQ(GRD_get_file(slot)->itype, c.kind) << k;
+                EXPECT_STREQ(GRIB_get_wmo_header(), c.heading) << k;
+            }
+            GRD_close(slot);
+        }
+    }
+}
+
+// A package heading takes the line up to its line feed, carriage returns
+// included, at most 30 characters, less the last three.
+TEST_F(Grib1, PackageHeadingTrimming) {
+    Msg1 m;
+    m.raw = std::vector<std::uint32_t>(12, 1);
+    const std::string msg = make_grib1(m);
+    struct Case {
+        std::string line, want;
+    } cases[] = {
+        {"** HTNA50 KWBC 051200 /p\n", "HTNA50 KWBC 051200"},
+        {"** HTNA50 KWBC 051200 /p\r\n", "HTNA50 KWBC 051200 "},
+        {"** ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789\n", "ABCDEFGHIJKLMNOPQRSTUVWXYZ0"},
+    };
+    for (const Case &c : cases) {
+        int slot = open_first(write_bytes("heading.grb", c.line + msg + "\n"));
+        ASSERT_GE(slot, 0);
+        ASSERT_GT(GRIB_header(slot), 0);
+        EXPECT_EQ(std::string(GRIB_get_wmo_header()), c.want) << c.line;
+        EXPECT_EQ(GRD_get_file(slot)->itype, GRIB_HDR_ZUP);
+        GRD_close(slot);
+    }
+}
+
 }  // namespace
