@@ -79,6 +79,15 @@ void reset_factors(State &s) {
 
 bool is_unset(double v) { return v == kUnset; }
 
+// A plane or data value that a float can hold.
+bool usable(double v) { return std::isfinite(v) && std::fabs(v) < 1e30; }
+
+// A limit as a float; values beyond the float range are held at its ends.
+float limit_value(double v) {
+    if (!std::isfinite(v)) return static_cast<float>(v);
+    return static_cast<float>(std::clamp(v, -3.0e38, 3.0e38));
+}
+
 // Bring a longitude into [-180, 180].
 double wrap_lon(double lon) {
     if (!std::isfinite(lon)) return lon;
@@ -655,7 +664,7 @@ int MAP_proj_str(const char *name) { return DOM_proj_str(name); }
 int MAP_tran(float lat, float lon, float *x, float *y) {
     State &s = state();
     double xo = 0.0, yo = 0.0;
-    const bool ok = forward(s, lat, lon, xo, yo) && std::isfinite(xo) && std::isfinite(yo);
+    const bool ok = forward(s, lat, lon, xo, yo) && usable(xo) && usable(yo);
     if (x) *x = ok ? static_cast<float>(xo) : MISSING_F;
     if (y) *y = ok ? static_cast<float>(yo) : MISSING_F;
     return ok ? 1 : 0;
@@ -665,7 +674,7 @@ int MAP_untran(float x, float y, float *lat, float *lon) {
     State &s = state();
     const Projection *p = s.proj ? s.proj : lookup(s.dom.proj);
     double a = 0.0, b = 0.0;
-    const bool ok = p->inverse(s, x, y, a, b) && std::isfinite(a) && std::isfinite(b);
+    const bool ok = p->inverse(s, x, y, a, b) && usable(a) && usable(b);
     if (lat) *lat = ok ? static_cast<float>(a) : MISSING_F;
     if (lon) *lon = ok ? static_cast<float>(b) : MISSING_F;
     return ok ? 1 : 0;
@@ -696,11 +705,11 @@ int MAP_set_limits() {
     case Limits::centred: {
         float cx, cy;
         MAP_tran(d.clat, d.clon, &cx, &cy);
-        const double hx = (d.nx - 1) / 2.0 * d.dx, hy = (d.ny - 1) / 2.0 * d.dy;
-        lim.x_min = static_cast<float>(cx - hx);
-        lim.x_max = static_cast<float>(cx + hx);
-        lim.y_min = static_cast<float>(cy - hy);
-        lim.y_max = static_cast<float>(cy + hy);
+        const double hx = (d.nx - 1.0) / 2.0 * d.dx, hy = (d.ny - 1.0) / 2.0 * d.dy;
+        lim.x_min = limit_value(cx - hx);
+        lim.x_max = limit_value(cx + hx);
+        lim.y_min = limit_value(cy - hy);
+        lim.y_max = limit_value(cy + hy);
         return 0;
     }
     case Limits::diagram: {
@@ -742,10 +751,10 @@ int MAP_set_limits() {
         p->forward(s, d.clat + d.dx, d.clon + d.dy, x1, y1);
         break;
     }
-    lim.x_min = static_cast<float>(x0);
-    lim.x_max = static_cast<float>(x1);
-    lim.y_min = static_cast<float>(y0);
-    lim.y_max = static_cast<float>(y1);
+    lim.x_min = limit_value(x0);
+    lim.x_max = limit_value(x1);
+    lim.y_min = limit_value(y0);
+    lim.y_max = limit_value(y1);
     order(lim.x_min, lim.x_max);
     order(lim.y_min, lim.y_max);
     return 0;

@@ -470,6 +470,10 @@ int DOM_decode(const char *text, Domain *dom) {
     for (int form = 1; result == -1 && form <= 13; ++form) {
         DOM_init(&d);
         if (!fill_form(form, fields, &d)) continue;
+        // "size" with centre fields: they must be usable as a plot size.
+        if (form == 11 && d.proj == MAP_size &&
+            !(std::fabs(d.clat) <= 1e6f && std::fabs(d.clon) <= 1e6f))
+            continue;
         complete_form(form, &d);
         *dom = d;
         result = 1;

@@ -699,6 +699,13 @@ TEST(MapEdge, GarbageInputDoesNotEscape) {
             }
         }
     }
+    // Absurd grids still give limits a float holds.
+    Domain huge = make(MAP_polar, 90, 0, 60, 0, 3e38f, 3e38f, 1000000, 1000000);
+    use(huge);
+    MAP_limits lim;
+    MAP_get_limits(&lim);
+    EXPECT_LE(lim.x_min, lim.x_max);
+    EXPECT_TRUE(std::isfinite(lim.x_max));
     // A degenerate cone (true latitudes 30S and 30N) has no images.
     Domain lc = make(MAP_lambert, 40, -100, 40, -100, 1, 1, 25, 17);
     lc.param[0] = 30;

@@ -537,6 +537,9 @@ TEST_F(Region, SizeWithNumbersThatAreNotWhole) {
     EXPECT_EQ(d.proj, MAP_size);
     EXPECT_EQ(d.nx, 640);
     EXPECT_EQ(d.ny, 480);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(DOM_decode("size,1e30,480", &d), -1);  // no plot of that size
+    testing::internal::GetCapturedStderr();
     ASSERT_EQ(DOM_decode("Size,800,600", &d), 1);
     EXPECT_EQ(d.nx, 800);
     EXPECT_EQ(d.ny, 600);
