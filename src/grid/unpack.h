@@ -105,6 +105,9 @@ int UNPACK_read_drs(const std::uint8_t *sec, std::size_t len, UNPACK_params *p);
 int UNPACK_supported(int drs_temp);
 
 // Decoders.  data/len: section 7 from octet 6 (after its length and number).
+// A caller decoding many products keeps one UNPACK_out between calls: its
+// value buffer is then reused instead of a fresh one (4 MB for a 0.25 degree
+// global grid) being allocated, zeroed and paged in for every product.
 // max_pts bounds the number of values produced (the caller's grid size).
 // Each returns 0 on success, -1 on failure (out->msg says why; out->values is
 // then empty).
