@@ -375,4 +375,90 @@ TEST_F(Grib2, SectionReaderPrimitives) {
     GRD_close(slot);
 }
 
+
+// Layers of two surfaces and the rounding rules of the level mapping.
+TEST_F(Grib2, TwoSurfaceLevelsAndRounding) {
+    const LevelCase cases[] = {
+        {102, 0, 3000, 102, 0, 1500, 104, 30015},     // altitude layer in hm
+        {104, 2, 95, 104, 2, 80, 108, 95080},         // sigma layer 0.95-0.80
+        {104, 3, 995, 104, 3, 950, 108, 99095},       // sigma layer 0.995-0.950
+        {107, 0, 300, 107, 0, 310, 114, 300},         // isentropic layer: z1
+        {111, 3, 500, 111, 3, 400, 120, 0},           // eta layer: z1 (0.5)
+        {105, 0, 10, 105, 0, 11, 109, 10},            // hybrid layer: z1
+        {101, 0, 7, 1, 0, 0, 102, 0},                 // mean sea level, any second
+        {103, 1, 16, 255, 0, 0, 105, 2},              // 1.6 m rounds to 2
+        {103, 1, 14, 255, 0, 0, 105, 1},              // 1.4 m rounds to 1
+        {103, 0, 3000, 103, 0, 0, 106, 30000},        // 3000-0 m above ground
+        {100, 0, 100000, 100, 0, 50000, 101, 100050}, // 1000-500 hPa in kPa
+        {109, 9, -2000, 255, 0, 0, 117, -2},          // -2 PV units
+        {106, 1, 1, 106, 1, 4, 112, 10040},           // 0.1-0.4 m soil layer
+        {106, 1, 1, 106, 2, 40, 112, 10040},          // second scale factor of its own
+        {160, 0, 25, 255, 0, 0, 160, 25},             // depth below sea: as is
+    };
+    for (const LevelCase &c : cases) {
+        Pds p;
+        p.t1 = c.t1;
+        p.f1 = c.f1;
+        p.v1 = c.v1;
+        p.t2 = c.t2;
+        p.f2 = c.f2;
+        p.v2 = c.v2;
+        GRD_report r = read_one("lev2.grb", message2(sect1() + grid32() + product(0, pds_head(p))));
+        EXPECT_EQ(r.ltype, c.ltype) << c.t1 << "/" << c.t2 << " " << c.v1;
+        EXPECT_EQ(r.level, c.level) << c.t1 << "/" << c.t2 << " " << c.v1;
+    }
+}
+
+// Statistical times in 3- and 12-hour units, and a missing length taken
+// from an end of period on the next day.
+TEST_F(Grib2, StatisticalTimeUnitsAndPeriodEnd) {
+    Pds p;
+    p.fcst = 2;
+    p.unit = 10;  // 3 hours: start 6 h, length 2 * 3 h
+    GRD_report r = read_one("u3.grb", message2(sect1() + grid32() +
+                                               product(8, pds_head(p) + pds_stat(1, 10, 2))));
+    EXPECT_EQ(r.time, 4006012);
+    p.fcst = 1;
+    p.unit = 12;  // 12 hours: start 12 h, length 12 h
+    r = read_one("u12.grb", message2(sect1() + grid32() + product(8, pds_head(p) + pds_stat(2, 12, 1))));
+    EXPECT_EQ(r.time, 6012024);
+    // Reference 5 Dec 00 UTC, start 18 h, end 6 Dec 06 UTC: length 12 h.
+    p = Pds{};
+    p.fcst = 18;
+    r = read_one("end2.grb", message2(sect1() + grid32() +
+                                      product(8, pds_head(p) + pds_stat(255, 1, 20000, 2026, 12, 6, 6))));
+    EXPECT_EQ(r.time, 2018030);
+    // A length below 10001 is taken as it stands even for the missing type.
+    r = read_one("end3.grb", message2(sect1() + grid32() +
+                                      product(8, pds_head(p) + pds_stat(255, 1, 6, 2026, 12, 6, 6))));
+    EXPECT_EQ(r.time, 2018024);
+    // Processing types without a code of their own give 2000000.
+    r = read_one("other.grb", message2(sect1() + grid32() + product(8, pds_head(p) + pds_stat(8, 1, 6))));
+    EXPECT_EQ(r.time, 2018024);
+}
+
+// Every probability kind: process 4 with types 0-2, process 5 with 0-2,
+// process 2 with 0-4.
+TEST_F(Grib2, EveryProbabilityKind) {
+    struct Case {
+        int proc, type, kind;
+    } cases[] = {{4, 0, 1}, {4, 1, 2}, {4, 2, 3}, {5, 0, 4}, {5, 1, 5}, {5, 2, 6},
+                 {2, 0, 4}, {2, 1, 5}, {2, 2, 6}, {2, 3, 7}, {2, 4, 8}};
+    for (const Case &c : cases) {
+        Pds p;
+        p.gen_type = c.proc;
+        std::string prob = pds_head(p);
+        put(prob, 1, 1);
+        put(prob, 20, 1);
+        put(prob, static_cast<std::uint64_t>(c.type), 1);
+        put(prob, 0, 1);
+        put(prob, 2700, 4);
+        put(prob, 0, 1);
+        put(prob, 2800, 4);
+        GRD_report r = read_one("pk.grb", message2(sect1() + grid32() + product(5, prob)));
+        EXPECT_EQ(r.var / 10000000, 191) << c.proc << "/" << c.type;
+        EXPECT_EQ(r.var / 1000 % 10, c.kind) << c.proc << "/" << c.type;
+    }
+}
+
 }  // namespace
