@@ -419,7 +419,11 @@ int GRD_read_time_menu() {
     std::string name = std::string(prog) + ".tim";
     std::string path = grd_lookup_file(name.c_str());
     FilePtr f = FILE_open_ptr(path.c_str(), "r");
-    if (!f) return 0;
+    if (!f) {
+        // no file: the built-in times, even after a file read earlier
+        build_builtin_menu();
+        return 0;
+    }
     for (int i = 1; i < TIME_MENU_SIZE; ++i) clear_item(s.menu[i]);
     s.names.assign(TIME_MENU_SIZE, std::string());
     s.abbrs.assign(TIME_MENU_SIZE, std::string());

@@ -19,7 +19,7 @@
 namespace {
 
 struct UnitRow {
-    std::string in, out;
+    std::string in, out, conv;
     double scale, offset;
 };
 
@@ -127,6 +127,7 @@ void read_table(UnitState &s, const std::string &path) {
         UnitRow r;
         r.in = blanks_for_underscores(in);
         r.out = blanks_for_underscores(out);
+        r.conv = conv;
         r.scale = 1;
         r.offset = 0;
         const char *c = conv;
@@ -184,8 +185,8 @@ float UNIT_cvt(float v, const char *in_units, const char *out_units) {
                 if (grd_same(r.in.c_str(), an.c_str()) && grd_same(r.out.c_str(), bn.c_str())) {
                     scale = r.scale;
                     offset = r.offset;
-                    MESS_print(DEBUG, "%s %s %s %f %f\n", an.c_str(), bn.c_str(), "", scale,
-                               offset);
+                    MESS_print(DEBUG, "%s %s %s %f %f\n", an.c_str(), bn.c_str(), r.conv.c_str(),
+                               scale, offset);
                     break;
                 }
             }

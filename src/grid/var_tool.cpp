@@ -14,10 +14,6 @@
 #include "zupgrd.h"
 #include "zupresrc.h"
 
-// The plot framework's label type; label type 0 when the framework is not
-// part of the program.
-int PLT_get_label_type() __attribute__((weak));
-
 namespace {
 
 struct VarRow {
@@ -61,7 +57,11 @@ VarState &state() {
     return s;
 }
 
-int label_type() { return PLT_get_label_type ? PLT_get_label_type() : 0; }
+// Label type of the plot labels: negative for short names, -1 to 1 with the
+// level text first.  This program draws no grid plots, so its labels are
+// always of type 0 (level text, then the long name).
+constexpr int kLabelType = 0;
+int label_type() { return kLabelType; }
 
 // Appends formatted text to out (size bytes), never past its end.
 void append(char *out, std::size_t size, const char *fmt, ...)

@@ -128,3 +128,40 @@ TEST_F(Driver, InteractiveBackEndsTheTimeLoop) {
     EXPECT_EQ(r.status, 0);
     EXPECT_FALSE(has(r.out, "Date:"));
 }
+
+// The station answer: a lone number is a station text, a WMO number counts
+// only with its five digits, and "none" as the database switches the lookup
+// off.  Narsarsuaq (WMO 04270) lies outside the sample grid, so a found
+// station ends normally without a report.
+TEST_F(Driver, StationAnswers) {
+    const std::string sample = " '" + data_dir() + "/sample.grb'";
+    RunResult wmo = raziva("-ba -id 04270 -ft h24" + sample);
+    EXPECT_EQ(wmo.status, 0) << wmo.out;
+    EXPECT_FALSE(has(wmo.out, "Station not found"));
+
+    RunResult short_wmo = raziva("-ba -id 4270 -ft h24" + sample);
+    EXPECT_EQ(short_wmo.status, 31);
+
+    RunResult lone = raziva("-ba -id 40.5 -ft h24" + sample);
+    EXPECT_EQ(lone.status, 31);
+
+    RunResult none = raziva("-ba -cf none -id BGBW -ft h24" + sample);
+    EXPECT_EQ(none.status, 31);
+    RunResult by_id = raziva("-ba -id BGBW -ft h24" + sample);
+    EXPECT_EQ(by_id.status, 0);
+    RunResult point = raziva("-ba -me +out1,+out2,+out3,+out4 -cf none -id 40,-100 -ft h24" + sample);
+    EXPECT_EQ(point.status, 0);
+    EXPECT_TRUE(has(point.out, "Latitude:   40.00\nLongitude: -100.00\n")) << point.out;
+}
+
+// "exit" or -1 at the time menu ends the program with status 0 before any
+// report.
+TEST_F(Driver, ExitAtTheTimeMenu) {
+    const std::string args = "-me +out1,+out2,+out3,+out4,nopage '" + data_dir() + "/sample.grb'";
+    for (const char *answer : {"exit", "-1"}) {
+        RunResult r = raziva(args, std::string("40,-100\n") + answer + "\nh24\n");
+        EXPECT_EQ(r.status, 0) << answer;
+        EXPECT_TRUE(has(r.out, "Enter the time: ")) << answer;
+        EXPECT_FALSE(has(r.out, "Date:")) << answer;
+    }
+}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -378,4 +379,37 @@ TEST_F(GrdTool, TimeResourceGivesExactlyOneTime) {
     GRD_set_prompt_time(1);
     RES_put("time", "nonsense");
     EXPECT_EQ(GRD_prompt_time(), 0);
+}
+
+// Every time the menus offer must decode into the hours it stands for:
+// the built-in entries to their own index ("Initialized" to the analysis),
+// the shipped time-menu file to an explicit time.
+TEST_F(GrdTool, TimeMenuAnswersDecode) {
+    RES_put("file_path", make_dir("notimes2").c_str());
+    EXPECT_EQ(GRD_read_time_menu(), 0);
+    const MENU_item *m = GRD_get_time_menu();
+    int k = 1;
+    for (; m[k].name; ++k) {
+        int t = -1;
+        EXPECT_EQ(VAR_dec_time(m[k].abbr, &t), 2) << m[k].abbr;
+        EXPECT_EQ(t, m[k].index == 999 ? 0 : m[k].index) << m[k].abbr;
+    }
+    EXPECT_EQ(k, 28);
+
+    std::string text = read_file(data_dir() + "/raziva.tim");
+    ASSERT_FALSE(text.empty());
+    std::size_t pos = 0;
+    int lines = 0;
+    while (pos < text.size()) {
+        std::size_t nl = text.find('\n', pos);
+        std::string line = text.substr(pos, nl == std::string::npos ? nl : nl - pos);
+        pos = nl == std::string::npos ? text.size() : nl + 1;
+        char abbr[9] = "", name[31] = "", disp[40] = "";
+        ASSERT_EQ(std::sscanf(line.c_str(), "%8s %30s %39s", abbr, name, disp), 3) << line;
+        int t = -1;
+        EXPECT_EQ(VAR_dec_time(abbr, &t), 2) << line;
+        ++lines;
+    }
+    EXPECT_GT(lines, 20);
+    EXPECT_LE(lines, 38);
 }

@@ -2,7 +2,9 @@
 // 2 table, model names and model-name patterns.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "grd_priv.h"
@@ -378,4 +380,76 @@ TEST_F(VarTool, ModelPatterns) {
     EXPECT_EQ(VAR_menu_display("eta", ""), 0);
     VAR_set_model_str("gfs");
     EXPECT_STREQ(VAR_get_model_str(), "gfs");
+}
+
+// The shipped tables work together: every edition 2 entry names a row of
+// the variable list (a misspelt short name would turn the grid into
+// parameter 0, which every wanted field accepts), no entry hides behind an
+// earlier one with the same numbers, and the short names are unique.
+TEST_F(VarTool, ShippedTablesAgree) {
+    std::string text = read_file(data_dir() + "/grib2_var.lup");
+    ASSERT_FALSE(text.empty());
+    std::set<std::string> keys;
+    int entries = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t nl = text.find('\n', pos);
+        std::string line = text.substr(pos, nl == std::string::npos ? nl : nl - pos);
+        pos = nl == std::string::npos ? text.size() : nl + 1;
+        if (line.empty() || line[0] == '#') continue;
+        int src, disc, cat, num;
+        char name[20];
+        ASSERT_EQ(std::sscanf(line.c_str(), "%d %d %d %d %19s", &src, &disc, &cat, &num, name), 5)
+            << line;
+        EXPECT_TRUE(keys.insert(std::to_string(src) + ":" + std::to_string(disc) + ":" +
+                                std::to_string(cat) + ":" + std::to_string(num))
+                        .second)
+            << "duplicate entry: " << line;
+        GribParam gp;
+        GRIB_get_ver2_param(&gp, src == 0 ? 7 : src, disc, cat, num);
+        EXPECT_STREQ(gp.name, name) << line;
+        EXPECT_GT(gp.ind, 0) << line;
+        EXPECT_LT(gp.ind, 1000) << line;
+        ++entries;
+    }
+    EXPECT_GT(entries, 150);
+
+    // every WMO edition 1 parameter has a name, and no number or short
+    // name appears twice
+    std::set<int> nums;
+    std::set<std::string> abbrs;
+    std::string vars = read_file(data_dir() + "/variable.lup");
+    pos = 0;
+    while (pos < vars.size()) {
+        std::size_t nl = vars.find('\n', pos);
+        std::string line = vars.substr(pos, nl == std::string::npos ? nl : nl - pos);
+        pos = nl == std::string::npos ? vars.size() : nl + 1;
+        int n;
+        char abbr[20];
+        ASSERT_EQ(std::sscanf(line.c_str(), "%d %19s", &n, abbr), 2) << line;
+        EXPECT_TRUE(nums.insert(n).second) << line;
+        EXPECT_TRUE(abbrs.insert(abbr).second) << line;
+    }
+    for (int v = 1; v <= 127; ++v) {
+        const char *name = nullptr;
+        EXPECT_TRUE(VAR_get_names(v, &name, nullptr)) << v;
+    }
+    // the parameters of a sounding by their edition 2 numbers
+    GribParam gp;
+    const int want[][4] = {{0, 3, 5, 7}, {0, 0, 0, 11}, {0, 1, 1, 52},
+                           {0, 2, 2, 33}, {0, 2, 3, 34}, {0, 3, 0, 1}};
+    for (const auto &w : want) {
+        GRIB_get_ver2_param(&gp, 98, w[0], w[1], w[2]);
+        EXPECT_EQ(gp.ind, w[3]);
+    }
+}
+
+// Without a plot framework the label type is 0: the level text comes first
+// and the parameter is named by its long name.
+TEST_F(VarTool, DescriptionsUseLevelTextAndLongNames) {
+    char out[70];
+    VAR_make_datatype(0, 105, 2, 11, "K", out, sizeof(out));
+    EXPECT_STREQ(out, "2 m AG Temperature (K)");
+    VAR_make_datatype(0, 0, 0, 7, "", out, sizeof(out));
+    EXPECT_STREQ(out, "Geopotential height");
 }
