@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "zupcty.h"
+#include "zupresrc.h"
 
 namespace {
 
@@ -197,6 +198,28 @@ TEST_F(ProjOracle, GeostationarySatellite) {
         xm = x / sat * h_ell;
         ym = y / sat * h_ell;
     });
+}
+
+// Domains written as text end at the same projections.
+TEST_F(ProjOracle, DomainTexts) {
+    RES_clear();
+    RES_put("file_path", "/nonexistent");  // no regions file: built-in "us"
+    Domain d;
+    ASSERT_EQ(DOM_decode("lamb:e:40:-100:30:60,40,-100,50,40,1,1", &d), 1);
+    compare(d, "+proj=lcc +lat_1=30 +lat_2=60 +lat_0=90 +lon_0=-100" + kSphere,
+            grid(5, 80, -170, -30), metres);
+    ASSERT_EQ(DOM_decode("ps,60,-105,25,17,1.2,1.2", &d), 1);
+    compare(d, "+proj=stere +lat_0=90 +lat_ts=60 +lon_0=-105" + kSphere, grid(0, 89, -180, 180),
+            metres);
+    ASSERT_EQ(DOM_decode("us", &d), 2);
+    compare(d, "+proj=stere +lat_0=90 +lat_ts=60 +lon_0=-97" + kSphere, grid(0, 89, -180, 180),
+            metres);
+    ASSERT_EQ(DOM_decode("ps:-90:20,-40,20,25,17,1.2,1.2", &d), 1);
+    compare(d, "+proj=stere +lat_0=-90 +lat_ts=-60 +lon_0=20" + kSphere,
+            grid(-89, 0, -180, 180), metres);
+    ASSERT_EQ(DOM_decode("me,0,-100,31,21,2,2", &d), 1);
+    compare(d, "+proj=merc +lon_0=-100" + kSphere, grid(-85, 85, -180, 180), metres);
+    RES_clear();
 }
 
 }  // namespace
