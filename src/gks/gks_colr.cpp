@@ -35,6 +35,13 @@ ColourState C;
 
 int slot(int i) { return i == -1 ? GBACK_INDEX : i; }
 
+// A channel kept to 0-1 (not a number counts as 0), so that no device
+// ever writes a colour it cannot take.
+float channel(float v) {
+    if (!(v >= 0.0f)) return 0.0f;
+    return v > 1.0f ? 1.0f : v;
+}
+
 bool is_print(int i) { return i >= 500 && i <= 508; }
 
 int store_colour(int index, float r, float g, float b);
@@ -81,8 +88,8 @@ int gset_colr_rep(int ws, int index, const Gcolr_rep *rep) {
     GksDevice *d = gdev();
     if (d && d->records_world()) {
         char buf[128];
-        std::snprintf(buf, sizeof buf, "CLR %d %d %f %f %f\n", ws, index, rep->red, rep->green,
-                      rep->blue);
+        std::snprintf(buf, sizeof buf, "CLR %d %d %f %f %f\n", ws, index, channel(rep->red),
+                      channel(rep->green), channel(rep->blue));
         d->record(buf);
     } else {
         float v[3] = {rep->red, rep->green, rep->blue};
@@ -91,7 +98,7 @@ int gset_colr_rep(int ws, int index, const Gcolr_rep *rep) {
     // Index -1 is the background itself, not a find-or-add request.
     if (index == -1) store_colour(-1, rep->red, rep->green, rep->blue);
     else galloc_colr(index, rep->red, rep->green, rep->blue);
-    if (d) d->color_rep(index, rep->red, rep->green, rep->blue);
+    if (d) d->color_rep(index, channel(rep->red), channel(rep->green), channel(rep->blue));
     return 0;
 }
 
@@ -107,6 +114,9 @@ namespace {
 // Binds a colour to slot s (0-255 or the background).
 int store_colour(int index, float r, float g, float b) {
     int s = slot(index);
+    r = channel(r);
+    g = channel(g);
+    b = channel(b);
     C.red[s] = r;
     C.grn[s] = g;
     C.blu[s] = b;

@@ -55,6 +55,14 @@ public:
     // Segment markers; -> -1 when the device writes them itself.
     virtual int segment(const char *, int) { return 0; }
 
+    // A new picture: window devices clear to the background (gclear_ws).
+    virtual void clear() {}
+    // Fonts of the display server ("#name" in a font list): -> 0 when the
+    // device loaded it; the text then goes to server_text at the world
+    // point, aligned by the device with the given alignment.
+    virtual int load_server_font(const char *) { return -1; }
+    virtual void server_text(const Gpt &, const char *, int, int) {}
+
     // Window devices: show the finished picture, hold it interactively.
     virtual void update() {}
     // The window and icon name changed (title and the extra text).

@@ -137,6 +137,11 @@ int read_font(const char *file) {
     if (!file) return -1;
     if (file[0] == '#') {
         // Server fonts belong to the window device.
+        GksDevice *d = gdev();
+        if (d && file[1] && d->load_server_font(file + 1) == 0) {
+            T.font_type = 2;
+            return 0;
+        }
         MESS_print(192, "read_font: unable to load font: %s\n", file + 1);
         return -1;
     }

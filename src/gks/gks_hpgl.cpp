@@ -216,7 +216,12 @@ int ghpgl_set_fill_color(int i) {
         H.fill_level = -2.0f;
         return 0;
     }
-    float level = (i == -1) ? 0.0f : 100.0f - 100.0f * ghpgl_get_gray(i);
+    float grey = 0.0f;
+    if (i >= 500 && i <= 502) grey = 0.0f;
+    else if (i >= 503 && i <= 505) grey = 1.0f;
+    else if (i >= 506 && i <= 508) grey = 0.7f;
+    else grey = ghpgl_get_gray(i);
+    float level = (i == -1) ? 0.0f : 100.0f - 100.0f * grey;
     if (level == H.fill_level) return 0;
     H.fill_level = level;
     if (i == -1) ghpgl_printf("FT10,0;\n");

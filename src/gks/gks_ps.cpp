@@ -41,9 +41,12 @@ float print_gray(int i) {
     return -1.0f;
 }
 
-void write_gray(float g) {
+// A grey from the colour table is always written with three decimals;
+// the fixed greys of black, white and the print colours as short numbers.
+void write_gray(float g, bool table = false) {
     if (g == P.gray_level) return;
-    if (g == 0.0f) gps_printf("0 setgray\n");
+    if (table) gps_printf("%3.3f setgray\n", g);
+    else if (g == 0.0f) gps_printf("0 setgray\n");
     else if (g == 1.0f) gps_printf("1 setgray\n");
     else if (g == 0.7f) gps_printf(".7 setgray\n");
     else gps_printf("%3.3f setgray\n", g);
@@ -321,7 +324,7 @@ int gps_set_fill_color(int i) {
     if (gget_fill_print_solid()) write_gray(0.0f);
     else if (i == -1) write_gray(1.0f);
     else if (pg >= 0) write_gray(pg);
-    else write_gray(gps_get_gray(i));
+    else write_gray(gps_get_gray(i), true);
     return 0;
 }
 

@@ -139,6 +139,10 @@ int gtext(const Gpt *pt, const char *text) {
         std::memcpy(data.data() + sizeof(Gpt), text, std::strlen(text) + 1);
         grecord(50, 0, static_cast<int>(data.size()), data.data());
     }
+    if (gget_font_type() == 2) {
+        d->server_text(*pt, text, static_cast<int>(X.hor), static_cast<int>(X.vert));
+        return 0;
+    }
     if (gget_font_type() != 1) return 0;
     int hi = 0, vi = 0;
     gtext_offsets(text, &hi, &vi);

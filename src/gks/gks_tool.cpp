@@ -456,7 +456,10 @@ int gclose_ws(int) {
     return 0;
 }
 
-int gclear_ws(int, int) { return 0; }
+int gclear_ws(int, int) {
+    if (K.open_graphics && K.dev) K.dev->clear();
+    return 0;
+}
 
 int ginit_plot(int dev_class) {
     if (dev_class == -1) return -1;

@@ -26,12 +26,18 @@ bool iprefix(const char *text, const char *prefix) {
     return strnicmp(text, prefix, static_cast<int>(std::strlen(prefix))) == 0;
 }
 
+// A channel kept to 0-1; a value that is not a number counts as 0.
+float channel(float v) {
+    if (!(v >= 0.0f)) return 0.0f;
+    return v > 1.0f ? 1.0f : v;
+}
+
 void set_entry(int slot, const char *name, float r, float g, float b) {
     RGB &e = T.colors[slot];
     copy_field(e.name, name);
-    e.red = r;
-    e.grn = g;
-    e.blu = b;
+    e.red = channel(r);
+    e.grn = channel(g);
+    e.blu = channel(b);
 }
 
 // One colour line (without a leading slot number).  -> true when parsed
@@ -166,7 +172,7 @@ int CLR_add(const char *name, float r, float g, float b) {
     int i = T.num_colors++;
     set_entry(i, name ? name : "", r, g, b);
     if (gchk_graphics()) {
-        Gcolr_rep rep = {r, g, b};
+        Gcolr_rep rep = {T.colors[i].red, T.colors[i].grn, T.colors[i].blu};
         gset_colr_rep(1, i, &rep);
     }
     return i;

@@ -1,6 +1,9 @@
 // Primitives and attributes as the PostScript and HPGL writers print them.
+#include <memory>
+#include <string>
 #include <vector>
 
+#include "gks_dev.h"
 #include "gks_fixture.h"
 
 namespace {
@@ -267,4 +270,91 @@ TEST(DisplayList, EveryOperationReachesTheHookButOnMetafiles) {
     close_ws();
     EXPECT_TRUE(g_codes.empty());
     gset_record_hook(nullptr);
+}
+
+TEST(PostScriptAttributes, TableGreysKeepThreeDecimals) {
+    std::string f = out_path("greyfmt.ps");
+    ASSERT_EQ(open_ws(GWS_PS, f + ",gray"), 0);
+    unit_world();
+    Gpt tri[3] = {{0, 0}, {1, 0}, {0, 1}};
+    gset_fill_colr_ind(CLR_get_ind("white"));
+    gfill_area(3, tri);
+    gset_fill_colr_ind(CLR_get_ind("black"));
+    gfill_area(3, tri);
+    gset_fill_colr_ind(506);
+    gfill_area(3, tri);
+    close_ws();
+    std::string b = body_after_plot(read_all(f));
+    EXPECT_NE(b.find("cp\n1.000 setgray\nfill\n"), std::string::npos);
+    EXPECT_NE(b.find("cp\n0.000 setgray\nfill\n"), std::string::npos);
+    EXPECT_NE(b.find("cp\n.7 setgray\nfill\n"), std::string::npos);
+}
+
+TEST(HpglAttributes, PrintColourFillsShadeByTheirGrey) {
+    std::string f = out_path("printfill.hpgl");
+    ASSERT_EQ(open_ws(GWS_HPGL, f + ",nopcl"), 0);
+    unit_world();
+    Gpt tri[3] = {{0, 0}, {1, 0}, {0, 1}};
+    gset_fill_colr_ind(503);
+    gfill_area(3, tri);
+    gset_fill_colr_ind(506);
+    gfill_area(3, tri);
+    gset_fill_colr_ind(500);
+    gfill_area(3, tri);
+    close_ws();
+    std::string hp = read_all(f);
+    size_t a = hp.find("FT10,0;\n"), b = hp.find("FT10,30;\n"), c = hp.find("FT10,100;\n");
+    ASSERT_NE(a, std::string::npos);
+    ASSERT_NE(b, std::string::npos);
+    ASSERT_NE(c, std::string::npos);
+    EXPECT_LT(a, b);
+    EXPECT_LT(b, c);
+}
+
+namespace {
+// A stand-in window device that notes the calls the kernel makes.
+struct FakeWindow : GksDevice {
+    static std::vector<std::string> calls;
+    int type() const override { return GWS_WIN; }
+    int init_class() const override { return 0; }
+    bool pixel_units() const override { return true; }
+    int close() override { calls.push_back("close"); return 0; }
+    void polyline(int n, const Gpt *) override { calls.push_back("pl" + std::to_string(n)); }
+    void marker_begin(int) override {}
+    void lines(int, const Gpt *) override { calls.push_back("lines"); }
+    void fill_area(int, const Gpt *) override {}
+    void text_begin(const Gpt &, const char *) override { calls.push_back("stroke text"); }
+    void clear() override { calls.push_back("clear"); }
+    int load_server_font(const char *name) override {
+        calls.push_back(std::string("font ") + name);
+        return std::string(name) == "fixed" ? 0 : -1;
+    }
+    void server_text(const Gpt &, const char *text, int h, int v) override {
+        calls.push_back(std::string("server ") + text + " " + std::to_string(h) + std::to_string(v));
+    }
+};
+std::vector<std::string> FakeWindow::calls;
+std::unique_ptr<GksDevice> make_fake(const char *, int) { return std::make_unique<FakeWindow>(); }
+}  // namespace
+
+TEST(WindowInterface, ClearAndServerFontsGoThroughTheDevice) {
+    gset_window_factory(make_fake);
+    FakeWindow::calls.clear();
+    ASSERT_EQ(open_ws(GWS_WIN, ""), 0);
+    gclear_ws(1, 1);
+    Gpt p = {0.5f, 0.5f};
+    EXPECT_EQ(gtext(&p, "A"), 0);
+    EXPECT_EQ(read_font("#nosuch"), -1);
+    EXPECT_EQ(gget_font_type(), 0);
+    EXPECT_EQ(read_font("#fixed"), 0);
+    EXPECT_EQ(gget_font_type(), 2);
+    GPH_text_align(GCENTER_HOR, GHALF_VERT);
+    EXPECT_EQ(gtext(&p, "Hi"), 0);
+    close_ws();
+    gset_window_factory(nullptr);
+    std::vector<std::string> want = {"clear", "stroke text", "lines", "lines", "lines", "font nosuch",
+                                     "font fixed", "server Hi 23", "close"};
+    EXPECT_EQ(FakeWindow::calls, want);
+    // With nothing open the call is harmless.
+    EXPECT_EQ(gclear_ws(1, 1), 0);
 }

@@ -82,7 +82,7 @@ inline void draw_test_page() {
     GPH_text_align(GLEFT_HOR, GBASE_VERT);
     gset_text_colr_ind(CLR_get_ind("blue"));
     GPH_text_rotate(-30.0f);
-    GPH_printf(74, 4, "Rotated 30 deg");
+    GPH_printf(66, 1, "Rotated 30");
     GPH_text_rotate(0.0f);
     gset_text_colr_ind(CLR_get_ind("black"));
     for (int f = 2; f <= 3 && f <= gget_num_fonts(); ++f) {

@@ -167,3 +167,52 @@ TEST(Attributes, FillPatternNamesAndResourceLayering) {
     EXPECT_EQ(a.font, 3);
     EXPECT_EQ(a.style, 3);
 }
+
+TEST(ColourTable, OutOfRangeChannelsAndJunkLinesStayHarmless) {
+    std::string a = tmp("junk.clr");
+    std::string longline(300, 'q');
+    write(a, ("hot 5 -1 nan\n" + longline + " 0.5 0.5 0.5\n" +
+              "inf inf 0.2 0.3\n\x01\x02\x03 0.1 0.2\n-7 neg 0.1 0.2 0.3\n#\n  \n" +
+              "hexy #GG0000\n")
+                 .c_str());
+    CLR_clear_table();
+    ASSERT_EQ(CLR_read_table(a.c_str()), 0);
+    float r = -1, g = -1, b = -1;
+    int hot = CLR_get_ind("hot");
+    ASSERT_EQ(hot, 0);
+    CLR_get_rgb(hot, &r, &g, &b);
+    EXPECT_EQ(r, 1.0f);
+    EXPECT_EQ(g, 0.0f);
+    EXPECT_EQ(b, 0.0f);
+    // The over-long line, cut to 100 characters, and the other junk lines
+    // are skipped; "inf" is a name, its red channel kept to 1.
+    EXPECT_EQ(CLR_get_num(), 2);
+    EXPECT_STREQ(CLR_get_name(1), "inf");
+    for (int i = 0; i < CLR_get_num(); ++i) {
+        CLR_get_rgb(i, &r, &g, &b);
+        for (float v : {r, g, b}) {
+            EXPECT_GE(v, 0.0f) << i;
+            EXPECT_LE(v, 1.0f) << i;
+        }
+    }
+    EXPECT_EQ(CLR_get_ind("hexy"), -1);
+}
+
+TEST(Attributes, OverLongStringsAndNames) {
+    CLR_clear_table();
+    ASSERT_EQ(CLR_read_table(RAZIVA_DATA_DIR "/zup.clr"), 0);
+    Gattribs a;
+    ATTRIB_init(&a);
+    std::string text(5000, 'x');
+    text += ":wi=3";
+    for (int i = 0; i < 200; ++i) text += ":co=" + std::string(60, 'z') + ":st=dsh:fi=hat";
+    ASSERT_EQ(ATTRIB_parse(text.c_str(), &a), 0);
+    EXPECT_EQ(a.color, -1);
+    EXPECT_EQ(a.width, 3.0f);
+    EXPECT_EQ(a.style, 2);
+    EXPECT_EQ(a.fill_pat, 9);
+    // A new colour named by a long hexadecimal text keeps a bounded name.
+    int n = CLR_get_num();
+    EXPECT_EQ(CLR_get_ind("#00ff00zzzzzzzzzzzzzzzzzzzzzzzzzzzz"), -1);
+    EXPECT_EQ(CLR_get_num(), n);
+}
