@@ -148,7 +148,8 @@ int DOM_proj_str(const char *name);
 // 1 and dom filled for a built-in region ("us", "ne", ..., "var"), else 0.
 int DOM_get_def_region(const char *name, Domain *dom);
 // Look a region up in a regions file (joined to file_path).  1 with its
-// domain text in out, else 0.  A null or empty region takes the first line.
+// domain text in out, else 0.  A null or empty region takes the first line;
+// a line holding only one word is a domain text that answers any region.
 int DOM_search_file(const char *file, const char *region, char *out,
                     std::size_t out_size);
 // 1 when the two domains are equal.
