@@ -510,8 +510,8 @@ int THERM_indices() {
     }
     if (has(v.lapse57)) MESS_print(more, "700-500 lapse rate:      %6.2f C/km\n", v.lapse57);
     if (has(v.thetae.index))
-        MESS_print(more, "ThetaE index:            %6.2f C Layer %6.1f-%6.1f mb\n", v.thetae.index,
-                   v.thetae.base, v.thetae.top);
+        print_line(more, "ThetaE index:            %6.2f C Layer %6.1f-%6.1f mb\n",
+                   {v.thetae.index, v.thetae.base, v.thetae.top});
     if (has(v.ccl) && v.ccl > 0.0f) {
         float h = height_at(v.ccl);
         print_line(more, "Conv cond level (CCL):  %7.2f mb = %8.2f m = %8.2f ft\n",

@@ -294,7 +294,11 @@ int thetae_index(UPA_level *lev, int num, THETAE_params *params) {
         float te = thetae(i);
         if (te > r.max) { r.max = te; r.maxp = lev[i].p; }
         if (te < r.min) { r.min = te; r.minp = lev[i].p; }
-        float q = lev[prev + 1].p;
+        // The layer edge: the first level after the previous usable one
+        // (a level without a pressure cannot mark an edge; level i has one).
+        int qi = prev + 1;
+        while (qi < i && !has(lev[qi].p)) ++qi;
+        float q = lev[qi].p;
         if (te_prev >= te) {
             if (!open) { open = true; base[closed] = q; }
             sum[closed] += te_prev - te;

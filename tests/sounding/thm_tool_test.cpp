@@ -573,6 +573,35 @@ TEST_F(Package, NoDataOrGarbageNeverBreaksTheReport) {
     UPA_set_prompt(0);
 }
 
+TEST_F(Package, MissingHeightsLeaveBlanksInTheIndexLines) {
+    auto lev = simple();
+    for (auto &l : lev) l.h = M;
+    int n = (int)lev.size();
+    std::string out = capture(0xFFFFFF, [&] {
+        THERM_set_data(1000.0f, lev.data(), n, lev.data(), n);
+        THERM_calc();
+        THERM_indices();
+    });
+    const THERM_values *v = THERM_get_values();
+    ASSERT_GT(v->parcel.plcl, 0.0f);
+    EXPECT_FALSE(contains(out, "-9999")) << out;
+    char want[128];
+    std::snprintf(want, sizeof want,
+                  "Lift Cond Lev (LCL):   %8.2f mb =          m =          ft\n",
+                  v->parcel.plcl);
+    EXPECT_TRUE(contains(out, want)) << out;
+    std::snprintf(want, sizeof want, "Freezing level:         %7.2f mb =          m =          ft\n",
+                  v->frz);
+    EXPECT_TRUE(contains(out, want)) << out;
+    // The surface LCL line keeps its environment temperature column.
+    UPA_level e;
+    UPA_interp(lev.data(), n, 100, v->plcl, &e);
+    std::snprintf(want, sizeof want,
+                  "Sfc-Lift cond lev (LCL): %6.2f mb =          m =          ft T: %7.2f C\n",
+                  v->plcl, e.t);
+    EXPECT_TRUE(contains(out, want)) << out;
+}
+
 TEST_F(Package, DebugTracesFollowTheirMasks) {
     auto rows = read_observed(data_path("20110522_OUN_12Z.txt"));
     auto lev = levels_of(rows);
@@ -670,7 +699,11 @@ TEST_F(Package, RandomSoundingsPrintNoNonsense) {
             t += (u(rng) - 0.7f) * 10;
         }
         std::string out = full_report(lev);
-        if (contains(out, "nan") || contains(out, "inf")) ++bad;
+        if (contains(out, "nan") || contains(out, "inf") || contains(out, "-9999")) {
+            ++bad;
+            for (const std::string &l : lines_of(out))
+                if (contains(l, "-9999") || contains(l, "nan") || contains(l, "inf")) ADD_FAILURE() << l;
+        }
     }
     EXPECT_EQ(bad, 0);
 }

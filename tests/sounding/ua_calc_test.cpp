@@ -236,6 +236,15 @@ TEST(ThetaEIndex, LargestDecreaseOfAPotentiallyUnstableLayer) {
     EXPECT_EQ(tp.index, M);
     EXPECT_NE(tp.max, M);
     EXPECT_EQ(thetae_index(v.data(), 0, &tp), -1);
+    // A level without pressure right after the layer cannot be its edge:
+    // the next level with one is.
+    std::vector<UPA_level> w = v;
+    w.insert(w.begin() + 4, UPA_level{M, 3700, M, M, M, M});
+    THETAE_params tw;
+    ASSERT_EQ(thetae_index(w.data(), 7, &tw), 0);
+    EXPECT_EQ(tw.top, 600.0f);
+    EXPECT_EQ(tw.base, 900.0f);
+    EXPECT_NEAR(tw.index, te(0) - te(3), 0.01f);
 }
 
 TEST(ConvectiveCondensation, MixingRatioLineMeetsTheTemperatureCurve) {
@@ -382,6 +391,55 @@ TEST(Parcel, ObservedTornadoDaySounding) {
     EXPECT_GT(sfc.Bplus, 1000.0f);
     // Equilibrium level energy does not exceed CAPE.
     EXPECT_LE(pp.Bel, pp.Bplus);
+}
+
+TEST(Parcel, DryStepsTakeTheEnvironmentAtTheirPressure) {
+    // Dry surface air under a 6.5 K/km column cut at 800 mb, just below the
+    // condensation level: all the energy is dry ascent.  The parcel falls
+    // behind by 3.3 K per km over about 1.9 km, so on paper the inhibition
+    // is roughly 9.8 * 3.1 / 285 * 1800, near 190 J/kg.
+    auto full = standard(25.0f, 15.0f);
+    int n = 5;
+    PARCEL_params a, b;
+    ASSERT_EQ(parcel_calc(full.data(), n, nullptr, 100, 1000.0f, 0.0f, &a), 1);
+    ASSERT_LT(a.plcl, 810.0f);
+    ASSERT_GT(a.plcl, 795.0f);
+    EXPECT_NEAR(a.Bminus, 190.0f, 15.0f);
+    EXPECT_EQ(a.Bplus, 0.0f);
+    // Without the 900 mb height the environment there is interpolated: the
+    // inhibition stays (nearly) the same instead of losing two dry steps.
+    auto holed = full;
+    holed[2].h = M;
+    ASSERT_EQ(parcel_calc(holed.data(), n, nullptr, 100, 1000.0f, 0.0f, &b), 1);
+    EXPECT_NEAR(b.Bminus, a.Bminus, 0.01f * a.Bminus);
+}
+
+TEST(Parcel, EquilibriumAndMaximumParcelLevels) {
+    // A moist, conditionally unstable troposphere under an isothermal
+    // stratosphere: the parcel becomes buoyant, crosses back at the
+    // tropopause region and overshoots until its negative area above the
+    // equilibrium level uses up the positive area.
+    auto v = standard(28.0f, 1.0f);
+    int n = (int)v.size();
+    PARCEL_params pp;
+    ASSERT_EQ(parcel_calc(v.data(), n, nullptr, 100, 1000.0f, 0.0f, &pp), 1);
+    ASSERT_GT(pp.Bplus, 1000.0f);
+    EXPECT_LT(pp.lfc, pp.plcl);
+    EXPECT_LT(pp.el, pp.lfc);
+    EXPECT_GT(pp.el, 150.0f);
+    EXPECT_LE(pp.Bel, pp.Bplus);
+    EXPECT_GT(pp.Bel, 0.9f * pp.Bplus);
+    if (pp.mpl != M) {
+        EXPECT_LT(pp.mpl, pp.el);
+        // The first step where the overshoot has spent all of CAPE.
+        EXPECT_LE(pp.Bmpl, 0.0f);
+        EXPECT_GT(pp.Bmpl, -0.1f * pp.Bplus);
+    } else {
+        EXPECT_EQ(pp.Bmpl, M);
+    }
+    // Moist steps are 10 mb, so the levels are step mid-points.
+    EXPECT_NEAR(std::fmod(pp.plcl - pp.el, 10.0f), 5.0f, 1e-2f);
+    EXPECT_NEAR(std::fmod(pp.plcl - pp.lfc, 10.0f), 5.0f, 1e-2f);
 }
 
 TEST(Parcel, StartAbove500mbStillClimbs) {

@@ -94,6 +94,41 @@ TEST(InterpPressure, EachFieldFromItsOwnNearestLevels) {
     EXPECT_NEAR(r.td, 10.0 + (2.0 - 10.0) * wt, 1e-3);
 }
 
+TEST(InterpPressure, AFieldNeedsALevelOnBothSides) {
+    auto lev = column();
+    // Dew point only at the lowest level: a request exactly there finds no
+    // level above with a dew point, so that field stays missing while the
+    // temperature (present above) is the level's own.
+    for (int i = 1; i < 5; ++i) lev[i].td = M;
+    UPA_level r;
+    UPA_interp(lev.data(), 5, 100, 1000.0f, &r);
+    EXPECT_EQ(r.p, 1000.0f);
+    EXPECT_EQ(r.t, 20.0f);
+    EXPECT_EQ(r.td, M);
+    // Direction only at the top level: exactly there it is taken, just
+    // below there is no level underneath with one.
+    lev = column();
+    for (int i = 0; i < 4; ++i) lev[i].dir = M;
+    UPA_interp(lev.data(), 5, 100, 500.0f, &r);
+    EXPECT_EQ(r.dir, 260.0f);
+    UPA_interp(lev.data(), 5, 100, 520.0f, &r);
+    EXPECT_EQ(r.dir, M);
+    EXPECT_NE(r.t, M);
+    // A one-level sounding asked for its own pressure or height gives only
+    // the requested coordinate.
+    std::vector<UPA_level> one = {{1000, 100, 20, 15, 180, 10}};
+    int k = UPA_interp(one.data(), 1, 100, 1000.0f, &r);
+    EXPECT_EQ(k, 1);
+    EXPECT_EQ(r.p, 1000.0f);
+    EXPECT_EQ(r.h, M);
+    EXPECT_EQ(r.t, M);
+    EXPECT_EQ(r.spd, M);
+    UPA_interp(one.data(), 1, 103, 100.0f, &r);
+    EXPECT_EQ(r.h, 100.0f);
+    EXPECT_EQ(r.p, M);
+    EXPECT_EQ(r.t, M);
+}
+
 TEST(InterpPressure, SeveralRequestsAtOnce) {
     auto lev = column();
     float want[3] = {900.0f, 750.0f, 600.0f};
