@@ -1,5 +1,6 @@
 // Stroke fonts: both file forms, font lists, text width, alignment offsets
 // and where the strokes land.
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -253,4 +254,38 @@ TEST(Text, FontSpecimenPage) {
         }
     }
     close_ws();
+}
+
+TEST(Font, CorruptFilesAreRefusedOrDrawnSafely) {
+    ASSERT_EQ(open_ws(GWS_PS, out_path("badfont.ps")), 0);
+    // A word among the stroke numbers: the file is refused.
+    FILE *f = std::fopen(out_path("word.fnt").c_str(), "w");
+    std::fprintf(f, "255 128 35 20 140 255 junk 254");
+    for (int c = 0; c < 256; ++c) std::fprintf(f, " -1");
+    std::fclose(f);
+    EXPECT_EQ(read_font(out_path("word.fnt").c_str()), -1);
+    EXPECT_EQ(gget_font_type(), 0);
+    // Wild numbers and glyph starts pointing into the middle of a glyph,
+    // at the end mark or past the data: loaded, and text still draws inside
+    // the device range.
+    f = std::fopen(out_path("wild.fnt").c_str(), "w");
+    std::fprintf(f, "255 128 35 -300 70000 99999999 -99999999 127 35 254");
+    for (int c = 0; c < 256; ++c)
+        std::fprintf(f, " %d", c == 'A' ? 1 : c == 'B' ? 2 : c == 'C' ? 9 : c == 'D' ? 500 : -1);
+    std::fclose(f);
+    ASSERT_EQ(read_font(out_path("wild.fnt").c_str()), 0);
+    EXPECT_EQ(gget_font_glyph('D', nullptr), -1);
+    Gpt p = {0.5f, 0.5f};
+    EXPECT_EQ(gtext(&p, "ABCD ABCD"), 0);
+    close_ws();
+    std::string ps = read_all(out_path("badfont.ps"));
+    EXPECT_EQ(ps.find("nan"), std::string::npos);
+    EXPECT_EQ(ps.find("inf"), std::string::npos);
+    EXPECT_NE(ps.find("%%EOF\n"), std::string::npos);
+    for (const std::string &m : ps_moves(ps)) {
+        float x = 0, y = 0;
+        ASSERT_EQ(std::sscanf(m.c_str(), "%f %f", &x, &y), 2) << m;
+        EXPECT_LE(std::fabs(x), 100000.0f);
+        EXPECT_LE(std::fabs(y), 100000.0f);
+    }
 }
