@@ -75,6 +75,8 @@ bool read_index_line(GRD_file *f, SlotState &ss) {
         if (len > 0 && line[len - 1] != '\n' && !std::feof(f->hfile)) skip_line(f->hfile);
         text[0] = '\0';
         if (std::sscanf(line, "%ld %128[^\n]", &pos, text) >= 1) break;
+        // blank lines are passed over; a line without an offset ends the index
+        if (line[std::strspn(line, " \t\r\n")] != '\0') return false;
     }
     std::size_t tl = std::strlen(text);
     while (tl > 0 && (text[tl - 1] == '\r' || text[tl - 1] == ' ')) text[--tl] = '\0';

@@ -482,3 +482,49 @@ TEST_F(GrdRead, FilesReadInTurnsKeepTheirPlaces) {
     }
     GRD_free(&rec);
 }
+
+// Index positioning: the same number again keeps its line, number 0 again
+// reads the first line anew, each positioning case names itself in the
+// debug trace, and a line without an offset ends the index.
+TEST_F(GrdRead, IndexFileLinesByNumber) {
+    std::string grib = three_messages();
+    std::string path = write_file("idx2.grb", grib);
+    std::size_t m1 = grib.find("GRIB", 4);
+    std::string index = "0 ETA/84 255 0 100 500 11\n\n" + std::to_string(m1) +
+                        " ETA/84 255 0 100 700 11\n"
+                        "garbage here\n0 ETA/84 255 0 100 300 11\n";
+    std::string hdr = write_file("idx2.hdr", index);
+    int s = open_grib(path);
+    ASSERT_EQ(GRD_hdr_open(s, hdr.c_str()), 0);
+    GRD_report rec;
+    GRD_init(&rec);
+
+    MESS_set(1, MESS_DEBUG);
+    ::testing::internal::CaptureStdout();
+    int num = 0;
+    ASSERT_EQ(GRD_read(s, &rec, 1, &num), 0);  // first line
+    EXPECT_EQ(rec.level, 500);
+    num = 1;
+    ASSERT_EQ(GRD_read(s, &rec, 1, &num), 0);  // next line (the blank one passed over)
+    EXPECT_EQ(rec.level, 700);
+    num = 1;
+    ASSERT_EQ(GRD_read(s, &rec, 1, &num), 0);  // the same line again
+    EXPECT_EQ(rec.level, 700);
+    num = 0;
+    ASSERT_EQ(GRD_read(s, &rec, 1, &num), 0);  // back to the start
+    EXPECT_EQ(rec.level, 500);
+    EXPECT_EQ(num, 0);
+    std::string text = ::testing::internal::GetCapturedStdout();
+    MESS_set(-1, MESS_DEBUG);
+    EXPECT_NE(text.find("GRIB HDR1: 1 ETA/84 255 0 100 700 11\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("GRIB HDR2: 1 ETA/84 255 0 100 700 11\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("GRIB HDR3: 0 ETA/84 255 0 100 500 11\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("GRIB HDR--84 255 0 100 700 11\n"), std::string::npos) << text;
+
+    // the garbage line ends the index: the line behind it is never reached
+    num = 2;
+    EXPECT_EQ(GRD_read(s, &rec, 1, &num), -1);
+    num = 3;
+    EXPECT_EQ(GRD_read(s, &rec, 1, &num), -1);
+    GRD_free(&rec);
+}
