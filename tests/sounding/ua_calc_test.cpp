@@ -415,12 +415,15 @@ TEST(Parcel, DryStepsTakeTheEnvironmentAtTheirPressure) {
 }
 
 TEST(Parcel, EquilibriumAndMaximumParcelLevels) {
-    // A moist, conditionally unstable troposphere under an isothermal
-    // stratosphere: the parcel becomes buoyant, crosses back at the
-    // tropopause region and overshoots until its negative area above the
+    // A moist, conditionally unstable troposphere under a stratosphere
+    // warming 5 K per 50 mb: the parcel becomes buoyant, crosses back near
+    // the tropopause and overshoots until its negative area above the
     // equilibrium level uses up the positive area.
     auto v = standard(28.0f, 1.0f);
     int n = (int)v.size();
+    for (int i = 1; i < n; ++i)
+        if (v[i].p < 250.0f) v[i].t = v[i - 1].t + 5.0f;
+    fill_heights(v);
     PARCEL_params pp;
     ASSERT_EQ(parcel_calc(v.data(), n, nullptr, 100, 1000.0f, 0.0f, &pp), 1);
     ASSERT_GT(pp.Bplus, 1000.0f);
@@ -429,14 +432,22 @@ TEST(Parcel, EquilibriumAndMaximumParcelLevels) {
     EXPECT_GT(pp.el, 150.0f);
     EXPECT_LE(pp.Bel, pp.Bplus);
     EXPECT_GT(pp.Bel, 0.9f * pp.Bplus);
-    if (pp.mpl != M) {
-        EXPECT_LT(pp.mpl, pp.el);
-        // The first step where the overshoot has spent all of CAPE.
-        EXPECT_LE(pp.Bmpl, 0.0f);
-        EXPECT_GT(pp.Bmpl, -0.1f * pp.Bplus);
-    } else {
-        EXPECT_EQ(pp.Bmpl, M);
-    }
+    ASSERT_NE(pp.mpl, M);
+    EXPECT_LT(pp.mpl, pp.el);
+    EXPECT_GT(pp.mpl, 100.0f);
+    // The first step where the overshoot has spent all of CAPE: at most one
+    // 10 mb step's energy below zero (about 9.8 * 40 / 240 * 700 up there).
+    EXPECT_LE(pp.Bmpl, 0.0f);
+    EXPECT_GT(pp.Bmpl, -1500.0f);
+    EXPECT_NEAR(std::fmod(pp.plcl - pp.mpl, 10.0f), 5.0f, 1e-2f);
+    // Without the warm stratosphere the parcel never spends its energy
+    // before the top: no maximum parcel level.
+    auto cold = standard(28.0f, 1.0f);
+    PARCEL_params pc;
+    ASSERT_EQ(parcel_calc(cold.data(), n, nullptr, 100, 1000.0f, 0.0f, &pc), 1);
+    EXPECT_NE(pc.el, M);
+    EXPECT_EQ(pc.mpl, M);
+    EXPECT_EQ(pc.Bmpl, M);
     // Moist steps are 10 mb, so the levels are step mid-points.
     EXPECT_NEAR(std::fmod(pp.plcl - pp.el, 10.0f), 5.0f, 1e-2f);
     EXPECT_NEAR(std::fmod(pp.plcl - pp.lfc, 10.0f), 5.0f, 1e-2f);
