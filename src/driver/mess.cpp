@@ -112,7 +112,10 @@ void apply_item(const char *item) {
     }
     if (starts(item, "line")) {
         int n = 0;
-        if (std::strlen(item) > 5) n = std::atoi(item + 5);
+        if (std::strlen(item) > 5) {
+            long v = std::strtol(item + 5, nullptr, 10);
+            n = v > 100000 ? 100000 : static_cast<int>(v < 0 ? 0 : v);
+        }
         st.max_lines = n < 1 ? 22 : n;
         return;
     }

@@ -2,6 +2,7 @@
 // values from resource files, the environment and the command line, lookups
 // and typed conversions.
 #include <cctype>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -522,6 +523,14 @@ void apply_hour(const char *text) {
     FILE_set_time(&d);
 }
 
+// A number of the text in an int; values beyond its range are clamped.
+int to_int(const char *text, int base) {
+    long v = std::strtol(text, nullptr, base);
+    if (v > INT_MAX) return INT_MAX;
+    if (v < INT_MIN) return INT_MIN;
+    return static_cast<int>(v);
+}
+
 const char *intern_path(const std::string &s) { return rs.paths.insert(s).first->c_str(); }
 
 }  // namespace
@@ -797,22 +806,22 @@ int RES_conv_data(const char *data, void *out, DEF_convert cvt) {
     case CV_int:
         if (digit0 || data[0] == '-' || data[0] == '+') {
             if (data[1] == 'x' || data[1] == 'X')
-                *static_cast<int *>(out) = static_cast<int>(std::strtol(data, nullptr, 16));
+                *static_cast<int *>(out) = to_int(data, 16);
             else
-                *static_cast<int *>(out) = static_cast<int>(std::strtol(data, nullptr, 10));
+                *static_cast<int *>(out) = to_int(data, 10);
         }
         return 1;
     case CV_short:
-        if (digit0) *static_cast<short *>(out) = static_cast<short>(std::atoi(data));
+        if (digit0) *static_cast<short *>(out) = static_cast<short>(to_int(data, 10));
         return 1;
     case CV_long:
-        if (digit0) *static_cast<long *>(out) = std::atol(data);
+        if (digit0) *static_cast<long *>(out) = std::strtol(data, nullptr, 10);
         return 1;
     case CV_float:
-        *static_cast<float *>(out) = static_cast<float>(std::atof(data));
+        *static_cast<float *>(out) = std::strtof(data, nullptr);
         return 1;
     case CV_color:
-        *static_cast<int *>(out) = std::atoi(data);
+        *static_cast<int *>(out) = to_int(data, 10);
         return 1;
     case CV_string:
         *static_cast<const char **>(out) = data;

@@ -99,8 +99,14 @@ int ZUP_set_command(const char *line) {
 }
 
 char *ZUP_prompts(const char *prompt, char *buf, int len) {
+    // The word is at least one character long; a caller's buffer is never
+    // written beyond its len bytes.
+    std::size_t room = len > 0 ? static_cast<std::size_t>(len) : 0;
     if (len < 2) len = 2;
-    if (!buf) buf = new_buffer(static_cast<std::size_t>(len) + 1);
+    if (!buf) {
+        buf = new_buffer(static_cast<std::size_t>(len) + 1);
+        room = static_cast<std::size_t>(len) + 1;
+    }
     char line[ZUP_LINE_LEN];
     char word[ZUP_LINE_LEN];
     for (;;) {
@@ -110,7 +116,7 @@ char *ZUP_prompts(const char *prompt, char *buf, int len) {
         if (ZUP_set_command(line)) continue;
         int max = len - 1 < ZUP_LINE_LEN - 1 ? len - 1 : ZUP_LINE_LEN - 1;
         if (scan_word(line, word, max)) {
-            copy_field(buf, static_cast<std::size_t>(len), word);
+            copy_field(buf, room, word);
             return buf;
         }
     }

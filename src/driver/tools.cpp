@@ -72,7 +72,8 @@ float linear_interp(float x, float x1, float y1, float x2, float y2) {
 }
 
 int float2int(float value) {
-    if (value == 0.0f) return 0;
+    // Zero, and values that are no number at all, have no code.
+    if (value == 0.0f || !std::isfinite(value)) return 0;
     double a = std::fabs(static_cast<double>(value));
     int e = static_cast<int>(std::log10(a) + 5.0);
     int k = e - 5;

@@ -108,8 +108,10 @@ Date complete(const Date *d) {
     return x;
 }
 
-// Valid-time text: hour text, day name, day, month, year.
-std::string valid_text(const Date &base, bool base_hour, int hours) {
+// Valid-time text: hour text, day name, day, month, year.  Without a base
+// hour the forecast labels print the year with "%2d", the plain valid-time
+// label with "%2.2d".
+std::string valid_text(const Date &base, bool base_hour, int hours, bool padded_year = false) {
     long t = DATE_num_sec(&base) + 3600L * hours;
     Date utc;
     DATE_get_gmdate(&t, &utc);
@@ -117,8 +119,8 @@ std::string valid_text(const Date &base, bool base_hour, int hours) {
     Date loc;
     DATE_get_gmdate(&lt, &loc);
     if (!base_hour)
-        return fmt("%3s %2d %3s %2d", kDays[loc.wday], loc.day, kMonUpper[loc.month - 1],
-                   loc.year % 100);
+        return fmt(padded_year ? "%3s %2d %3s %2.2d" : "%3s %2d %3s %2d", kDays[loc.wday],
+                   loc.day, kMonUpper[loc.month - 1], loc.year % 100);
     std::string h = hour_text(loc.hour, loc.min, false, true, utc.hour, utc.min);
     return fmt("%s %3s %2d %3s %2.2d", h.c_str(), kDays[loc.wday], loc.day,
                kMonUpper[loc.month - 1], loc.year % 100);
@@ -287,7 +289,13 @@ int DATE_set_TZ(const char *text) {
         std::string s = std::string(" ") + name;
         copy_field(tz.tz_str, s.c_str());
     }
-    if (n >= 2) tz.tz_off = static_cast<int>(off * 3600.0f);
+    if (n >= 2) {
+        // Offsets beyond a day either way are no time zone; keep them in range.
+        double secs = static_cast<double>(off) * 3600.0;
+        if (!(secs > -86400.0 * 2)) secs = secs < 0 ? -86400.0 * 2 : 0.0;
+        if (secs > 86400.0 * 2) secs = 86400.0 * 2;
+        tz.tz_off = static_cast<int>(secs);
+    }
     return 0;
 }
 
@@ -352,26 +360,26 @@ int DATE_decode_month(const char *text) {
     case 'D': return 12;
     default: break;
     }
-    if (!text[1] || !text[2]) return 0;
-    // For J, M and A the letters must be all upper or all lower case.
-    bool upper = std::isupper(static_cast<unsigned char>(c0)) &&
-                 std::isupper(static_cast<unsigned char>(text[1])) &&
-                 std::isupper(static_cast<unsigned char>(text[2]));
-    bool lower = std::islower(static_cast<unsigned char>(c0)) &&
-                 std::islower(static_cast<unsigned char>(text[1])) &&
-                 std::islower(static_cast<unsigned char>(text[2]));
-    if (!upper && !lower) return 0;
+    // For J, M and A the letters compared must be all upper or all lower
+    // case: the first with the second (JAN) or with the third (the rest).
+    auto same_case = [](char x, char y) {
+        unsigned char a = static_cast<unsigned char>(x), b = static_cast<unsigned char>(y);
+        return (std::isupper(a) && std::isupper(b)) || (std::islower(a) && std::islower(b));
+    };
     char a = static_cast<char>(std::toupper(static_cast<unsigned char>(c0)));
-    char b = static_cast<char>(std::toupper(static_cast<unsigned char>(text[1])));
+    if (a != 'J' && a != 'M' && a != 'A') return 0;
+    if (!text[1]) return 0;
+    if (a == 'J' && same_case(c0, text[1]) && std::toupper(static_cast<unsigned char>(text[1])) == 'A')
+        return 1;
+    if (!text[2] || !same_case(c0, text[2])) return 0;
     char c = static_cast<char>(std::toupper(static_cast<unsigned char>(text[2])));
     if (a == 'J') {
-        if (b == 'A') return 1;
         if (c == 'N') return 6;
         if (c == 'L') return 7;
     } else if (a == 'M') {
         if (c == 'R') return 3;
         if (c == 'Y') return 5;
-    } else if (a == 'A') {
+    } else {
         if (c == 'R') return 4;
         if (c == 'G') return 8;
     }
@@ -528,6 +536,6 @@ int DATE_make_label_valid_time(int fhour, const Date *date, char *str) {
     int a, b, c;
     unpack_fhour(fhour, &a, &b, &c);
     Date base = complete(date);
-    put(str, valid_text(base, !missing(date->hour), c == MISSING ? 0 : c));
+    put(str, valid_text(base, !missing(date->hour), c == MISSING ? 0 : c, true));
     return 0;
 }

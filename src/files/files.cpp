@@ -361,6 +361,17 @@ std::string two(int v) {
     return b;
 }
 
+// A negative forced hour -(100*o + i): hours o + k*i.  The offset is taken
+// within one step (-1203 gives 0, 3, ..., 21 like -3).
+void forced_hour_rule(int forced, int *step, int *offset) {
+    int code = forced >= 0 ? 0 : (forced < -100000 ? 100000 : -forced);
+    int i = code % 100;
+    int o = code / 100;
+    if (i < 1) i = 1;
+    *step = i;
+    *offset = o % i;
+}
+
 // Applies the forced fields of the hour resource to a date.  Sets the file
 // spacing when a truncation rule is forced.
 void apply_forced(Date *d, int *forced_off) {
@@ -382,12 +393,29 @@ void apply_forced(Date *d, int *forced_off) {
         if (f.hour >= 0) {
             d->hour = f.hour;
         } else if (d->hour != MISSING) {
-            int code = -f.hour;
-            int o = code / 100;
-            int i = code % 100;
-            if (i < 1) i = 1;
-            d->hour = (d->hour - o) >= 0 ? ((d->hour - o) / i) * i + o : o - i;
-            if (d->hour < 0) d->hour = o;
+            // The latest of the hours o + k*i at or before the date's hour;
+            // before the first of the day, the last one of the day before.
+            int i = 0, o = 0;
+            forced_hour_rule(f.hour, &i, &o);
+            int h = d->hour < 0 ? 0 : (d->hour > 23 ? 23 : d->hour);
+            if (h >= o) {
+                d->hour = o + ((h - o) / i) * i;
+            } else {
+                d->hour = o + ((h + 24 - o) / i) * i;
+                if (d->hour > 23) d->hour = o + ((23 - o) / i) * i;
+                if (d->year != MISSING && d->month != MISSING && d->day != MISSING) {
+                    Date c = *d;
+                    c.hour = c.min = c.sec = 0;
+                    long t = DATE_num_sec(&c) - 86400L;
+                    Date prev;
+                    DATE_get_gmdate(&t, &prev);
+                    d->year = prev.year;
+                    d->month = prev.month;
+                    d->day = prev.day;
+                    d->jday = prev.jday;
+                    d->wday = prev.wday;
+                }
+            }
             *forced_off = i * 3600;
         }
     }
@@ -876,7 +904,11 @@ int FILE_set_date(const Date *date, char *out_file) {
         return 1;
     }
     if (template_is_stdio(tmpl)) {
-        store_name("-", out_file, 0);
+        if (fs.header) {
+            if (out_file) copy_field(out_file, FILE_NAME_LEN, "-");
+        } else {
+            store_name("-", out_file, 0);
+        }
         return 0;
     }
     const Date *d = date ? date : &fs.file_date;
@@ -1145,7 +1177,15 @@ long FILE_set_current(const char *cur, char *out_file) {
             if (n > 0) steps = n;
         }
         long off = fs.late_off > 0 ? fs.late_off : 3600;
-        t -= ((t % off) + off) % off;
+        // Candidates lie on the spacing, shifted by the offset of a forced
+        // hour rule (-1224: the 12 UTC files).
+        long align = 0;
+        if (fs.set.hour != MISSING && fs.set.hour < 0) {
+            int step = 1, offset = 0;
+            forced_hour_rule(fs.set.hour, &step, &offset);
+            align = 3600L * offset;
+        }
+        t -= (((t - align) % off) + off) % off;
         for (int i = 0; i < steps; ++i) {
             name = name_for_time(t);
             if (acceptable(name) || i + 1 == steps) break;

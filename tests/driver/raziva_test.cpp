@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -78,6 +80,109 @@ TEST_F(Program, HelpFirstLineAndStatus) {
               std::string::npos);
     // The banner is not printed with help.
     EXPECT_EQ(r.out.find("MODEL GRIDDED"), std::string::npos);
+}
+
+TEST_F(Program, HelpListsEveryResourceInOrder) {
+    // Synopsis and help text of each accepted resource, in help order; the
+    // three domain resources print their block text instead.
+    struct Item {
+        const char *synopsis, *help;
+    };
+    const Item kItems[] = {
+        {"-h", "Print this help"},
+        {"-ba", "Run program in batch mode"},
+        {"-me level", "Message level to be displayed:"},
+        {"-fp path", "File path"},
+        {"-dp path", "Raw data path"},
+        {"-cp path", "Converted data path"},
+        {"-gp path", "Gridded data path"},
+        {"-rp path", "Raw files path"},
+        {"-ip path", "Image file path"},
+        {"-wp path", "Watch file data path"},
+        {"-tp path", "Text file path"},
+        {"-mp path", "Model file path"},
+        {"-sp path", "Satellite file path"},
+        {"-cf file", "City database file name"},
+        {"-mf file[,file]", "Map database files"},
+        {"-nc type", "Naming convention file name"},
+        {"-if type", "Input data file type"},
+        {"-of type", "Output file type"},
+        {"-pf param", "File parameters: use,calc,over,app"},
+        {"-mo model", "Specific model to use"},
+        {"-cu [hour]", "Use current data file"},
+        {"-ho hour", "Actual hour of the file"},
+        {"-nh hour[,step]", "Number of hours to view"},
+        {"-gn number", "Specific grid index in file to use"},
+        {"-gt number", "Specific grid type (number) to use"},
+        {"-pd region or [proj],clat,clon[,nx,ny][,dx,dy]", nullptr},
+        {"-gd region or [proj],clat,clon[,nx,ny][,dx,dy]", nullptr},
+        {"-re region or [proj],clat,clon[,nx,ny][,dx,dy]", nullptr},
+        {"-pr prior", "Priority of stations used in the plot"},
+        {"-id ident", "Specific station identifier"},
+        {"-ft time", "Forecast time to be plotted or contoured"},
+        {"-pl type", "Plot type: cf,lcf,ln,dln,ndln,value,none"},
+        {"-sc scale", "Text and wind vector scale factor"},
+        {"-fm format", "Numeric format"},
+        {"-pp param", "Plot parameters"},
+        {"-dr param[,...]", "Draw components: text,data,sum,map,none"},
+        {"-la label", "Plot labels"},
+        {"-in intrvl", "Contour interval"},
+        {"-cb base", "Color fill contour/vector base value"},
+        {"-fl list", "List of fonts to use"},
+        {"-ct file", "Color table file name"},
+        {"-cot clr", "Text color"},
+        {"-cod clr", "Data plotting color"},
+        {"-com clr", "line map color"},
+        {"-cogr clr", "grid color"},
+        {"-coln clr", "Lat-lon line color"},
+        {"-cocm clr", "Fill map color"},
+        {"-coco clr", "Line contour color"},
+        {"-cof clr[,...]", "Fill contour colors"},
+        {"-cola clr", "Line label color"},
+        {"-cocl clr", "Fill label color"},
+        {"-coth pclr,tclr,daclr,maclr,mrclr", "Thermodynamic diagram colors"},
+        {"-cott pclr,tclr,daclr,maclr,mrclr", "Thermodynamic diagram text colors"},
+        {"-cowd clr", "Wind barb colors"},
+        {"-cosd tclr,tdclr", "Sounding colors"},
+        {"-coh dclr,sclr,hclr", "Hodograph colors"},
+        {"-coht dclr,sclr,hclr", "Hodograph text colors"},
+        {"-de dev[,name]", "Output device: d,p,q,w,m"},
+        {"-ti title", "Window title"},
+        {"-ic", "Open window iconified"},
+        {"-bg clr", "Background color"},
+        {"-ge wxh+x+y", "Window geometry"},
+    };
+    Result r = run("-h", "");
+    std::vector<std::string> lines;
+    std::istringstream in(r.out);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    std::size_t at = 0;
+    while (at < lines.size() && lines[at] != "Keyed options...") ++at;
+    ASSERT_LT(at + 3, lines.size());
+    EXPECT_EQ(lines[at + 1], " -df file    Resource/defaults file name");
+    EXPECT_EQ(lines[at + 2], " -na name    Program name");
+    at += 3;
+    for (const Item &it : kItems) {
+        ASSERT_LT(at, lines.size()) << it.synopsis;
+        if (it.help) {
+            char buf[200];
+            std::snprintf(buf, sizeof buf, " %-10s  %s", it.synopsis, it.help);
+            EXPECT_EQ(lines[at], buf);
+            ++at;
+            if (std::string(it.synopsis) == "-me level") {
+                EXPECT_EQ(lines[at],
+                          "             none,print,error,warn,mess,out1,*out2,out3,out4,debug");
+                ++at;
+            }
+        } else {
+            EXPECT_EQ(lines[at], std::string(" ") + it.synopsis);
+            at += std::string(it.synopsis).rfind("-re", 0) == 0 ? 7 : 6;
+        }
+    }
+    ASSERT_LT(at + 1, lines.size());
+    EXPECT_EQ(lines[at], "Positional options...");
+    EXPECT_EQ(lines[at + 1], " file [file...]  Input file names");
+    EXPECT_EQ(lines.size(), at + 2);
 }
 
 TEST_F(Program, ExitAtTheFilePrompt) {

@@ -353,6 +353,18 @@ TEST_F(Resources, NumericConversions) {
     f = 9;
     RES_getval("bare", &f, CV_float);
     EXPECT_FLOAT_EQ(f, 0.0f);
+    // Numbers beyond the target's range are clamped, not wrapped.
+    RES_put("big", "99999999999999999999");
+    RES_getval("big", &i, CV_int);
+    EXPECT_EQ(i, 2147483647);
+    RES_put("big", "-99999999999999999999");
+    RES_getval("big", &i, CV_int);
+    EXPECT_EQ(i, -2147483647 - 1);
+    RES_getval("big", &i, CV_color);
+    EXPECT_EQ(i, -2147483647 - 1);
+    RES_put("big", "1e300");
+    RES_getval("big", &f, CV_float);
+    EXPECT_GT(f, 3.0e38f);
     const char *str = nullptr;
     RES_getval("v", &str, CV_string);
     EXPECT_STREQ(str, "2.5e1");

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "zup.h"
@@ -137,6 +138,13 @@ TEST(Numbers, ThresholdPacking) {
     EXPECT_EQ(float2int(250.0f), 225);
     EXPECT_EQ(float2int(0.25f), 950);
     EXPECT_EQ(float2int(-25.0f), -125);
+    EXPECT_EQ(float2int(1.0f), 10);
+    EXPECT_EQ(float2int(10.0f), 110);
+    // Values that are no number, and the extremes, still give a code.
+    EXPECT_EQ(float2int(std::numeric_limits<float>::infinity()), 0);
+    EXPECT_EQ(float2int(std::numeric_limits<float>::quiet_NaN()), 0);
+    EXPECT_GT(float2int(std::numeric_limits<float>::max()), 0);
+    EXPECT_NE(float2int(std::numeric_limits<float>::denorm_min()), 0);
 }
 
 TEST(ByteOrder, BigEndianDataOnThisHost) {

@@ -107,6 +107,14 @@ TEST_F(Prompts, LongWordPromptTakesNineteen) {
     feed("abc\n");
     char *own2 = ZUP_prompts("", nullptr, 2);
     EXPECT_STREQ(own2, "a");
+    // A caller's one-byte buffer is never written past its end.
+    feed("abc\n");
+    char tiny[1] = {'q'};
+    ZUP_prompts("", tiny, 1);
+    EXPECT_EQ(tiny[0], '\0');
+    feed("abc\n");
+    char *own3 = ZUP_prompts("", nullptr, 0);  // still at least one character
+    EXPECT_STREQ(own3, "a");
 }
 
 TEST(PromptExit, ExitAtAPromptEndsWithZero) {

@@ -145,6 +145,15 @@ TEST_F(Dates, TwelveHourClockAndZones) {
     EXPECT_EQ(label(make(1999, 1, 15, 12, 0)), "6:30 AM EST [1200Z] 15 JAN 99");
     DATE_set_TZ("MDT:-6");  // no sign keeps the clock style
     EXPECT_EQ(DATE_get_tz_pm(), -1);
+    // Absurd offsets and over-long names stay in bounds.
+    DATE_set_TZ("+LONGNAME:1");
+    EXPECT_STREQ(DATE_get_tz_str(), " LONG");
+    DATE_set_TZ("+ABC:1e30");
+    EXPECT_GT(DATE_get_tz_off(), 0);
+    EXPECT_LE(DATE_get_tz_off(), 2 * 86400);
+    DATE_set_TZ("X:-nan");
+    EXPECT_GE(DATE_get_tz_off(), -2 * 86400);
+    EXPECT_FALSE(label(make(1999, 1, 15, 12)).empty());
 }
 
 TEST_F(Dates, ForecastHourText) {
@@ -180,6 +189,12 @@ TEST_F(Dates, ForecastLabels) {
     EXPECT_STREQ(buf, "18Z FRI 15 JAN 99");
     DATE_make_label_valid_time(6, &nohour, buf);
     EXPECT_STREQ(buf, "FRI 15 JAN 99");
+    // Without a base hour the plain valid-time label pads the year to two
+    // digits; the forecast label does not.
+    Date y2005 = make(2005, 1, 15);
+    DATE_make_label_valid_time(0, &y2005, buf);
+    EXPECT_STREQ(buf, "SAT 15 JAN 05");
+    EXPECT_EQ(forecast(24, "eta", y2005), "1 day eta valid SUN 16 JAN  5");
     long t = DATE_num_sec(&base);
     DATE_make_label_for(24, 0, t, buf);
     EXPECT_STREQ(buf, "24 hour  valid 12Z SAT 16 JAN 99");
@@ -239,6 +254,18 @@ TEST_F(Dates, MonthNames) {
     EXPECT_EQ(DATE_decode_month("aug"), 8);
     EXPECT_EQ(DATE_decode_month("sept"), 9);
     EXPECT_EQ(DATE_decode_month("Ja"), 0);
+    // Only the letters compared must agree in case: J with A for January,
+    // the first with the third for the others.
+    EXPECT_EQ(DATE_decode_month("JA"), 1);
+    EXPECT_EQ(DATE_decode_month("JAn"), 1);
+    EXPECT_EQ(DATE_decode_month("jAN"), 0);
+    EXPECT_EQ(DATE_decode_month("JuN"), 6);
+    EXPECT_EQ(DATE_decode_month("mAy"), 5);
+    EXPECT_EQ(DATE_decode_month("May"), 0);
+    EXPECT_EQ(DATE_decode_month("Aug"), 0);
+    EXPECT_EQ(DATE_decode_month("AuG"), 8);
+    EXPECT_EQ(DATE_decode_month("oct"), 10);
+    EXPECT_EQ(DATE_decode_month("M"), 0);
     EXPECT_EQ(DATE_decode_month(""), 0);
     EXPECT_EQ(DATE_decode_month("xyz"), 0);
 }

@@ -275,6 +275,48 @@ TEST_F(Files, ForcedNegativeHourSteps) {
     EXPECT_EQ(FILE_get_late_off(), 6 * 3600);
 }
 
+TEST_F(Files, ForcedHourWithAnOffset) {
+    // -1224: the 12 UTC file of each day; before 12 UTC it is yesterday's.
+    FILE_set_name("grib");
+    FILE_set_ext_info("x");
+    Date f;
+    DATE_init(&f);
+    f.hour = -1224;
+    FILE_set_time(&f);
+    char name[FILE_NAME_LEN];
+    Date d = make(1999, 1, 15, 5);
+    FILE_set_date(&d, name);
+    EXPECT_EQ(fs::path(name).filename(), "99011412_x.grb");
+    Date used;
+    FILE_get_date(&used);
+    EXPECT_EQ(used.day, 14);
+    EXPECT_EQ(used.hour, 12);
+    d = make(1999, 3, 1, 5);  // back across the end of February
+    FILE_set_date(&d, name);
+    EXPECT_EQ(fs::path(name).filename(), "99022812_x.grb");
+    d = make(1999, 1, 15, 17);
+    FILE_set_date(&d, name);
+    EXPECT_EQ(fs::path(name).filename(), "99011512_x.grb");
+    EXPECT_EQ(FILE_get_late_off(), 24 * 3600);
+    // -1203: 12 plus multiples of 3, which never lies after the given hour.
+    f.hour = -1203;
+    FILE_set_time(&f);
+    for (int h = 0; h < 24; ++h) {
+        d = make(1999, 1, 15, h);
+        FILE_set_date(&d, name);
+        FILE_get_date(&used);
+        EXPECT_EQ(used.day, 15) << h;
+        EXPECT_EQ(used.hour, h / 3 * 3) << h;
+    }
+    // The latest file under the 12 UTC rule, searched from 05 UTC.
+    f.hour = -1224;
+    FILE_set_time(&f);
+    touch("99011312_x.grb");
+    setenv("zupcurtime", "#1999011505", 1);
+    FILE_set_current("la", name);
+    EXPECT_EQ(fs::path(name).filename(), "99011312_x.grb");
+}
+
 TEST_F(Files, ListingFindsTemplateFiles) {
     FILE_set_name("grib_six");
     touch("99011506_six.grb");
