@@ -122,6 +122,25 @@ TEST(SaturatedAdiabat, BisectionInvertsThetaE) {
     EXPECT_NEAR(thetae_on_satad(K(-60.0f), 300.0f), pot_temp(K(-60.0f), 300.0f), 0.2f);
 }
 
+TEST(SaturatedAdiabat, ResultLiesOnTheBisectionGrid) {
+    // Starting at 253.16 K with steps of 60, 30, ... K, at most 12 of them:
+    // every answer is 253.16 K plus a whole number of 120 / 2^12 K.  A
+    // thirteenth step, or another start, leaves this grid for most inputs.
+    const double grid = 120.0 / 4096.0;
+    int off = 0;
+    for (float p : {1000.0f, 925.0f, 850.0f, 700.0f, 500.0f, 400.0f, 300.0f, 200.0f}) {
+        for (float pot : {290.0f, 305.0f, 318.5f, 333.3f, 350.0f, 371.0f}) {
+            float t = temp_on_satad(pot, p);
+            double k = (t - 253.16) / grid;
+            if (std::fabs(k - std::round(k)) > 0.02) ++off;
+            // No finer than the grid either: the last step moved by at least
+            // 120 / 2^12 K, so the equation is met to about that.
+            EXPECT_NEAR(thetae_on_satad(t, p), pot, 0.6f) << p << " " << pot;
+        }
+    }
+    EXPECT_EQ(off, 0);
+}
+
 TEST(MixingRatioLine, InverseOfMixingRatio) {
     for (float p : {1000.0f, 700.0f, 500.0f}) {
         float w = mix_ratio(K(5.0f), p);
