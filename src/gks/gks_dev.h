@@ -32,7 +32,9 @@ public:
 
     virtual int close() = 0;
 
-    // The clip rectangle changed (device units, corners in order).
+    // The clip rectangle changed: file devices get device units with the
+    // corners in order; pixel devices the pixel rectangle x_min..x_max
+    // (x + width) and y_min..y_max (y + height, y downwards).
     virtual void clip(const Glim &) {}
     // One record line of a kernel operation (text metafile only).
     virtual void record(const char *) {}

@@ -235,12 +235,15 @@ int gps_init_file() {
     if (!P.append) {
         if (P.pr_eps) {
             gps_printf("%%!PS-Adobe-3.0 EPSF-3.0\n");
-            int w = 0, h = 0;
-            gget_win_size(&w, &h);
+            // The box holds the whole drawing area of the page (a geometry
+            // cell is only part of it), scaled as the plot is.
+            const int w = static_cast<int>(std::ceil((P.sx - 0.5f) * 72 * P.pr_scale));
+            const int h = static_cast<int>(std::ceil((P.sy - 0.5f) * 72 * P.pr_scale));
             if (P.pr_port)
-                gps_printf("%%%%BoundingBox: 0 0 %d %d\n", w, h);
+                gps_printf("%%%%BoundingBox: 0 0 %d %d\n", h, w);
             else
-                gps_printf("%%%%BoundingBox: 0 0 %d %d\n", static_cast<int>(P.sy * 72), w);
+                gps_printf("%%%%BoundingBox: 0 0 %d %d\n",
+                           static_cast<int>(std::ceil(P.sy * 72)), w);
         } else {
             gps_printf("%%!PS-Adobe-1.0\n");
         }

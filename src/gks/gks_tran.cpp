@@ -81,7 +81,13 @@ void calc_clip(bool apply) {
     if (!apply) return;
     if (GksDevice *d = gdev()) {
         Glim r;
-        gget_clip_ps(&r);
+        if (d->pixel_units()) {
+            // Window devices take the pixel rectangle (y downwards).
+            r = {static_cast<float>(S.clip_x), static_cast<float>(S.clip_x + S.clip_w),
+                 static_cast<float>(S.clip_y), static_cast<float>(S.clip_y + S.clip_h)};
+        } else {
+            gget_clip_ps(&r);
+        }
         d->clip(r);
     }
 }
@@ -123,7 +129,8 @@ int ginit_tran(int dev_class) {
     S.wkvp = to_coords({0, static_cast<float>(w - 1), 0, static_cast<float>(h - 1)});
     calc_plt();
     calc_scale();
-    calc_clip(dev_class == 2 || dev_class == 3 || dev_class == 4 || dev_class == 10);
+    // Window devices (classes 0 and 1) set the clip on their contexts too.
+    calc_clip((dev_class >= 0 && dev_class <= 4) || dev_class == 10);
     return 0;
 }
 

@@ -1,4 +1,5 @@
 // Primitives and attributes as the PostScript and HPGL writers print them.
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -147,6 +148,17 @@ TEST(PostScriptFile, EpsAndAppend) {
     EXPECT_EQ(count_of(eps, "dict begin"), 0);
     EXPECT_EQ(count_of(eps, "\nend\n"), 0);
     EXPECT_NE(eps.find("90 rotate\n0. inch -8.50 inch translate\n"), std::string::npos);
+    // A geometry cell still declares the whole drawing area; portrait A4 at
+    // half scale.
+    gset_geometry("P2x2+1+1");
+    gopen_gks(nullptr, 0);
+    ASSERT_EQ(gopen_ws(1, (f + ",eps,a4,port,scale=0.5").c_str(), GWS_PS), 0);
+    int w = 0, h = 0;
+    gget_win_size(&w, &h);
+    EXPECT_EQ(w, 279);
+    close_ws();
+    gset_geometry("");
+    EXPECT_EQ(read_all(f).rfind("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 280 403\n", 0), 0u);
 
     std::string a = out_path("two.ps");
     ASSERT_EQ(open_ws(GWS_PS, a), 0);
@@ -325,6 +337,8 @@ struct FakeWindow : GksDevice {
     void fill_area(int, const Gpt *) override {}
     void text_begin(const Gpt &, const char *) override { calls.push_back("stroke text"); }
     void clear() override { calls.push_back("clear"); }
+    void clip(const Glim &r) override { last_clip = r; }
+    static Glim last_clip;
     int load_server_font(const char *name) override {
         calls.push_back(std::string("font ") + name);
         return std::string(name) == "fixed" ? 0 : -1;
@@ -334,6 +348,7 @@ struct FakeWindow : GksDevice {
     }
 };
 std::vector<std::string> FakeWindow::calls;
+Glim FakeWindow::last_clip;
 std::unique_ptr<GksDevice> make_fake(const char *, int) { return std::make_unique<FakeWindow>(); }
 }  // namespace
 
@@ -350,6 +365,20 @@ TEST(WindowInterface, ClearAndServerFontsGoThroughTheDevice) {
     EXPECT_EQ(gget_font_type(), 2);
     GPH_text_align(GCENTER_HOR, GHALF_VERT);
     EXPECT_EQ(gtext(&p, "Hi"), 0);
+    // The clip reaches a window device as the pixel rectangle.
+    gset_win_size(640, 512);
+    Glim page = {0, 1, 0, 511.0f / 639.0f}, vp = {0.25f, 0.75f, 0.1f, 0.5f};
+    gset_ws_win(1, &page);
+    gset_vp(3, &vp);
+    gsel_norm_tran(3);
+    int x, y, w, h;
+    gget_clip_rect(&x, &y, &w, &h);
+    EXPECT_EQ(x, 160);
+    EXPECT_EQ(y, static_cast<int>(std::round((page.y_max - 0.5f) * 639 + 0.5f)));
+    EXPECT_EQ(FakeWindow::last_clip.x_min, x);
+    EXPECT_EQ(FakeWindow::last_clip.x_max, x + w);
+    EXPECT_EQ(FakeWindow::last_clip.y_min, y);
+    EXPECT_EQ(FakeWindow::last_clip.y_max, y + h);
     close_ws();
     gset_window_factory(nullptr);
     std::vector<std::string> want = {"clear", "stroke text", "lines", "lines", "lines", "font nosuch",
