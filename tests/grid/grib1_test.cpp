@@ -670,4 +670,32 @@ TEST_F(Grib1, PackageHeadingTrimming) {
     }
 }
 
+
+// A data-feed heading counts only where the search begins: behind other
+// bytes the message is found bare, with the default heading.
+TEST_F(Grib1, FeedHeadingOnlyWhereTheSearchBegins) {
+    Msg1 m;
+    m.raw = std::vector<std::uint32_t>(12, 1);
+    const std::string msg = make_grib1(m);
+    const std::string feed =
+        std::string("\x01\r\r\n", 4) + "042\r\r\nHTNA50 KWBC 051200\r\r\n" + msg + std::string("\r\r\n\x03", 4);
+    struct Case {
+        std::string prefix;
+        int kind;
+        const char *heading;
+    } cases[] = {
+        {"", GRIB_HDR_FEED, "HTNA50 KWBC 051200"},
+        {std::string("\n\x03", 2), GRIB_HDR_FEED, "HTNA50 KWBC 051200"},
+        {"xyz", GRIB_HDR_RAW, "GRIB01 KXXX 010000"},
+    };
+    for (const Case &c : cases) {
+        int slot = open_first(write_bytes("feedpos.grb", c.prefix + feed));
+        ASSERT_GE(slot, 0);
+        ASSERT_GT(GRIB_header(slot), 0);
+        EXPECT_EQ(GRD_get_file(slot)->itype, c.kind) << c.prefix.size();
+        EXPECT_STREQ(GRIB_get_wmo_header(), c.heading);
+        GRD_close(slot);
+    }
+}
+
 }  // namespace
