@@ -642,4 +642,25 @@ TEST_F(Region, StationPriorityBoundaries) {
     EXPECT_EQ(DOM_get_base_prior(), 3);
 }
 
+TEST_F(Region, RegionsNamingEachOtherEndAtADepthLimit) {
+    char dir[] = "/tmp/raziva_regdirXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string reg = std::string(dir) + "/zup.reg";
+    FILE *f = std::fopen(reg.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs("ping Ping 1 pong\npong Pong 2 ping\nself Self 3 fi:zup.reg\n", f);
+    std::fclose(f);
+    RES_put("file_path", dir);
+    Domain d;
+    EXPECT_EQ(DOM_decode("ping", &d), 2);
+    EXPECT_EQ(d.proj, -1);
+    EXPECT_EQ(DOM_decode("self", &d), 2);
+    EXPECT_EQ(d.proj, -1);
+    // The next decode starts afresh.
+    ASSERT_EQ(DOM_decode("us", &d), 2);
+    EXPECT_EQ(d.proj, MAP_polar);
+    unlink(reg.c_str());
+    rmdir(dir);
+}
+
 }  // namespace
