@@ -413,3 +413,22 @@ TEST_F(GrdTool, TimeMenuAnswersDecode) {
     EXPECT_GT(lines, 20);
     EXPECT_LE(lines, 38);
 }
+
+// The matching trace names wanted and found values side by side.
+TEST_F(GrdTool, MatchingTrace) {
+    VAR_data want;
+    GRD_set_params(&want, 12, 100, MISSING, 7);
+    GRD_report r;
+    GRD_init(&r);
+    r.var = 7;
+    r.ltype = 100;
+    r.level = 850;
+    r.time = 12;
+    r.type = 211;
+    MESS_set(1, MESS_DEBUG);
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(GRD_test(&r, &want, 212), 0);
+    std::string text = ::testing::internal::GetCapturedStdout();
+    MESS_set(-1, MESS_DEBUG);
+    EXPECT_EQ(text, "Searching: T-12:12 LT-100:100 L--9999:850 V-7,0,0,0,0:7 G-212:211 = 0\n");
+}

@@ -453,3 +453,46 @@ TEST_F(VarTool, DescriptionsUseLevelTextAndLongNames) {
     VAR_make_datatype(0, 0, 0, 7, "", out, sizeof(out));
     EXPECT_STREQ(out, "Geopotential height");
 }
+
+// The complaints of the tables, word for word.
+TEST_F(VarTool, Messages) {
+    MESS_set(1, MESS_ERROR | MESS_WARN | MESS_DEBUG);
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    GRD_report own = header(1, 98, 200);
+    GRIB_units(&own);
+    GRD_report old = header(0, 7, 99);
+    GRIB_units(&old);
+    char out[70];
+    VAR_make_datalevel(0, 150, 0, out, sizeof(out));
+    VAR_str(out, 998, nullptr, sizeof(out));
+    std::string text = ::testing::internal::GetCapturedStdout();
+    text += ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(own.var, 200);
+    EXPECT_EQ(old.var, 99);
+    EXPECT_STREQ(out, "v998");
+    EXPECT_NE(text.find("Invalid GRIB variable: 200\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Invalid GRIB variable: 99\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("VAR_make_datatype: no ltype: 150\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("VAR_str: no var: 998\n"), std::string::npos) << text;
+
+    VAR_reset();
+    RES_put("file_path", scratch_dir().c_str());
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    VAR_str(out, 11, "K", sizeof(out));
+    char name[40];
+    VAR_model(name, 7084, sizeof(name));
+    text = ::testing::internal::GetCapturedStdout();
+    text += ::testing::internal::GetCapturedStderr();
+    MESS_set(-1, MESS_ERROR | MESS_WARN | MESS_DEBUG);
+    EXPECT_STREQ(out, "v11 (K)");
+    EXPECT_STREQ(name, "");
+    EXPECT_NE(text.find("VAR_read_varfile: Unable to open file: " + scratch_dir() +
+                        "/variable.lup\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("VAR_model: Unable to open file: " + scratch_dir() + "/mod_name.lup\n"),
+              std::string::npos)
+        << text;
+}
