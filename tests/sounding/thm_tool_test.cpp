@@ -154,6 +154,23 @@ TEST_F(Package, SetDataKeepsTheArraysAndDerivesSurfaceAndStorm) {
     EXPECT_NEAR(storm.dir, mean.dir + 30.0f, 1e-3f);
 }
 
+TEST_F(Package, StormDirectionWrapsPastNorth) {
+    // A steady north-westerly of 20 knots: the storm moves from 350 + 30
+    // degrees, that is from 20, at 15 knots.
+    auto lev = simple();
+    for (auto &l : lev) {
+        l.dir = 350.0f;
+        l.spd = 20.0f;
+    }
+    THERM_set_data(1000.0f, lev.data(), 8, lev.data(), 8);
+    WIND storm;
+    THERM_get_storm(&storm);
+    EXPECT_NEAR(storm.dir, 20.0f, 1e-2f);
+    EXPECT_NEAR(storm.spd, 15.0f, 1e-3f);
+    std::string out = capture(0x200000, [] { THERM_wind_table(); });
+    EXPECT_TRUE(contains(out, "   Storm motion:  20 at  15 knt\n")) << out;
+}
+
 TEST_F(Package, NoWindLevelsLeaveTheStormMissing) {
     auto lev = simple();
     for (auto &l : lev) l.dir = l.spd = M;
