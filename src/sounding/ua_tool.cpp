@@ -84,6 +84,7 @@ int UPA_interp_levels(UPA_level *levels, int num_level, int coord, const float *
         // The surface record itself.
         const UPA_level *sfc = THERM_get_sfc();
         result[0] = *sfc;
+        for (int r = 1; r < num_result; ++r) UPA_level_init(&result[r]);
         for (int i = 0; levels && i < num_level; ++i)
             if (levels[i].p == sfc->p) return i;
         return 0;
