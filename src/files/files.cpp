@@ -945,8 +945,10 @@ int FILE_set_file(const char *file, char *out_file) {
     fs.typed_dir[0] = '\0';
     std::string answer = file ? file : "";
     if (answer.size() >= FILE_NAME_LEN) answer.resize(FILE_NAME_LEN - 1);
+    // Current/latest answers ("la#10", "cu#1999011512") keep their "#".
+    bool current = strnicmp(answer.c_str(), "la", 2) == 0 || strnicmp(answer.c_str(), "cu", 2) == 0;
     std::size_t hash = answer.find('#');
-    if (hash != std::string::npos && hash > 0) {
+    if (hash != std::string::npos && hash > 0 && !current) {
         std::string extra = answer.substr(hash + 1);
         answer.resize(hash);
         if (fs.file_type == 0) {

@@ -256,6 +256,14 @@ TEST_F(Files, LatestFileStepsBack) {
     // A limited search finds nothing and ends at the last step tried.
     FILE_set_current("la#2", name);
     EXPECT_EQ(fs::path(name).filename(), "99011512_six.grb");
+    // Typed answers hand the count and an absolute time on as they are.
+    FILE_set_file("la#2", name);
+    EXPECT_EQ(fs::path(name).filename(), "99011512_six.grb");
+    Date forced;
+    FILE_get_time(&forced);
+    EXPECT_EQ(forced.year, MISSING);
+    FILE_set_file("cu#1998123100", name);
+    EXPECT_EQ(fs::path(name).filename(), "98123100_six.grb");
 }
 
 TEST_F(Files, ForcedNegativeHourSteps) {
