@@ -88,7 +88,7 @@ bool read_file(const char *file, bool first, int *slot, int *end_pos) {
         char name[20] = "";
         float r = 0, g = 0, b = 0;
         if (!parse_colour(p, name, &r, &g, &b)) {
-            MESS_print(192, "CLR_read_table: bad color line: %s\n", line);
+            MESS_print(192, "CLR_read_table: bad color line: %s\n", gline_text(line).c_str());
             continue;
         }
         set_entry((*slot)++, name, r, g, b);

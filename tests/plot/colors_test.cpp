@@ -41,7 +41,11 @@ TEST(ColourTable, ShippedTableHasThePlotColours) {
 TEST(ColourTable, FilesCommentsAndEnd) {
     std::string a = tmp("a.clr"), b = tmp("b.clr"), c = tmp("c.clr");
     std::string ten;
-    for (int i = 0; i < 10; ++i) ten += "c" + std::to_string(i) + " 0.1 0.2 0.3\n";
+    for (int i = 0; i < 10; ++i) {
+        ten += 'c';
+        ten += std::to_string(i);
+        ten += " 0.1 0.2 0.3\n";
+    }
     write(a, ("# first file\n" + ten.substr(0, 75) + "END\n" + ten.substr(75)).c_str());
     write(b, ten.c_str());
     write(c, ("5 x1 #FF8000\r\n" + ten.substr(0, ten.size() - 15)).c_str());
