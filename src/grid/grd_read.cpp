@@ -1,5 +1,7 @@
 // grd_read.cpp - the table of open grid files: opening, format detection,
 // index files, file information and reading grids by message number.
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -360,7 +362,24 @@ int GRD_chktype(const char *name) {
     return -1;
 }
 
+namespace {
+
+// Large files are read product after product into buffers of the same few
+// sizes.  Keep freed memory in the process rather than handing it back to
+// the system and faulting it in again, page by page, for the next product.
+void keep_grid_memory() {
+    static const bool done = [] {
+        mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+        mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
+        return true;
+    }();
+    (void)done;
+}
+
+}  // namespace
+
 int GRD_open(const char *name, int mode, int *type) {
+    keep_grid_memory();
     ReadState &s = st();
     int code = type ? *type : 0;
     int slot = -1;
