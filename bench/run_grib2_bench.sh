@@ -20,6 +20,8 @@ sample=$src/tests/data/unpack/gfs.grb
 build=$work/build
 mkdir -p "$work"
 
+bash "$src/scripts/install-deps.sh" --bench
+
 for tool in cdo grib_set grib_count; do
   command -v $tool > /dev/null || { echo "run_grib2_bench: $tool is needed" >&2; exit 1; }
 done

@@ -9,4 +9,5 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRAZIVA_TESTS=OFF >/dev/n
 cmake --build build -j "$(nproc 2>/dev/null || echo 2)" --target raziva
 
 # The sample holds the 24-hour NAM forecast of 9 December 2004 around 40N 100W.
-exec build/raziva -df data -ba -me mess,+out1,+out2,+out3 -id 40,-100 -ft h24 data/sample.grb
+# data/zup.cfg points the lookup files at data/ and shows every report table.
+exec build/raziva -df data -ba -id 40,-100 -ft h24 data/sample.grb

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Install the Debian packages raziva needs to build, test and run.
 # Quiet and quick when everything is already there.
+#   scripts/install-deps.sh           build, tests and their oracles
+#   scripts/install-deps.sh --bench   also what the benchmarks need
 set -euo pipefail
 
 PACKAGES=(
@@ -13,6 +15,11 @@ PACKAGES=(
   libeccodes-tools proj-bin netcdf-bin ghostscript hp2xx
   weather-util-data hershey-fonts-data
 )
+
+# The benchmarks also build an eccodes peer program and regrid with cdo.
+if [ "${1:-}" = "--bench" ]; then
+  PACKAGES+=(libeccodes-dev cdo)
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
