@@ -355,6 +355,29 @@ const char *read_brace(const char *t, std::string *name) {
     return e + 1;
 }
 
+// Copies what a template holds besides its "%" codes: braces are dropped,
+// blanks become underscores and "%{name}" gives the resource's value (unset
+// when it has none).  Returns true when it took something at t, moving t on;
+// false at a "%" code.
+bool copy_plain(const char *&t, std::string &out, const char *unset) {
+    char c = *t;
+    if (c == '{' || c == '}') {
+        ++t;
+        return true;
+    }
+    if (c != '%') {
+        out += c == ' ' ? '_' : c;
+        ++t;
+        return true;
+    }
+    if (t[1] != '{') return false;
+    std::string name;
+    t = read_brace(t + 2, &name);
+    const char *v = RES_get(name.c_str());
+    out += v ? v : unset;
+    return true;
+}
+
 std::string two(int v) {
     char b[16];
     std::snprintf(b, sizeof b, "%2.2d", v);
@@ -440,23 +463,7 @@ std::string expand(const char *tmpl, const Date *date, Date *used) {
     };
     std::string out;
     for (const char *t = tmpl; *t;) {
-        char c = *t;
-        if (c == '{' || c == '}') {
-            ++t;
-            continue;
-        }
-        if (c != '%') {
-            out += c == ' ' ? '_' : c;
-            ++t;
-            continue;
-        }
-        if (t[1] == '{') {
-            std::string name;
-            t = read_brace(t + 2, &name);
-            const char *v = RES_get(name.c_str());
-            if (v) out += v;
-            continue;
-        }
+        if (copy_plain(t, out, "")) continue;
         int n;
         char code;
         t = read_code(t + 1, &n, &code);
@@ -682,23 +689,7 @@ bool acceptable(const std::string &name) {
 std::string template_pattern() {
     std::string out;
     for (const char *t = fs.conv; *t;) {
-        char c = *t;
-        if (c == '{' || c == '}') {
-            ++t;
-            continue;
-        }
-        if (c != '%') {
-            out += c == ' ' ? '_' : c;
-            ++t;
-            continue;
-        }
-        if (t[1] == '{') {
-            std::string name;
-            t = read_brace(t + 2, &name);
-            const char *v = RES_get(name.c_str());
-            out += v ? v : "*";
-            continue;
-        }
+        if (copy_plain(t, out, "*")) continue;
         int n;
         char code;
         t = read_code(t + 1, &n, &code);
