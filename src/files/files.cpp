@@ -378,6 +378,9 @@ bool copy_plain(const char *&t, std::string &out, const char *unset) {
     return true;
 }
 
+// A two-digit year stands for 1950 to 2049.
+int full_year(int y) { return y < 100 ? (y < 50 ? y + 2000 : y + 1900) : y; }
+
 std::string two(int v) {
     char b[16];
     std::snprintf(b, sizeof b, "%2.2d", v);
@@ -474,7 +477,7 @@ std::string expand(const char *tmpl, const Date *date, Date *used) {
             if (d.year == MISSING) {
                 out += "0000";
             } else {
-                int y = d.year < 100 ? (d.year < 50 ? d.year + 2000 : d.year + 1900) : d.year;
+                int y = full_year(d.year);
                 y = (y / N) * N;
                 used->year = y;
                 char b[16];
@@ -486,7 +489,7 @@ std::string expand(const char *tmpl, const Date *date, Date *used) {
             if (d.year == MISSING) {
                 out += "00";
             } else {
-                int y = d.year < 100 ? (d.year < 50 ? d.year + 2000 : d.year + 1900) : d.year;
+                int y = full_year(d.year);
                 used->year = y;
                 out += two(y % 100);
             }
@@ -1002,7 +1005,7 @@ int FILE_set_file(const char *file, char *out_file) {
             int v = -1;
             bool ok = true;
             switch (code) {
-            case 'y': v = take_digits(a, 2); if (v >= 0) d.year = v < 50 ? v + 2000 : v + 1900; else ok = false; break;
+            case 'y': v = take_digits(a, 2); if (v >= 0) d.year = full_year(v); else ok = false; break;
             case 'Y': v = take_digits(a, 4); if (v >= 0) d.year = v; else ok = false; break;
             case 'm': v = take_digits(a, 2); if (v >= 0) d.month = v; else ok = false; break;
             case 'd': v = take_digits(a, 2); if (v >= 0) d.day = v; else ok = false; break;

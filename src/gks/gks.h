@@ -152,7 +152,7 @@ int gerr_printf(const char *func, const char *fmt, ...) __attribute__((format(pr
 int gdevice_type(const char *word);
 // Splits "device,rest" at the first comma into rest (160 bytes, may be
 // null) and returns the device type of the first part.
-int gdevice_setup(const char *spec, char *rest);
+int gdevice_setup(const char *text, char *rest);
 
 // The display list for redraws belongs to the loop module; the kernel hands
 // it every operation through this hook (null: nothing is recorded).

@@ -321,19 +321,19 @@ int gdevice_type(const char *word) {
     }
 }
 
-int gdevice_setup(const char *spec, char *rest) {
+int gdevice_setup(const char *text, char *rest) {
     char dev[FILE_NAME_LEN] = "";
     if (rest) rest[0] = '\0';
-    if (!spec) return GWS_WIN;
-    const char *comma = std::strchr(spec, ',');
+    if (!text) return GWS_WIN;
+    const char *comma = std::strchr(text, ',');
     if (comma) {
-        size_t n = static_cast<size_t>(comma - spec);
+        size_t n = static_cast<size_t>(comma - text);
         if (n >= sizeof dev) n = sizeof dev - 1;
-        std::memcpy(dev, spec, n);
+        std::memcpy(dev, text, n);
         dev[n] = '\0';
         if (rest) copy_field(rest, FILE_NAME_LEN, comma + 1);
     } else {
-        copy_field(dev, spec);
+        copy_field(dev, text);
     }
     return gdevice_type(dev);
 }

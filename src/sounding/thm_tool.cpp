@@ -142,10 +142,10 @@ void print_line(long mask, const char *format, std::initializer_list<float> valu
         const char *end = c + 1;
         while (*end && *end != 'f') ++end;
         if (!*end) break;
-        std::string spec(c, static_cast<std::size_t>(end - c + 1));
+        std::string format(c, static_cast<std::size_t>(end - c + 1));
         float v = next != values.end() ? *next++ : MISSING_F;
-        if (has(v)) out += fmt(spec.c_str(), v);
-        else out += std::string(fmt(spec.c_str(), 0.0f).size(), ' ');
+        if (has(v)) out += fmt(format.c_str(), v);
+        else out += std::string(fmt(format.c_str(), 0.0f).size(), ' ');
         c = end;
     }
     MESS_print(mask, "%s", out.c_str());

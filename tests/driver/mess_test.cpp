@@ -155,15 +155,15 @@ TEST_F(Mess, FileVariants) {
         std::ofstream pre(a);
         pre << "old\n";
     }
-    std::string spec = "-fi=" + a;  // truncates, screen stays on
-    MESS_set_str(spec.c_str());
+    std::string item = "-fi=" + a;  // truncates, screen stays on
+    MESS_set_str(item.c_str());
     Screen s = capture([] { MESS_print(15, "one\n"); });
     EXPECT_EQ(s.out, "one\n");
     MESS_reset();
     EXPECT_EQ(slurp(a), "one\n");
 
-    spec = "@fi=" + b;
-    MESS_set_str(spec.c_str());
+    item = "@fi=" + b;
+    MESS_set_str(item.c_str());
     capture([] { MESS_print(15, "stamped\n"); });
     MESS_reset();
     std::string text = slurp(b);
@@ -173,8 +173,8 @@ TEST_F(Mess, FileVariants) {
     EXPECT_EQ(text.substr(19, 1), "Z");
     EXPECT_NE(text.find("stamped\n"), std::string::npos);
 
-    spec = "dfi=" + c;
-    MESS_set_str(spec.c_str());
+    item = "dfi=" + c;
+    MESS_set_str(item.c_str());
     capture([] {
         MESS_print(15, "x\n");
         MESS_print(15, "y\n");
