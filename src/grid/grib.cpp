@@ -375,6 +375,55 @@ bool bitmap_bit(const std::vector<std::uint8_t> &bm, std::uint64_t off) {
     return (bm[byte] >> (7 - (off & 7))) & 1;
 }
 
+
+// Points of the message in scan order: nx*ny, or the sum of the thinned
+// row lengths.
+std::size_t scan_points(int nx, int ny) {
+    State &g = state();
+    if (static_cast<int>(g.thin.size()) != ny) return static_cast<std::size_t>(nx) * ny;
+    std::size_t total = 0;
+    for (int n : g.thin) total += static_cast<std::size_t>(std::max(n, 0));
+    return total;
+}
+
+// Second-order packing (flag 0x40) and IEEE numbers (flags 0x20 and 0x10
+// together: octet 12 gives the precision, the numbers follow from octet
+// 13): the coded values are spread over the bitmap's points, then placed
+// like simple-packed rows.  1, or 1 with the grid left missing and a
+// message when the section cannot be decoded.
+int decode_packed(const std::vector<std::uint8_t> &sec, int flag, GRD_report *grid) {
+    State &g = state();
+    const std::size_t total = scan_points(grid->domain.nx, grid->domain.ny);
+    std::size_t coded = total;
+    if (g.has_bmb) {
+        coded = 0;
+        for (std::size_t i = 0; i < total; ++i) coded += bitmap_bit(g.bmb, i);
+    }
+    UNPACK_out out;
+    bool alt = false;
+    int r;
+    if (flag & 0x40) {
+        r = UNPACK_grib1_second_order(sec.data(), sec.size(), g.ref, g.sfac, g.dscale, total, &out,
+                                      &alt);
+    } else {
+        UNPACK_params p;
+        UNPACK_clear_params(&p);
+        p.data_pnts = static_cast<int>(coded);
+        p.precision = sec.size() > 11 ? sec[11] : -9999;
+        r = sec.size() >= 12 ? UNPACK_ieee(p, sec.data() + 12, sec.size() - 12, total, &out) : -1;
+        if (r < 0 && out.msg.empty()) out.msg = "GRIB_BDB: IEEE data section too short\n";
+    }
+    if (r < 0) {
+        MESS_print(192, "%s", out.msg.c_str());
+        return 1;
+    }
+    std::vector<float> pts(total, MISSING_F);
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < total && k < out.values.size(); ++i)
+        if (!g.has_bmb || bitmap_bit(g.bmb, i)) pts[i] = out.values[k++];
+    place_points(pts.data(), pts.size(), grid, alt ? 1 : 0);
+    return 1;
+}
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -1055,19 +1104,29 @@ int GRIB_BDB(int slot, GRD_report *grid) {
         MESS_print(64, "GRIB_BDB: Invalid data section length: %ld\n", len);
         return finish(-1);
     }
-    std::vector<std::uint8_t> data;
+    // The whole section, its first 11 octets included (the second-order
+    // descriptors give octet numbers from the section start).
+    std::vector<std::uint8_t> sec;
     try {
-        data.resize(static_cast<std::size_t>(len - 11));
+        sec.resize(static_cast<std::size_t>(len));
     } catch (const std::bad_alloc &) {
         return finish(0);
     }
-    if (!read_exact(fp, data.data(), data.size())) return finish(-1);
+    std::memcpy(sec.data(), head, 11);
+    if (!read_exact(fp, sec.data() + 11, sec.size() - 11)) return finish(-1);
 
-    if (flag & 0xc0) {
-        // Spherical harmonic or second-order packing: not simple grid-point
-        // values; the grid stays missing rather than filled with garbage.
+    if (flag & 0x80) {
+        // Spherical harmonic coefficients are not grid-point values; the
+        // grid stays missing rather than filled with garbage.
         MESS_print(192, "GRIB_BDB: Unsupported data packing: flag %X\n", flag);
         return finish(1);
+    }
+    if ((flag & 0x40) || (flag & 0x30) == 0x30) {
+        if (g.pole || (g.grid_id == 50 && nx == 36 && ny == 33)) {
+            MESS_print(192, "GRIB_BDB: Unsupported data packing: flag %X\n", flag);
+            return finish(1);
+        }
+        return finish(decode_packed(sec, flag, grid));
     }
     if (g.bpval > 32) {
         MESS_print(192, "GRIB_BDB: Invalid bits per value: %d\n", g.bpval);
@@ -1086,7 +1145,7 @@ int GRIB_BDB(int slot, GRD_report *grid) {
     g.bad = 0;
     g.bmoff = 0;
 
-    gbits::Reader rd(data.data(), data.size());
+    gbits::Reader rd(sec.data() + 11, sec.size() - 11);
     float *out = grid->grid;
 
     if (g.grid_id == 50 && nx == 36 && ny == 33) {

@@ -25,6 +25,7 @@
 constexpr int DRS_SIMPLE = 0;           // 5.0 simple packing
 constexpr int DRS_COMPLEX = 2;          // 5.2 complex packing
 constexpr int DRS_COMPLEX_SPATIAL = 3;  // 5.3 complex packing, spatial differencing
+constexpr int DRS_IEEE = 4;             // 5.4 IEEE floating point
 constexpr int DRS_JPEG2000 = 40;        // 5.40 JPEG 2000 code stream
 constexpr int DRS_JPEG2000_OLD = 40000; // 5.40000 (pre-standard number of 5.40)
 constexpr int DRS_PNG = 41;             // 5.41 PNG
@@ -45,6 +46,9 @@ struct UNPACK_params {
     int num_bits;        // bits per packed value (octet 20; the bpval of
                          // 5.40/5.41/5.42; for 5.200 octet 12)
     int data_type;       // octet 21: type of the original values (0 float, 1 integer)
+
+    // IEEE floating point (5.4): octet 12, 1 = 32 bits, 2 = 64 bits.
+    int precision;
 
     // Complex packing (5.2, 5.3).
     int num_bits_gref;   // octet 20: bits per group reference
@@ -123,6 +127,20 @@ int UNPACK_ccsds(const UNPACK_params &p, const std::uint8_t *data, std::size_t l
                  std::size_t max_pts, UNPACK_out *out);
 int UNPACK_run_length(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
                       std::size_t max_pts, UNPACK_out *out);
+// 5.4: data_pnts big-endian IEEE numbers of 4 (precision 1) or 8 octets
+// (precision 2), taken as they are (no reference or scaling).
+int UNPACK_ieee(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
+                std::size_t max_pts, UNPACK_out *out);
+
+// GRIB edition 1 second-order ("complex") grid-point packing, the general
+// extended form (binary data section flag 0x40, extended flag 0x08) with
+// spatial differencing of order 0 to 3 and either row ordering.  bds/len:
+// the whole binary data section from its octet 1; ref, sfac and dscale as
+// for simple packing.  The values come out in stored order, one per coded
+// point; *alt_rows is set when every second row is stored east to west.
+int UNPACK_grib1_second_order(const std::uint8_t *bds, std::size_t len, double ref, double sfac,
+                              double dscale, std::size_t max_pts, UNPACK_out *out,
+                              bool *alt_rows);
 
 // Picks the decoder for p.drs_temp.  An unsupported template gives -1 with
 // out->msg "unsupported data representation template %d\n".

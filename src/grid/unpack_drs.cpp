@@ -31,6 +31,7 @@ void UNPACK_clear_params(UNPACK_params *p) {
     p->dscale = 1.0;
     p->num_bits = -9999;
     p->data_type = -9999;
+    p->precision = -9999;
     p->num_bits_gref = -9999;
     p->split_method = -9999;
     p->miss_type = 0;
@@ -74,6 +75,12 @@ int UNPACK_read_drs(const std::uint8_t *sec, std::size_t len, UNPACK_params *p) 
         for (std::size_t i = 0; i < n && i < have; ++i)
             p->levels.push_back(static_cast<float>(gbits::u2(sec + 17 + 2 * i) * p->dscale));
         return n <= have ? 0 : -1;
+    }
+
+    if (t == DRS_IEEE) {
+        if (len < 12) return -1;
+        p->precision = sec[11];
+        return 0;
     }
 
     if (t != DRS_SIMPLE && t != DRS_COMPLEX && t != DRS_COMPLEX_SPATIAL && t != DRS_JPEG2000 &&
@@ -125,6 +132,7 @@ int UNPACK_supported(int drs_temp) {
     case DRS_SIMPLE:
     case DRS_COMPLEX:
     case DRS_COMPLEX_SPATIAL:
+    case DRS_IEEE:
     case DRS_JPEG2000:
     case DRS_JPEG2000_OLD:
     case DRS_PNG:
@@ -145,6 +153,8 @@ int UNPACK_data(const UNPACK_params &p, const std::uint8_t *data, std::size_t le
     case DRS_COMPLEX:
     case DRS_COMPLEX_SPATIAL:
         return UNPACK_complex(p, data, len, max_pts, out);
+    case DRS_IEEE:
+        return UNPACK_ieee(p, data, len, max_pts, out);
     case DRS_JPEG2000:
     case DRS_JPEG2000_OLD:
         return UNPACK_jpeg2000(p, data, len, max_pts, out);
