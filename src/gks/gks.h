@@ -136,6 +136,10 @@ const char *gget_geometry();
 int gset_fixed_size(int on);
 int gset_iconic(int on);
 
+// A batch run that dumps an image draws off-screen when no display answers.
+int gset_raster_fallback(int on);
+int gget_raster_fallback();
+
 inline bool gtype_is_WIN(int t) { return t == GWS_WIN; }
 inline bool gtype_is_PIX(int t) { return t == GWS_PIX; }
 inline bool gtype_is_WIN_PIX(int t) { return t == GWS_WIN || t == GWS_PIX; }

@@ -227,6 +227,8 @@ int ginit_background() {
     // Paper is white; a window device binds its own background.
     if (!d || !d->pixel_units()) {
         store_colour(-1, 1.0f, 1.0f, 1.0f);
+    } else {
+        d->init_background();
     }
     return 0;
 }

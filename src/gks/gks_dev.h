@@ -12,6 +12,8 @@
 
 #include "gks.h"
 
+struct IMG_report;
+
 class GksDevice {
 public:
     virtual ~GksDevice() = default;
@@ -70,6 +72,11 @@ public:
     // The window and icon name changed (title and the extra text).
     virtual void set_title(const char *, const char *) {}
     virtual int hold() { return 0; }
+    // Devices that keep their picture in memory: fill the image record
+    // (gget_image) -> 1, else 0.
+    virtual int get_image(IMG_report *) { return 0; }
+    // Window devices bind their own background colour when opened.
+    virtual void init_background() {}
 };
 
 // The open workstation's device, or null.
@@ -88,6 +95,12 @@ int gcgm_end();
 std::unique_ptr<GksDevice> gps_make_device();
 std::unique_ptr<GksDevice> ghpgl_make_device();
 std::unique_ptr<GksDevice> gmeta_make_device();
+
+// The off-screen raster workstation (gks_cairo): a picture of the given
+// size, and the stand-in for the window type when the fallback is on and no
+// display answers (null otherwise).
+std::unique_ptr<GksDevice> graster_make_device(int width, int height);
+std::unique_ptr<GksDevice> graster_fallback(const char *connection);
 
 // A factory for the window types (1, 6) registered by the window module.
 using Gdevice_factory = std::unique_ptr<GksDevice> (*)(const char *connection, int type);

@@ -417,6 +417,13 @@ int gopen_ws(int, const char *connection, int type) {
         break;
     case GWS_WIN:
     case GWS_PIX:
+        if (type == GWS_WIN) {
+            if (auto d = graster_fallback(connection)) {
+                gdev_set(std::move(d));
+                rc = 0;
+                break;
+            }
+        }
         if (K.window_factory) {
             auto d = K.window_factory(connection, type);
             if (d) {

@@ -1,0 +1,266 @@
+// img_fixture.h - helpers of the image tests: synthetic image records, a
+// small GIF reader (header, extensions, LZW in stream order), a reader of
+// the own "ZUPIMG" format and the off-screen test page.
+#ifndef IMG_FIXTURE_H
+#define IMG_FIXTURE_H
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "gks_fixture.h"
+#include "zupimg.h"
+
+// A true-colour record of 32-bit pixels (least significant byte first,
+// masks 0xff0000, 0xff00, 0xff) from a colour function.
+inline IMG_report true_image(int w, int h, const std::function<uint32_t(int, int)> &rgb) {
+    IMG_report img;
+    img.width = w;
+    img.height = h;
+    img.depth = 24;
+    img.bits_pixel = 32;
+    img.bytes_line = 4 * w;
+    img.byte_order = 0;
+    img.color_type = 0;
+    img.red = 0xff0000;
+    img.grn = 0xff00;
+    img.blu = 0xff;
+    img.data.resize(static_cast<size_t>(4 * w * h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint32_t v = rgb(x, y);
+            unsigned char *p = &img.data[static_cast<size_t>(4 * (y * w + x))];
+            p[0] = v & 0xff;
+            p[1] = (v >> 8) & 0xff;
+            p[2] = (v >> 16) & 0xff;
+            p[3] = 0;
+        }
+    return img;
+}
+
+// An indexed record of the given depth (1, 4 or 8 bits, rows padded to 4
+// bytes) with a grey ramp colour table.
+inline IMG_report indexed_image(int w, int h, int bits, const std::function<int(int, int)> &val) {
+    IMG_report img;
+    img.width = w;
+    img.height = h;
+    img.depth = bits;
+    img.bits_pixel = bits;
+    img.bytes_line = ((w * bits + 31) / 32) * 4;
+    img.color_type = 1;
+    int n = 1 << bits;
+    for (int i = 0; i < n; ++i) {
+        float g = static_cast<float>(i) / static_cast<float>(n - 1);
+        img.colors.push_back({g, 1.0f - g, 0.5f});
+    }
+    img.num_colors = n;
+    img.data.assign(static_cast<size_t>(img.bytes_line * h), 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            int v = val(x, y);
+            unsigned char *row = &img.data[static_cast<size_t>(y * img.bytes_line)];
+            if (bits == 8) row[x] = static_cast<unsigned char>(v);
+            else if (bits == 4) row[x / 2] |= static_cast<unsigned char>(x % 2 ? v : v << 4);
+            else if (v) row[x / 8] |= static_cast<unsigned char>(1 << (x % 8));
+        }
+    return img;
+}
+
+// What a reader sees of a GIF file.
+struct GifFile {
+    bool ok = false;
+    std::string error;
+    int width = 0, height = 0, packed = 0, table = 0;
+    std::vector<unsigned char> palette;    // 3 bytes per entry
+    bool has_gce = false;
+    std::vector<unsigned char> gce;        // the 4 data bytes
+    int left = -1, top = -1, img_w = 0, img_h = 0, img_packed = 0;
+    int code_size = 0;
+    std::vector<int> block_sizes;
+    std::vector<unsigned char> pixels;     // in stream order
+    int clear_codes = 0;
+    int max_width = 0;
+    bool trailer = false;
+};
+
+// Reads the file's structure and decodes its LZW data independently of
+// the writer: codes least significant bit first, table reset at clear.
+inline GifFile read_gif(const std::string &bytes) {
+    GifFile g;
+    auto u8 = [&](size_t i) { return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0; };
+    auto u16 = [&](size_t i) { return u8(i) | u8(i + 1) << 8; };
+    if (bytes.compare(0, 6, "GIF89a") != 0) {
+        g.error = "signature";
+        return g;
+    }
+    g.width = u16(6);
+    g.height = u16(8);
+    g.packed = u8(10);
+    size_t p = 13;
+    if (g.packed & 0x80) {
+        g.table = 1 << ((g.packed & 7) + 1);
+        g.palette.assign(bytes.begin() + 13, bytes.begin() + 13 + 3 * g.table);
+        p += static_cast<size_t>(3 * g.table);
+    }
+    if (u8(p) == 0x21 && u8(p + 1) == 0xF9) {
+        g.has_gce = true;
+        g.gce.assign(bytes.begin() + static_cast<long>(p) + 3, bytes.begin() + static_cast<long>(p) + 7);
+        if (u8(p + 2) != 4 || u8(p + 7) != 0) g.error = "extension";
+        p += 8;
+    }
+    if (u8(p) != ',') {
+        g.error = "descriptor";
+        return g;
+    }
+    g.left = u16(p + 1);
+    g.top = u16(p + 3);
+    g.img_w = u16(p + 5);
+    g.img_h = u16(p + 7);
+    g.img_packed = u8(p + 9);
+    g.code_size = u8(p + 10);
+    p += 11;
+    std::vector<unsigned char> data;
+    while (p < bytes.size()) {
+        int n = u8(p++);
+        g.block_sizes.push_back(n);
+        if (n == 0) break;
+        data.insert(data.end(), bytes.begin() + static_cast<long>(p),
+                    bytes.begin() + static_cast<long>(p + n));
+        p += static_cast<size_t>(n);
+    }
+    g.trailer = p < bytes.size() && u8(p) == ';' && p + 1 == bytes.size();
+    // LZW
+    const int clear = 1 << g.code_size, end = clear + 1;
+    std::vector<std::vector<unsigned char>> table;
+    auto reset = [&] {
+        table.assign(static_cast<size_t>(clear + 2), {});
+        for (int i = 0; i < clear; ++i) table[static_cast<size_t>(i)] = {static_cast<unsigned char>(i)};
+    };
+    reset();
+    int width = g.code_size + 1;
+    size_t bitpos = 0;
+    int prev = -1;
+    for (;;) {
+        if (bitpos + static_cast<size_t>(width) > data.size() * 8) {
+            g.error = "no end code";
+            return g;
+        }
+        int code = 0;
+        for (int b = 0; b < width; ++b, ++bitpos)
+            if (data[bitpos / 8] >> (bitpos % 8) & 1) code |= 1 << b;
+        g.max_width = std::max(g.max_width, width);
+        if (code == clear) {
+            ++g.clear_codes;
+            reset();
+            width = g.code_size + 1;
+            prev = -1;
+            continue;
+        }
+        if (code == end) break;
+        std::vector<unsigned char> s;
+        if (code < static_cast<int>(table.size())) {
+            s = table[static_cast<size_t>(code)];
+            if (prev >= 0 && table.size() < 4096) {
+                auto e = table[static_cast<size_t>(prev)];
+                e.push_back(s[0]);
+                table.push_back(e);
+            }
+        } else if (code == static_cast<int>(table.size()) && prev >= 0) {
+            s = table[static_cast<size_t>(prev)];
+            s.push_back(s[0]);
+            table.push_back(s);
+        } else {
+            g.error = "bad code";
+            return g;
+        }
+        g.pixels.insert(g.pixels.end(), s.begin(), s.end());
+        prev = code;
+        if (static_cast<int>(table.size()) == (1 << width) && width < 12) ++width;
+    }
+    g.ok = g.error.empty();
+    return g;
+}
+
+// The own format: header lines and the pixel part (slices inflated).
+struct OwnImage {
+    bool ok = false;
+    bool compressed = false;
+    std::string datim, info, size_line;
+    std::vector<unsigned char> pixels;
+    int streams = 0;
+};
+
+inline OwnImage read_own(const std::string &bytes) {
+    OwnImage o;
+    size_t p = 0;
+    auto line = [&](std::string &out) {
+        size_t e = bytes.find('\n', p);
+        if (e == std::string::npos) return false;
+        out = bytes.substr(p, e - p);
+        p = e + 1;
+        return true;
+    };
+    std::string magic;
+    if (!line(magic) || (magic != "ZUPIMG" && magic != "ZUPIMGZ")) return o;
+    o.compressed = magic == "ZUPIMGZ";
+    if (!line(o.datim) || !line(o.info) || !line(o.size_line)) return o;
+    if (!o.compressed) {
+        o.pixels.assign(bytes.begin() + static_cast<long>(p), bytes.end());
+        o.ok = true;
+        return o;
+    }
+    while (p < bytes.size()) {
+        z_stream z{};
+        if (inflateInit(&z) != Z_OK) return o;
+        z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.data() + p));
+        z.avail_in = static_cast<uInt>(bytes.size() - p);
+        unsigned char buf[20000];
+        int rc;
+        do {
+            z.next_out = buf;
+            z.avail_out = sizeof buf;
+            rc = inflate(&z, Z_NO_FLUSH);
+            o.pixels.insert(o.pixels.end(), buf, buf + (sizeof buf - z.avail_out));
+        } while (rc == Z_OK);
+        p = bytes.size() - z.avail_in;
+        inflateEnd(&z);
+        if (rc != Z_STREAM_END) return o;
+        ++o.streams;
+    }
+    o.ok = true;
+    return o;
+}
+
+// Opens the off-screen raster workstation (no display) of w x h pixels
+// with the shipped colour table.
+inline int open_raster(int w, int h) {
+    unsetenv("DISPLAY");
+    setenv("SOURCE_DATE_EPOCH", "0", 1);
+    gset_font_list("");
+    gset_win_title("test page");
+    char geom[40];
+    std::snprintf(geom, sizeof geom, "%dx%d", w, h);
+    gset_geometry(geom);
+    gset_raster_fallback(1);
+    CLR_clear_table();
+    CLR_read_table(RAZIVA_DATA_DIR "/zup.clr");
+    gopen_gks(nullptr, 10000);
+    int rc = gopen_ws(1, "", GWS_WIN);
+    gset_geometry("");
+    for (int i = 0; rc == 0 && i < CLR_get_num(); ++i) {
+        float r, g, b;
+        CLR_get_rgb(i, &r, &g, &b);
+        GPH_set_color(i, r, g, b);
+    }
+    return rc;
+}
+
+inline bool have_tool(const std::string &cmd) {
+    return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+#endif  // IMG_FIXTURE_H

@@ -1,0 +1,105 @@
+// Round trips: the off-screen test page written as GIF (plain, interlaced
+// and transparent), PNG and X window dump, decoded by Pillow and by
+// ImageMagick, pixel for pixel.
+#include "img_fixture.h"
+#include "test_page.h"
+
+namespace {
+
+// The record's pixels as red, green, blue bytes.
+std::string rgb_bytes(const IMG_report &img) {
+    std::string out;
+    for (int y = 0; y < img.height; ++y)
+        for (int x = 0; x < img.width; ++x) {
+            uint32_t v = IMG_pixel(&img, x, y);
+            out += static_cast<char>(IMG_channel(v, img.red));
+            out += static_cast<char>(IMG_channel(v, img.grn));
+            out += static_cast<char>(IMG_channel(v, img.blu));
+        }
+    return out;
+}
+
+// A Python with Pillow ("" when none).
+std::string pillow() {
+    for (const char *py : {"python3", "/usr/bin/python3"})
+        if (have_tool(std::string(py) + " -c 'import PIL'")) return py;
+    return "";
+}
+
+std::string decode_pillow(const std::string &py, const std::string &file) {
+    std::string raw = file + ".pil.rgb";
+    std::string cmd = py + " -c \"from PIL import Image; import sys; "
+                           "open(sys.argv[2], 'wb').write(Image.open(sys.argv[1]).convert('RGB').tobytes())\" " +
+                      file + " " + raw;
+    return std::system(cmd.c_str()) == 0 ? read_all(raw) : "";
+}
+
+std::string decode_magick(const std::string &file) {
+    std::string raw = file + ".im.rgb";
+    std::string cmd = "convert " + file + " -depth 8 rgb:" + raw + " 2>/dev/null";
+    return std::system(cmd.c_str()) == 0 ? read_all(raw) : "";
+}
+
+class ImageOracle : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_EQ(open_raster(640, 512), 0);
+        draw_test_page();
+        ASSERT_EQ(gget_image(&img_), 1);
+        close_ws();
+        gset_raster_fallback(0);
+        want_ = rgb_bytes(img_);
+    }
+    static IMG_report img_;
+    static std::string want_;
+};
+
+IMG_report ImageOracle::img_;
+std::string ImageOracle::want_;
+
+}  // namespace
+
+TEST_F(ImageOracle, PillowDecodesGifAndPng) {
+    std::string py = pillow();
+    if (py.empty()) GTEST_SKIP() << "Pillow not installed";
+    struct Case {
+        const char *file;
+        int inter, trans;
+    } cases[] = {{"img_page.gif", 0, 0}, {"img_page_i.gif", 1, 0}, {"img_page_t.gif", 0, 1}};
+    for (const auto &c : cases) {
+        GIF_interlace(c.inter);
+        GIF_transparent(c.trans);
+        std::string f = out_path(c.file);
+        ASSERT_EQ(GIF_write(f.c_str(), &img_), 1);
+        EXPECT_TRUE(decode_pillow(py, f) == want_) << c.file;
+    }
+    GIF_interlace(0);
+    GIF_transparent(0);
+    std::string f = out_path("img_page.png");
+    ASSERT_EQ(PNG_write(f.c_str(), &img_), 1);
+    EXPECT_TRUE(decode_pillow(py, f) == want_);
+}
+
+TEST_F(ImageOracle, ImageMagickDecodesGifPngAndXwd) {
+    if (!have_tool("convert -version")) GTEST_SKIP() << "ImageMagick not installed";
+    std::string gif = out_path("img_page_m.gif"), png = out_path("img_page_m.png"),
+                xwd = out_path("img_page.xwd");
+    ASSERT_EQ(GIF_write(gif.c_str(), &img_), 1);
+    ASSERT_EQ(PNG_write(png.c_str(), &img_), 1);
+    ASSERT_EQ(XWD_write(xwd.c_str(), &img_), 1);
+    EXPECT_TRUE(decode_magick(gif) == want_);
+    EXPECT_TRUE(decode_magick(png) == want_);
+    EXPECT_TRUE(decode_magick(xwd) == want_);
+}
+
+TEST_F(ImageOracle, TestPageUsesOnlyTableColoursOnTheBackground) {
+    // No antialiasing: every pixel is the background or a colour-table colour.
+    IMG_palette pal;
+    ASSERT_EQ(IMG_make_palette(&img_, &pal), 0);
+    EXPECT_LT(pal.num_color, 64);
+    EXPECT_EQ(img_.width, 640);
+    EXPECT_EQ(img_.height, 512);
+    EXPECT_EQ(IMG_pixel(&img_, 0, 0), 0u);   // black window background
+    EXPECT_EQ(img_.trans_color, 0);
+    EXPECT_STREQ(img_.info, "test page");
+}
