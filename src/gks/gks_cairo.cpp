@@ -117,11 +117,11 @@ public:
         return static_cast<long>(to8(r)) << 16 | static_cast<long>(to8(g)) << 8 | to8(b);
     }
 
-    void init_background() override {
+    // Black (white in inverse video) unless a colour of the table is named;
+    // "none", "def" and "over" name none.
+    void background(const char *name) override {
         float r = 0, g = 0, b = 0;
         if (gget_inverse()) r = g = b = 1;
-        const char *name = gget_background();
-        if (!name || !*name) name = RES_get("background");
         if (name && *name && stricmp(name, "none") != 0 && stricmp(name, "def") != 0 &&
             stricmp(name, "over") != 0) {
             int i = CLR_get_ind(name);
@@ -139,17 +139,12 @@ public:
         cairo_restore(cr_);
     }
 
-    // The kernel passes file units (y upwards); the picture runs downwards.
+    // The rectangle in pixels, corners in any order.
     void clear_region(const Glim &r) override {
-        Glim plt;
-        gget_plt(&plt);
-        double flip = plt.y_min + plt.y_max;
         double x0 = std::min(r.x_min, r.x_max), x1 = std::max(r.x_min, r.x_max);
-        double y0 = std::min(flip - r.y_min, flip - r.y_max);
-        double y1 = std::max(flip - r.y_min, flip - r.y_max);
+        double y0 = std::min(r.y_min, r.y_max), y1 = std::max(r.y_min, r.y_max);
         source(-1);
-        cairo_rectangle(cr_, std::round(x0), std::round(y0), std::round(x1 - x0) + 1,
-                        std::round(y1 - y0) + 1);
+        cairo_rectangle(cr_, x0, y0, x1 - x0 + 1, y1 - y0 + 1);
         cairo_fill(cr_);
     }
 

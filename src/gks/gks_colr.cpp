@@ -224,11 +224,13 @@ int gget_inverse() { return C.inverse; }
 
 int ginit_background() {
     GksDevice *d = gdev();
-    // Paper is white; a window device binds its own background.
+    // Paper is white; a window device binds its own background from the
+    // name set by gset_background or the resource "background".
     if (!d || !d->pixel_units()) {
         store_colour(-1, 1.0f, 1.0f, 1.0f);
-    } else {
-        d->init_background();
+        return 0;
     }
+    const char *name = C.background[0] ? C.background : RES_get("background");
+    d->background(name);
     return 0;
 }

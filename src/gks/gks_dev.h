@@ -75,8 +75,9 @@ public:
     // Devices that keep their picture in memory: fill the image record
     // (gget_image) -> 1, else 0.
     virtual int get_image(IMG_report *) { return 0; }
-    // Window devices bind their own background colour when opened.
-    virtual void init_background() {}
+    // Window devices bind the background colour (entry 256) from a colour
+    // name (null: none given) and clear a new window with a named one.
+    virtual void background(const char *) {}
 };
 
 // The open workstation's device, or null.

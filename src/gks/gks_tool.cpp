@@ -500,7 +500,8 @@ int gdel_seg(int n) { return segment("SEG_DE", 0, n); }
 int gclear_region(const Glim *r) {
     if (!r || !gcheck_open("gclear_region")) return -1;
     grecord(25, 0, sizeof *r, r);
-    Glim d = {xW_ps(r->x_min), xW_ps(r->x_max), yW_ps(r->y_min), yW_ps(r->y_max)};
+    Gpt a = gto_device({r->x_min, r->y_min}), b = gto_device({r->x_max, r->y_max});
+    Glim d = {a.x, b.x, a.y, b.y};
     char buf[160];
     std::snprintf(buf, sizeof buf, "CLR_REG %f %f %f %f\n", r->x_min, r->y_min, r->x_max,
                   r->y_max);
