@@ -292,6 +292,9 @@ const char *FILE_get_filename();
 void FILE_reset();
 
 char *FILE_add_path(const char *dir, const char *name, char *out);
+// Joins the directory of a path resource ("file_path", "grid_path"...) and a
+// name; "none" is the empty path, an unset resource leaves the name alone.
+char *FILE_add_res_path(const char *res, const char *name, char *out);
 char *FILE_add_path_delim(char *text);   // text must have room for one more byte
 int FILE_fullpath(const char *name);     // 1 for "/", "." or "~" at the start
 char *FILE_add_user_path(const char *name, char *out);

@@ -49,6 +49,7 @@ struct FileState {
     int file_type = 0;
     char extra[FILE_NAME_LEN] = "";
     char typed_dir[FILE_NAME_LEN] = "";  // directory of a typed full path
+    std::vector<std::string> stars;      // texts a typed name gave the "*"s
     SavedConv saved;
     std::set<FILE *> pipes;  // streams opened with popen
 };
@@ -90,6 +91,12 @@ char *FILE_add_path(const char *dir, const char *name, char *out) {
     s += nm;
     copy_field(out, FILE_NAME_LEN, s.c_str());
     return out;
+}
+
+char *FILE_add_res_path(const char *res, const char *name, char *out) {
+    const char *dir = nullptr;
+    RES_getval(res, &dir, CV_path);
+    return FILE_add_path(dir, name, out);
 }
 
 char *FILE_add_user_path(const char *name, char *out) {
@@ -465,7 +472,14 @@ std::string expand(const char *tmpl, const Date *date, Date *used) {
         if (secs > 0 && (step == 0 || secs < step)) step = secs;
     };
     std::string out;
+    std::size_t star = 0;
     for (const char *t = tmpl; *t;) {
+        // A "*" stands for the text a typed name matched there.
+        if (*t == '*' && star < fs.stars.size()) {
+            out += fs.stars[star++];
+            ++t;
+            continue;
+        }
         if (copy_plain(t, out, "")) continue;
         int n;
         char code;
@@ -804,6 +818,7 @@ void walk_pattern(const std::string &base, const std::string &rest, std::vector<
 int FILE_set_name(const char *type) {
     if (!type) return 0;
     fs.ext[0] = '\0';
+    fs.stars.clear();
     // Key settings after the kind: ":m=eta:i=den".
     std::string kind = type;
     std::size_t colon = kind.find(':');
@@ -836,9 +851,7 @@ int FILE_set_name(const char *type) {
     }
     const char *res = RES_get("name_conv");
     char path[FILE_NAME_LEN];
-    const char *fp = RES_get("file_path");
-    FILE_add_path(fp && stricmp(fp, "none") != 0 ? fp : "", res && res[0] ? res : "name_conv",
-                  path);
+    FILE_add_res_path("file_path", res && res[0] ? res : "name_conv", path);
     FilePtr f = FILE_open_ptr(path, "r");
     if (!f || FILE_is_stdio(path)) {
         MESS_print(192, "FILE_set_name: No file name convention file: %s\n", path);
@@ -937,6 +950,7 @@ int FILE_hdr_set_date(const Date *date, char *out_file) {
 int FILE_set_file(const char *file, char *out_file) {
     DATE_init(&fs.file_date);
     fs.typed_dir[0] = '\0';
+    fs.stars.clear();
     std::string answer = file ? file : "";
     if (answer.size() >= FILE_NAME_LEN) answer.resize(FILE_NAME_LEN - 1);
     // Current/latest answers ("la#10", "cu#1999011512") keep their "#".
@@ -1070,7 +1084,8 @@ int FILE_set_file(const char *file, char *out_file) {
                 stopped = true;
                 break;
             }
-            prefix_tmpl.append(std::string(a, static_cast<std::size_t>(end - a)));
+            fs.stars.emplace_back(a, static_cast<std::size_t>(end - a));
+            prefix_tmpl += '*';
             a = end;
             t = next;
             continue;
@@ -1100,6 +1115,11 @@ int FILE_set_file(const char *file, char *out_file) {
 }
 
 long FILE_set_current(const char *cur, char *out_file) {
+    // The current and latest files are looked for in the data directories,
+    // never in the folder of a full path typed before, and without the
+    // texts an earlier typed name gave the "*"s.
+    fs.typed_dir[0] = '\0';
+    fs.stars.clear();
     const char *p = cur ? cur : "la";
     Date base;
     long now;

@@ -240,14 +240,11 @@ int gget_font_byte(int offset) {
 
 bool gfind_file(const char *name, char *out) {
     if (!name || !*name || !out) return false;
-    const char *fp = RES_get("file_path");
     char buf[FILE_NAME_LEN];
-    if (fp && *fp) {
-        FILE_add_path(fp, name, buf);
-        if (FILE_exist(buf)) {
-            copy_field(out, FILE_NAME_LEN, buf);
-            return true;
-        }
+    FILE_add_res_path("file_path", name, buf);
+    if (std::strcmp(buf, name) != 0 && FILE_exist(buf)) {
+        copy_field(out, FILE_NAME_LEN, buf);
+        return true;
     }
     if (FILE_exist(name)) {
         copy_field(out, FILE_NAME_LEN, name);

@@ -307,10 +307,8 @@ bool grd_same(const char *a, const char *b) {
 }
 
 std::string grd_lookup_file(const char *name) {
-    const char *dir = RES_get("file_path");
-    if (!dir || !*dir) return name;
-    char out[FILE_NAME_LEN * 2];
-    FILE_add_path(dir, name, out);
+    char out[FILE_NAME_LEN];
+    FILE_add_res_path("file_path", name, out);
     return out;
 }
 

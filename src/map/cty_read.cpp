@@ -33,9 +33,7 @@ int CTY_open_file(const char *name) {
         return -1;
     }
     char path[FILE_NAME_LEN];
-    const char *dir = RES_get("file_path");
-    if (!FILE_fullpath(name) && dir && *dir) FILE_add_path(dir, name, path);
-    else copy_field(path, name);
+    FILE_add_res_path("file_path", name, path);
     s.file = map_open_data(path);
     if (!s.file) {
         MESS_print(192, "CTY_open_file: Database file not found: %s\n", path);

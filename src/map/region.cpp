@@ -220,9 +220,7 @@ bool read_region_line(FILE *fp, RegionLine *r) {
 // Menu of the regions of a file; the chosen region's domain text in out.
 bool region_menu(const std::string &file, std::string *out) {
     char path[FILE_NAME_LEN];
-    const char *dir = RES_get("file_path");
-    if (dir && *dir) FILE_add_path(dir, file.c_str(), path);
-    else copy_field(path, file.c_str());
+    FILE_add_res_path("file_path", file.c_str(), path);
     FilePtr fp = map_open_data(path);
     if (!fp) {
         MESS_print(0x80000000L, "Unable to open region file: %s\n", path);
@@ -425,9 +423,7 @@ int DOM_get_def_region(const char *name, Domain *dom) {
 int DOM_search_file(const char *file, const char *region, char *out, std::size_t out_size) {
     if (!file || !*file) return 0;
     char path[FILE_NAME_LEN];
-    const char *dir = RES_get("file_path");
-    if (dir && *dir) FILE_add_path(dir, file, path);
-    else copy_field(path, file);
+    FILE_add_res_path("file_path", file, path);
     FilePtr fp = map_open_data(path);
     if (!fp) {
         MESS_print(0x80000000L, "Unable to open region file: %s\n", path);

@@ -442,6 +442,51 @@ TEST_F(Files, PathJoining) {
     EXPECT_FALSE(FILE_fullpath("x/y"));
 }
 
+TEST_F(Files, PathResources) {
+    // "none" is the empty path, not a directory of that name; an unset
+    // resource leaves the name alone.
+    char out[FILE_NAME_LEN];
+    EXPECT_EQ(std::string(FILE_add_res_path("file_path", "sao.cty", out)),
+              dir.string() + "/sao.cty");
+    RES_put("file_path", "NONE");
+    EXPECT_STREQ(FILE_add_res_path("file_path", "sao.cty", out), "sao.cty");
+    EXPECT_STREQ(FILE_add_res_path("model_path", "model.lup", out), "model.lup");
+    // the naming-convention file is then looked for in the current directory
+    EXPECT_EQ(FILE_set_name("grib_eta"), 0);
+}
+
+TEST_F(Files, StarTakesTheMatchedText) {
+    std::ofstream(dir / "name_conv", std::ios::app) << "grib_star  %G%y%m%d%h_*.grb  -  0\n";
+    FILE_set_name("grib_star");
+    char name[FILE_NAME_LEN];
+    FILE_set_file("99011512_nam218.grb", name);
+    EXPECT_EQ(std::string(name), grid.string() + "/99011512_nam218.grb");
+    // what a name matched is kept for the next name built from the template
+    Date d = make(1999, 1, 15, 18);
+    FILE_set_date(&d, name);
+    EXPECT_EQ(fs::path(name).filename(), "99011518_nam218.grb");
+    // a name that stops early keeps the rest as typed
+    FILE_set_file("99011512_x", name);
+    EXPECT_EQ(std::string(name), grid.string() + "/99011512_x");
+}
+
+TEST_F(Files, LatestAfterAFailedFullPath) {
+    // "la" after a full path that was not found searches the data directory
+    // again, not the folder of the failed path.
+    FILE_set_name("grib_six");
+    touch("99011512_six.grb");
+    setenv("zupcurtime", "#199901151900", 1);
+    feed("/elsewhere/99011512_six.grb\nla\n");
+    char name[FILE_NAME_LEN];
+    CaptureStdout();
+    CaptureStderr();
+    EXPECT_EQ(FILE_get_file("Enter the grid filename: ", name), 1);
+    GetCapturedStdout();
+    std::string err = GetCapturedStderr();
+    EXPECT_EQ(std::string(name), grid.string() + "/99011512_six.grb");
+    EXPECT_NE(err.find("File not found: /elsewhere/99011512_six.grb"), std::string::npos);
+}
+
 TEST_F(Files, HomeExpansion) {
     std::string old = std::getenv("HOME") ? std::getenv("HOME") : "";
     setenv("HOME", dir.c_str(), 1);
