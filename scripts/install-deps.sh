@@ -13,7 +13,7 @@ PACKAGES=(
   zlib1g-dev libpng-dev libopenjp2-7-dev libaec-dev libx11-dev
   # test oracles and data sources
   libeccodes-tools proj-bin netcdf-bin ghostscript hp2xx
-  weather-util-data hershey-fonts-data
+  weather-util-data hershey-fonts-data libgweather-4-common
 )
 
 # The benchmarks also build an eccodes peer program and regrid with cdo.

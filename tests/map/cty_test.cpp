@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -251,11 +252,17 @@ TEST(ShippedDatabase, EveryRecordDecodesAndKnownStations) {
     char line[512];
     int records = 0, with_wmo = 0;
     std::set<std::string> ids;
+    std::set<int> wmos;
     while (std::fgets(line, sizeof line, f)) {
         if (line[0] == '#') continue;
         CTY_data d;
         ASSERT_EQ(CTY_decode_line(line, &d), 1) << line;
         EXPECT_TRUE(ids.insert(d.id).second) << "duplicate " << d.id;
+        // a station answer holds 19 characters: longer names could not be typed
+        EXPECT_LE(std::strlen(d.name), 19u) << line;
+        if (d.wmo != MISSING) {
+            EXPECT_TRUE(wmos.insert(d.wmo).second) << "WMO twice: " << line;
+        }
         EXPECT_GE(d.prior, 1);
         EXPECT_LE(d.prior, 3);
         if (d.wmo != MISSING) ++with_wmo;
@@ -281,6 +288,28 @@ TEST(ShippedDatabase, EveryRecordDecodesAndKnownStations) {
     EXPECT_STREQ(d.region, "GB");
     ASSERT_EQ(CTY_get("denver", &d), 1);
     EXPECT_NEAR(d.lat, 39.8, 0.2);
+    // "Keflavikurflugvollur" as the station prompt keeps it (19 characters)
+    ASSERT_EQ(CTY_get("Keflavikurflugvollu", &d), 1);
+    EXPECT_STREQ(d.id, "BIKF");
+    // Stations whose source positions were wrong, at their aerodromes.
+    struct Known {
+        const char *id;
+        double lat, lon;
+    };
+    for (const Known &k : {Known{"MMML", 32.63, -115.24}, Known{"MNBL", 11.99, -83.77},
+                           Known{"LDPL", 44.89, 13.92}, Known{"SBMQ", 0.05, -51.07},
+                           Known{"DAUO", 33.51, 6.78}, Known{"PAOR", 62.96, -141.93}}) {
+        ASSERT_EQ(CTY_get(k.id, &d), 1) << k.id;
+        EXPECT_NEAR(d.lat, k.lat, 0.02) << k.id;
+        EXPECT_NEAR(d.lon, k.lon, 0.02) << k.id;
+    }
+    ASSERT_EQ(CTY_get("KBAN", &d), 1);
+    EXPECT_STREQ(d.state, "CA");
+    EXPECT_STREQ(d.region, "US");
+    ASSERT_EQ(CTY_get("ENGM", &d), 1);
+    EXPECT_NEAR(d.el, 204.0f, 10.0f);
+    ASSERT_EQ(CTY_get("10613", &d), 1);
+    EXPECT_STREQ(d.id, "ETSB");
     RES_clear();
 }
 
