@@ -11,6 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # run-time libraries
   zlib1g-dev libpng-dev libopenjp2-7-dev libaec-dev libx11-dev
+  libnetcdf-dev
   # test oracles and data sources
   libeccodes-tools proj-bin netcdf-bin ghostscript hp2xx
   weather-util-data hershey-fonts-data libgweather-4-common

@@ -9,3 +9,6 @@ find_library(RAZIVA_AEC_LIBRARY aec REQUIRED)
 target_include_directories(zup${sub} PRIVATE ${RAZIVA_AEC_INCLUDE})
 target_link_libraries(zup${sub} PUBLIC PkgConfig::RAZIVA_OPENJP2 PkgConfig::RAZIVA_PNG
                       ${RAZIVA_AEC_LIBRARY})
+# netCDF grid files are read through the netCDF C library.
+pkg_check_modules(RAZIVA_NETCDF REQUIRED IMPORTED_TARGET netcdf)
+target_link_libraries(zup${sub} PUBLIC PkgConfig::RAZIVA_NETCDF)

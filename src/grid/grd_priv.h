@@ -22,4 +22,22 @@ void UNIT_reset();
 // Back to the 50 mb sounding spacing; for tests.
 void GRD_sound_reset();
 
+// Readers of the native formats, called by the grid file table for the
+// slots of their format codes (grd_own.cpp, grd_gridcode.cpp,
+// grd_netcdf.cpp).  getinfo and read follow GRD_getinfo and GRD_read.
+struct GRD_file;
+struct GRD_info;
+struct GRD_report;
+void grd_own_open(int slot, const char *name);
+int grd_own_getinfo(int slot, GRD_file *f, GRD_info *info);
+int grd_own_read(int slot, GRD_file *f, GRD_report *rec, int mode, int *num);
+void grd_own_close(int slot);
+int grd_gridcode_getinfo(int slot, GRD_file *f, GRD_info *info);
+int grd_gridcode_read(int slot, GRD_file *f, GRD_report *rec, int mode, int *num);
+// Opens (mode 0) or creates (mode 1) a netCDF file: its id, or -1.
+int grd_nc_open(const char *name, int mode);
+void grd_nc_close(GRD_file *f);
+int grd_nc_getinfo(GRD_file *f, GRD_info *info);
+int grd_nc_read(GRD_file *f, GRD_report *rec, int mode, int *num);
+
 #endif  // GRD_PRIV_H

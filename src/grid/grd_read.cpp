@@ -354,7 +354,8 @@ int GRD_chktype(const char *name) {
     if (buf[0] == ' ' || (buf[0] >= '0' && buf[0] <= '9')) return GRD_TYPE_TEXT;
     if (starts("ZUPGRID4")) return GRD_TYPE_ZUP4;
     if (starts("ZUPGRID")) return GRD_TYPE_ZUP;
-    if (starts("CDF")) return GRD_TYPE_NETCDF;
+    // netCDF-4 files are HDF5 files
+    if (starts("CDF") || starts("\x89HDF\r\n")) return GRD_TYPE_NETCDF;
     if (starts("GRIB") || buf[0] == '*' || buf[0] == 0x01) return GRD_TYPE_GRIB;
     if (starts("GRID")) return GRD_TYPE_GRID;
     for (std::size_t i = 0; i + 4 <= n; ++i)
@@ -410,8 +411,9 @@ int GRD_open(const char *name, int mode, int *type) {
         f->file = FILE_open(is_std ? "-" : name, mode == 1 ? "w" : "r");
         if (!f->file) return -1;
     } else if (code == GRD_TYPE_NETCDF) {
-        MESS_print(64, "netCDF grid files are not readable by this program: %s\n", name);
-        return -1;
+        f->file = nullptr;
+        f->fd = grd_nc_open(name, mode);
+        if (f->fd < 0) return -1;
     } else {
         return -1;
     }
@@ -421,6 +423,7 @@ int GRD_open(const char *name, int mode, int *type) {
     s.new_pos = -1;
     s.cont = s.pcont = 0;
     s.walked = false;
+    if (code >= GRD_TYPE_TEXT && code <= GRD_TYPE_ZUP4) grd_own_open(slot, name);
     if (type) *type = code;
     return slot;
 }
@@ -441,8 +444,19 @@ int GRD_getinfo(int slot, GRD_info *info) {
     if (!f || !info) return -1;
     std::memset(info, 0, sizeof(*info));
     DATE_init(&info->date);
-    if (f->type != GRD_TYPE_GRIB) {
-        // the own text, binary and netCDF formats have no reader here
+    switch (f->type) {
+    case GRD_TYPE_GRIB:
+        break;
+    case GRD_TYPE_TEXT:
+    case GRD_TYPE_ZUP:
+    case GRD_TYPE_ZUP_W:
+    case GRD_TYPE_ZUP4:
+        return grd_own_getinfo(slot, f, info);
+    case GRD_TYPE_GRID:
+        return grd_gridcode_getinfo(slot, f, info);
+    case GRD_TYPE_NETCDF:
+        return grd_nc_getinfo(f, info);
+    default:
         return -1;
     }
     info->grid_type = 0;
@@ -467,12 +481,16 @@ int GRD_read(int slot, GRD_report *rec, int mode, int *num) {
     case GRD_TYPE_TEXT:
     case GRD_TYPE_ZUP:
     case GRD_TYPE_ZUP_W:
-    case GRD_TYPE_ZUP4:
-    case GRD_TYPE_GRID:
+    case GRD_TYPE_ZUP4: {
+        SlotPositions keep(slot);
+        return grd_own_read(slot, f, rec, mode, num);
+    }
+    case GRD_TYPE_GRID: {
+        SlotPositions keep(slot);
+        return grd_gridcode_read(slot, f, rec, mode, num);
+    }
     case GRD_TYPE_NETCDF:
-        // the package's own formats have no reader in this program
-        MESS_print(64, "GRD_read: grid format %d is not readable\n", f->type);
-        return -1;
+        return grd_nc_read(f, rec, mode, num);
     default:
         return 0;
     }
@@ -510,6 +528,8 @@ int GRD_close(int slot) {
     if (!is_stream_type(f->type) && f->type != GRD_TYPE_NETCDF) return -1;
     if (f->file && !f->is_std) FILE_close(f->file);
     if (f->hfile) FILE_close(f->hfile);
+    if (f->type == GRD_TYPE_NETCDF) grd_nc_close(f);
+    grd_own_close(slot);
     s.gfile[slot].reset();
     s.slot[slot] = SlotState{};
     return 0;

@@ -1,0 +1,1130 @@
+// grd_netcdf.cpp - netCDF grid files through the netCDF library: the
+// package's own layout (one record per grid), the model-output layout, and
+// files that follow the CF conventions.
+//
+// Layouts are told apart in this order: a dimension "grid" makes the
+// package layout; a dimension "rtime", "frtime" or "anltime", or a variable
+// "reftime" or "year", makes the model layout; anything else is read by the
+// CF conventions (below) when it has latitude and longitude (or projection
+// x/y) dimensions and variables with a known standard_name.
+//
+// Grids of the model and CF layouts are handed out in the program's single
+// numbering (GRIB edition 1 parameters and level types) and in the units
+// that numbering uses (Pa, m, K, %, m/s ...), so that the sounding and every
+// other consumer treat them exactly as the same fields read from GRIB.  The
+// file record keeps the model layout's own parameter codes in `var`.
+#include <netcdf.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "grd_priv.h"
+#include "grib.h"
+#include "zup.h"
+#include "zupcty.h"
+#include "zupgrd.h"
+
+namespace {
+
+constexpr long DEBUG = 0xF0000000L;
+constexpr long ERR = 64;
+constexpr long MAX_POINTS = 64L * 1024 * 1024;  // largest grid accepted
+constexpr long MAX_MESSAGES = 1L << 24;         // grids per file
+
+enum Layout { PACKAGE = 0, MODEL = 1, CF = 2 };
+
+// One data variable of the model or CF layout.
+struct NcVar {
+    int id = -1;
+    std::string name;
+    int code = 0;          // model layout parameter code (100 and more: converted)
+    int var = 0;           // parameter number of the grids
+    int ltype = 1;         // level type of single-level variables
+    int level = 0;
+    int mcode = 0;         // model code of the variable's grids
+    int ndims = 0;
+    int tpos = -1, zpos = -1, rpos = -1;  // positions of its time, level, rtime dims
+    long nt = 1, nz = 1;
+    long first = 0;        // number of its first grid
+    std::vector<float> levels;  // level of each index (mb or m)
+    int zltype = 100;      // level type of the level dimension
+    std::string in_units;  // units of the values in the file
+    std::string units;     // units handed out
+    bool has_fill = false;
+    double fill = 0;
+    double scale = 1, offset = 0;
+};
+
+struct NcFile {
+    bool scanned = false;
+    Layout layout = PACKAGE;
+    std::vector<NcVar> vars;
+    Domain dom{};
+    int grid_num = 0;
+    bool flip = false;            // file rows run south to north
+    long nx = 0, ny = 0;
+    int xdim = -1, ydim = -1;
+    std::vector<double> hours;    // forecast hour of each time index
+    std::vector<int> centre, model;
+};
+
+std::map<int, NcFile> &files() {
+    static std::map<int, NcFile> m;
+    return m;
+}
+
+bool same(const std::string &a, const char *b) { return grd_same(a.c_str(), b); }
+
+std::string text_att(int nc, int varid, const char *name) {
+    std::size_t len = 0;
+    nc_type t;
+    if (nc_inq_att(nc, varid, name, &t, &len) != NC_NOERR || t != NC_CHAR || len > 4096)
+        return "";
+    std::string s(len, '\0');
+    if (len && nc_get_att_text(nc, varid, name, s.data()) != NC_NOERR) return "";
+    while (!s.empty() && (s.back() == '\0' || s.back() == ' ')) s.pop_back();
+    return s;
+}
+
+bool num_att(int nc, int varid, const char *name, double &v) {
+    std::size_t len = 0;
+    nc_type t;
+    if (nc_inq_att(nc, varid, name, &t, &len) != NC_NOERR || len < 1 || t == NC_CHAR ||
+        t == NC_STRING)
+        return false;
+    std::vector<double> all(len);
+    if (nc_get_att_double(nc, varid, name, all.data()) != NC_NOERR) return false;
+    v = all[0];
+    return true;
+}
+
+int dim_id(int nc, const char *name) {
+    int id;
+    return nc_inq_dimid(nc, name, &id) == NC_NOERR ? id : -1;
+}
+
+int var_id(int nc, const char *name) {
+    int id;
+    return nc_inq_varid(nc, name, &id) == NC_NOERR ? id : -1;
+}
+
+long dim_len(int nc, int dim) {
+    std::size_t n = 0;
+    if (dim < 0 || nc_inq_dimlen(nc, dim, &n) != NC_NOERR) return 0;
+    return static_cast<long>(n);
+}
+
+// A whole one-dimensional numeric variable (empty when it is not one).
+std::vector<double> read_1d(int nc, int id) {
+    std::vector<double> v;
+    int nd = 0;
+    nc_type t;
+    if (id < 0 || nc_inq_vartype(nc, id, &t) != NC_NOERR || t == NC_CHAR || t == NC_STRING ||
+        nc_inq_varndims(nc, id, &nd) != NC_NOERR || nd != 1)
+        return v;
+    int d;
+    nc_inq_vardimid(nc, id, &d);
+    long n = dim_len(nc, d);
+    if (n <= 0 || n > MAX_POINTS) return v;
+    v.resize(static_cast<std::size_t>(n));
+    if (nc_get_var_double(nc, id, v.data()) != NC_NOERR) v.clear();
+    return v;
+}
+
+double at(const std::vector<double> &v, long i, double dflt) {
+    return i >= 0 && i < static_cast<long>(v.size()) ? v[static_cast<std::size_t>(i)] : dflt;
+}
+
+bool fail(const char *what, const char *name = "") {
+    MESS_print(ERR, "GRD_read: netCDF %s%s%s\n", what, name[0] ? ": " : "", name);
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// Model layout: parameter codes by variable name and units
+
+struct NameRule {
+    const char *names;  // blank-separated, compared without regard to case
+    int code;
+};
+
+bool name_in(const std::string &name, const char *list) {
+    std::string l = list;
+    std::size_t p = 0;
+    while (p < l.size()) {
+        std::size_t q = l.find(' ', p);
+        if (q == std::string::npos) q = l.size();
+        if (same(name, l.substr(p, q - p).c_str())) return true;
+        p = q + 1;
+    }
+    return false;
+}
+
+bool units_begin(const std::string &u, const char *p) {
+    return strnicmp(u.c_str(), p, std::strlen(p)) == 0;
+}
+
+// Parameter code of a model-layout variable, 0 when the name is not known.
+int model_code(const std::string &name, const std::string &u) {
+    if (name_in(name, "pressure Psl Ptrop Pmaxwind P"))
+        return same(u, "pascals") || same(u, "Pa") ? 101 : 1;
+    if (name_in(name, "gpt_hgt H Zsfc Ztrop Zwind Z"))
+        return same(u, "geopotential meters") || same(u, "gp m") ? 102 : 2;
+    if (name_in(name, "temp Ttrop T"))
+        return same(u, "celsius") || same(u, "degC")           ? 4
+               : units_begin(u, "kelvin") || same(u, "degK") ? 104
+                                                              : 4;
+    if (name_in(name, "rel_hum RH")) return 13;
+    if (name_in(name, "lift_indx LI")) return 15;
+    if (name_in(name, "u_wind Utrop Umaxwind Usfc U")) return 23;
+    if (name_in(name, "v_wind Vtrop Vmaxwind Vsfc V")) return 24;
+    if (name_in(name, "vert_vel omega"))
+        return same(u, "pascals/second") || same(u, "Pa/second") || same(u, "Pa/s") ? 140 : 40;
+    if (name_in(name, "precip")) return 50;
+    if (name_in(name, "snow")) return 51;
+    if (name_in(name, "sea_temp SST"))
+        return same(u, "degC") || same(u, "celsius") ? 62 : same(u, "degK") ? 161 : 61;
+    if (name_in(name, "wave_hgt")) return same(u, "meters") ? 164 : 64;
+    if (name_in(name, "wave_per")) return 76;
+    if (name_in(name, "wave_dir"))
+        return units_begin(u, "degrees") && !units_begin(u, "10 degrees") ? 175 : 75;
+    return 0;
+}
+
+// Parameter number and the units the values of a code are stored in.  Codes
+// below 100 are the old (edition 0) numbers with that edition's units;
+// codes of 100 and more name values in other units that are converted.
+struct CodeUnits {
+    int code, var;
+    const char *units;
+};
+const CodeUnits code_units[] = {
+    {1, 1, "hPa"},      {101, 1, "Pa"},      {2, 7, "10 m"},      {102, 7, "m"},
+    {4, 11, "C"},       {104, 11, "K"},      {13, 52, "%"},       {15, 131, "C"},
+    {23, 33, "m/s"},    {24, 34, "m/s"},     {40, 39, "mb/s"},    {140, 39, "Pa/s"},
+    {50, 61, "mm"},     {51, 66, "cm"},      {61, 80, "0.5 C"},   {62, 80, "C"},
+    {161, 80, "K"},     {64, 100, "0.5 m"},  {164, 100, "m"},     {75, 107, "10 deg"},
+    {175, 107, "deg"},  {76, 108, "s"},
+};
+
+// Level type and level of a single-level variable.  The file's model code
+// marks tropopause (last digit 1) and maximum-wind (2) files; otherwise the
+// name decides: tropopause and maximum-wind fields, sea level pressure, the
+// 10 m wind components, 2 m temperature and humidity, and surface fields
+// (pressure, height, precipitation ...) for the rest, as model output
+// usually carries them.
+void single_level(const std::string &name, int mcode, NcVar &v) {
+    v.level = 0;
+    std::string low = name;
+    for (char &c : low) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (mcode % 10 == 1 || low.find("trop") != std::string::npos) {
+        v.ltype = 7;
+    } else if (mcode % 10 == 2 || low.find("maxwind") != std::string::npos || low == "zwind") {
+        v.ltype = 6;
+    } else if (low == "psl") {
+        v.ltype = 102;
+    } else if (low == "usfc" || low == "vsfc") {
+        v.ltype = 105;
+        v.level = 10;
+    } else if (v.var == 11 || v.var == 52) {
+        v.ltype = 105;
+        v.level = 2;
+    } else {
+        v.ltype = 1;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// CF layout: parameters by standard_name, units by the unit table
+
+// CF unit strings in the unit table's spelling.
+std::string cf_units(std::string u) {
+    std::string out;
+    for (std::size_t i = 0; i < u.size(); ++i) {
+        if (u.compare(i, 2, "**") == 0) {
+            out += '^';
+            ++i;
+        } else {
+            out += u[i];
+        }
+    }
+    static const std::pair<const char *, const char *> alias[] = {
+        {"m s-1", "m/s"},         {"m s^-1", "m/s"},     {"m/s", "m/s"},
+        {"meter second-1", "m/s"}, {"m.s-1", "m/s"},      {"m2 s-2", "m^2/s^2"},
+        {"m^2 s^-2", "m^2/s^2"},  {"m2/s2", "m^2/s^2"},  {"kg kg-1", "kg/kg"},
+        {"kg kg^-1", "kg/kg"},    {"kg/kg", "kg/kg"},    {"degK", "K"},
+        {"kelvin", "K"},          {"degC", "C"},         {"celsius", "C"},
+        {"degrees_celsius", "C"}, {"mbar", "hPa"},       {"millibar", "hPa"},
+        {"mb", "hPa"},            {"hPa", "hPa"},        {"gpm", "m"},
+        {"meter", "m"},           {"metre", "m"},        {"meters", "m"},
+        {"percent", "%"},         {"Pa s-1", "Pa/s"},    {"Pa s^-1", "Pa/s"},
+        {"dam", "10 m"},
+    };
+    for (const auto &a : alias)
+        if (same(out, a.first)) return a.second;
+    return out;
+}
+
+struct CfRule {
+    const char *standard_name;
+    int var;
+    int ltype, level;  // without a level dimension
+};
+const CfRule cf_rules[] = {
+    {"geopotential_height", 7, 1, 0},
+    {"geopotential", 7, 1, 0},
+    {"surface_altitude", 7, 1, 0},
+    {"air_temperature", 11, 105, 2},
+    {"relative_humidity", 52, 105, 2},
+    {"specific_humidity", 51, 105, 2},
+    {"dew_point_temperature", 17, 105, 2},
+    {"eastward_wind", 33, 105, 10},
+    {"northward_wind", 34, 105, 10},
+    {"surface_air_pressure", 1, 1, 0},
+    {"air_pressure_at_mean_sea_level", 2, 102, 0},
+    {"air_pressure_at_sea_level", 2, 102, 0},
+    {"lagrangian_tendency_of_air_pressure", 39, 1, 0},
+};
+
+// Seconds per unit of a CF time unit word.
+double time_unit(const std::string &w) {
+    if (units_begin(w, "sec") || same(w, "s")) return 1;
+    if (units_begin(w, "min")) return 60;
+    if (units_begin(w, "hour") || same(w, "h") || same(w, "hr")) return 3600;
+    if (units_begin(w, "day") || same(w, "d")) return 86400;
+    return 0;
+}
+
+// "hours since 2004-12-8 12:00:00": seconds per unit and the origin.
+bool cf_time_units(const std::string &u, double &per, Date &origin) {
+    char word[32] = "";
+    int y = 0, mo = 1, d = 1, h = 0, mi = 0;
+    double s = 0;
+    int n = std::sscanf(u.c_str(), "%31s since %d-%d-%d%*[ T]%d:%d:%lf", word, &y, &mo, &d, &h,
+                        &mi, &s);
+    if (n < 4) return false;
+    per = time_unit(word);
+    if (per == 0 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 24) return false;
+    DATE_init(&origin);
+    origin.year = y;
+    origin.month = mo;
+    origin.day = d;
+    origin.hour = h;
+    origin.min = mi;
+    origin.sec = static_cast<int>(s);
+    DATE_monday_julian(y, mo, d, &origin.jday);
+    return true;
+}
+
+void date_from_seconds(long secs, Date &d) {
+    DATE_get_gmdate(&secs, &d);
+}
+
+// ---------------------------------------------------------------------------
+// Grid geometry of the model and CF layouts
+
+// A latitude/longitude grid from its coordinate variables.
+bool latlon_domain(const std::vector<double> &lat, const std::vector<double> &lon, NcFile &nf) {
+    if (lat.size() < 2 || lon.size() < 2) return false;
+    Domain &d = nf.dom;
+    DOM_init(&d);
+    d.proj = 2;
+    d.nx = static_cast<int>(lon.size());
+    d.ny = static_cast<int>(lat.size());
+    double w = lon.front(), e = lon.back();
+    if (e < w) e += 360;
+    d.dx = static_cast<float>((e - w) / (lon.size() - 1));
+    d.dy = static_cast<float>(std::fabs(lat.back() - lat.front()) / (lat.size() - 1));
+    double clon = w + (e - w) / 2;
+    while (clon > 180) clon -= 360;
+    d.clon = static_cast<float>(clon);
+    d.clat = static_cast<float>((lat.front() + lat.back()) / 2);
+    d.plon = d.clon;
+    nf.flip = lat.front() < lat.back();
+    return d.dx > 0 && d.dy > 0;
+}
+
+// A Lambert conformal grid of the CF grid_mapping "lambert_conformal_conic"
+// with projection x/y coordinates in metres.
+bool lambert_domain(int nc, int map, const std::vector<double> &x, const std::vector<double> &y,
+                    NcFile &nf) {
+    if (x.size() < 2 || y.size() < 2) return false;
+    std::vector<double> par(2, MISSING);
+    std::size_t len = 0;
+    nc_type t;
+    if (nc_inq_att(nc, map, "standard_parallel", &t, &len) != NC_NOERR || len < 1 || len > 2)
+        return false;
+    nc_get_att_double(nc, map, "standard_parallel", par.data());
+    if (len == 1) par[1] = par[0];
+    double lon0 = 0, lat0 = par[0], fe = 0, fn = 0, radius = 6371229;
+    if (!num_att(nc, map, "longitude_of_central_meridian", lon0)) return false;
+    num_att(nc, map, "latitude_of_projection_origin", lat0);
+    num_att(nc, map, "false_easting", fe);
+    num_att(nc, map, "false_northing", fn);
+    num_att(nc, map, "earth_radius", radius);
+    if (radius < 1e6 || radius > 1e7) return false;
+    while (lon0 > 180) lon0 -= 360;
+    // plane units are 100 km on the program's earth
+    const double k = 6371220.0 / radius / 100000.0;
+    Domain &d = nf.dom;
+    DOM_init(&d);
+    d.proj = 4;
+    d.plat = par[0] < 0 ? -90.0f : 90.0f;
+    d.plon = static_cast<float>(lon0);
+    d.param[0] = static_cast<float>(par[0]);
+    d.param[1] = static_cast<float>(par[1]);
+    d.param[2] = 1;
+    d.nx = static_cast<int>(x.size());
+    d.ny = static_cast<int>(y.size());
+    d.dx = static_cast<float>(std::fabs(x.back() - x.front()) / (x.size() - 1) * k);
+    d.dy = static_cast<float>(std::fabs(y.back() - y.front()) / (y.size() - 1) * k);
+    d.clat = static_cast<float>(lat0);
+    d.clon = static_cast<float>(lon0);
+    Domain saved;
+    MAP_get_domain(&saved);
+    MAP_domain(&d);
+    float xo, yo, clat, clon;
+    double xm, ym;
+    double lat1, lon1;
+    if (num_att(nc, map, "latitudeOfFirstGridPointInDegrees", lat1) &&
+        num_att(nc, map, "longitudeOfFirstGridPointInDegrees", lon1)) {
+        // cut-out grids carry their first point (x and y then count from it)
+        while (lon1 > 180) lon1 -= 360;
+        MAP_tran(static_cast<float>(lat1), static_cast<float>(lon1), &xo, &yo);
+        xm = (x.back() - x.front()) / 2;
+        ym = (y.back() - y.front()) / 2;
+    } else {
+        MAP_tran(static_cast<float>(lat0), static_cast<float>(lon0), &xo, &yo);
+        xm = (x.front() + x.back()) / 2 - fe;
+        ym = (y.front() + y.back()) / 2 - fn;
+    }
+    MAP_untran(static_cast<float>(xo + xm * k), static_cast<float>(yo + ym * k), &clat, &clon);
+    MAP_domain(&saved);
+    d.clat = clat;
+    d.clon = clon;
+    nf.flip = y.front() < y.back();
+    return d.dx > 0 && d.dy > 0 && clat != MISSING_F;
+}
+
+// The grid of a model-layout file.  A global attribute "domain" holding a
+// domain text (as in "ZUPGRID4" headers, rows from south to north) is an
+// addition of this program for grids cut out of projected model grids;
+// otherwise lat/lon coordinate variables give a latitude-longitude grid, and
+// x/y dimensions of the size of a catalogued grid (211, 50, 11) that grid.
+bool model_domain(int nc, NcFile &nf) {
+    std::string text = text_att(nc, NC_GLOBAL, "domain");
+    if (!text.empty()) {
+        long flag5 = FLAG_get(5);
+        int r = DOM_decode(text.c_str(), &nf.dom);
+        FLAG_set(5, flag5);
+        nf.flip = true;
+        return r >= 1 && nf.dom.proj >= 0 && nf.dom.nx == nf.nx && nf.dom.ny == nf.ny;
+    }
+    if (latlon_domain(read_1d(nc, var_id(nc, "lat")), read_1d(nc, var_id(nc, "lon")), nf) &&
+        nf.dom.nx == nf.nx && nf.dom.ny == nf.ny)
+        return true;
+    for (int g : {211, 50, 11}) {
+        Domain d;
+        DOM_init(&d);
+        if (GRIB_set_domain(g, &d) >= 0 && d.proj >= 0 && d.nx == nf.nx && d.ny == nf.ny) {
+            nf.dom = d;
+            nf.grid_num = g;
+            nf.flip = true;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Fill value, packing and units of a data variable.
+void value_attributes(int nc, NcVar &v) {
+    double f;
+    if (num_att(nc, v.id, "_FillValue", f) || num_att(nc, v.id, "missing_value", f)) {
+        v.has_fill = true;
+        v.fill = f;
+    }
+    num_att(nc, v.id, "scale_factor", v.scale);
+    num_att(nc, v.id, "add_offset", v.offset);
+}
+
+bool valid_var(int nc, int id) {
+    nc_type t;
+    return nc_inq_vartype(nc, id, &t) == NC_NOERR && t != NC_CHAR && t != NC_STRING &&
+           t < NC_VLEN;
+}
+
+// ---------------------------------------------------------------------------
+// Scanning a file
+
+// Dimensions of a data variable against the file's x, y, time and level
+// dimensions; false when it is no grid of the file.
+bool place_dims(int nc, NcVar &v, const NcFile &nf, int tdim, int rdim,
+                const std::vector<int> &zdims) {
+    int dims[NC_MAX_VAR_DIMS];
+    if (nc_inq_varndims(nc, v.id, &v.ndims) != NC_NOERR || v.ndims < 2 ||
+        v.ndims > NC_MAX_VAR_DIMS)
+        return false;
+    nc_inq_vardimid(nc, v.id, dims);
+    if (dims[v.ndims - 1] != nf.xdim || dims[v.ndims - 2] != nf.ydim) return false;
+    for (int i = 0; i < v.ndims - 2; ++i) {
+        long n = dim_len(nc, dims[i]);
+        if (dims[i] == tdim) {
+            v.tpos = i;
+            v.nt = n;
+        } else if (dims[i] == rdim) {
+            v.rpos = i;
+        } else if (v.zpos < 0 && std::find(zdims.begin(), zdims.end(), dims[i]) != zdims.end()) {
+            v.zpos = i;
+            v.nz = n;
+        } else if (n != 1) {
+            return false;  // a dimension this reader cannot place
+        }
+    }
+    return v.nt > 0 && v.nz > 0;
+}
+
+bool scan_model(int nc, GRD_file *f, NcFile &nf) {
+    int rdim = dim_id(nc, "rtime");
+    int tdim = dim_id(nc, "frtime");
+    const char *tvar = "frtime";
+    if (tdim < 0) {
+        tdim = dim_id(nc, "anltime");
+        tvar = "anlhour";
+    }
+    int zdim = dim_id(nc, "level");
+    const char *zvar = "level";
+    if (zdim < 0) {
+        zdim = dim_id(nc, "plevl");
+        zvar = "plevl";
+    }
+    f->t_dim = tdim;
+    f->z_dim = zdim;
+    f->t_size = tdim >= 0 ? dim_len(nc, tdim) : 1;
+    f->z_size = zdim >= 0 ? dim_len(nc, zdim) : 1;
+    nf.hours = read_1d(nc, var_id(nc, tvar));
+    std::vector<double> lev = read_1d(nc, var_id(nc, zvar));
+    std::vector<double> centre = read_1d(nc, var_id(nc, "grib_center"));
+    std::vector<double> model = read_1d(nc, var_id(nc, "grib_model"));
+    for (double c : centre) nf.centre.push_back(static_cast<int>(c));
+    for (double m : model) nf.model.push_back(static_cast<int>(m));
+    // model code from the title
+    std::string title = text_att(nc, NC_GLOBAL, "title");
+    int mcode = 0;
+    if (title.rfind("NMC Early", 0) == 0) mcode = 10;
+    else if (title.rfind("NMC Exten", 0) == 0) mcode = 20;
+    else if (title.rfind("ECMWF:", 0) == 0) mcode = 30;
+    else if (title.rfind("NMC Globa", 0) == 0) mcode = 40;
+    if (title.find("Trop") != std::string::npos) mcode += 1;
+    if (title.find("Maximum") != std::string::npos) mcode += 2;
+    if (title.find("72 hours") != std::string::npos) mcode += 3;
+    if (rdim < 0) mcode += 100;
+    f->itype = mcode;
+    const char *gv = std::getenv("GRIDVAR");
+    copy_field(f->var_nm, gv ? gv : "");
+    if (!model_domain(nc, nf)) return fail("grid geometry not recognised");
+    int nvars = 0;
+    nc_inq_nvars(nc, &nvars);
+    long total = 0;
+    for (int id = 0; id < nvars; ++id) {
+        char name[NC_MAX_NAME + 1] = "";
+        nc_inq_varname(nc, id, name);
+        NcVar v;
+        v.id = id;
+        v.name = name;
+        v.in_units = text_att(nc, id, "units");
+        v.code = model_code(v.name, v.in_units);
+        bool extra = f->var_nm[0] && same(v.name, f->var_nm);
+        MESS_print(DEBUG, "VAR: %d %s\n", id, name);
+        if ((v.code == 0 && !extra) || !valid_var(nc, id)) continue;
+        if (!place_dims(nc, v, nf, tdim, rdim, {zdim})) continue;
+        if (static_cast<int>(nf.vars.size()) >= GRD_MAX_VARS) {
+            MESS_print(ERR, "GRD_read: netCDF: more than %d data variables, %s left out\n",
+                       GRD_MAX_VARS, name);
+            continue;
+        }
+        v.var = 0;
+        v.units = v.in_units;
+        if (extra) v.code = 0;
+        for (const CodeUnits &c : code_units)
+            if (c.code == v.code) {
+                v.var = c.var;
+                v.in_units = c.units;
+                v.units = grd_var_units(c.var);
+            }
+        v.mcode = mcode;
+        std::string low = v.name;
+        for (char &c : low) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (low.find("trop") != std::string::npos) v.mcode = mcode - mcode % 100 + 41;
+        if (low.find("maxwind") != std::string::npos) v.mcode = mcode - mcode % 100 + 42;
+        if (v.zpos >= 0) {
+            v.zltype = 100;
+            for (long k = 0; k < v.nz; ++k)
+                v.levels.push_back(static_cast<float>(at(lev, k, MISSING)));
+        } else {
+            single_level(v.name, v.mcode, v);
+        }
+        value_attributes(nc, v);
+        v.first = total;
+        total += v.nt * v.nz;
+        if (total > MAX_MESSAGES) return fail("too many grids");
+        f->var[f->var_num] = v.code;
+        f->values_id[f->var_num] = id;
+        ++f->var_num;
+        nf.vars.push_back(v);
+    }
+    f->max_num = total;
+    if (nf.vars.empty()) return fail("file has no usable variables");
+    return true;
+}
+
+bool is_pressure_axis(int nc, int dim, int &ltype, std::vector<float> &lev) {
+    char name[NC_MAX_NAME + 1] = "";
+    nc_inq_dimname(nc, dim, name);
+    int id = var_id(nc, name);
+    std::vector<double> c = read_1d(nc, id);
+    std::string sn = id >= 0 ? text_att(nc, id, "standard_name") : "";
+    std::string u = id >= 0 ? cf_units(text_att(nc, id, "units")) : "";
+    bool pname = same(name, "plev") || strnicmp(name, "isobaric", 8) == 0 ||
+                 same(name, "level") || same(name, "lev") || same(name, "pressure");
+    bool hname = strnicmp(name, "height", 6) == 0 || same(sn, "height");
+    if (c.empty()) return false;
+    lev.clear();
+    if (same(sn, "air_pressure") || (pname && (same(u, "Pa") || same(u, "hPa") || u.empty()))) {
+        // pressure levels in Pa when the units say so (or the values show it)
+        bool pa = same(u, "Pa") || (u.empty() && c.front() > 2000);
+        ltype = 100;
+        for (double v : c) lev.push_back(static_cast<float>(pa ? v / 100 : v));
+        return true;
+    }
+    if (hname && (same(u, "m") || u.empty())) {
+        ltype = 105;
+        for (double v : c) lev.push_back(static_cast<float>(v));
+        return true;
+    }
+    return false;
+}
+
+bool scan_cf(int nc, GRD_file *f, NcFile &nf) {
+    int tdim = dim_id(nc, "time");
+    f->t_dim = tdim;
+    f->t_size = tdim >= 0 ? dim_len(nc, tdim) : 1;
+    // projection from the first data variable's grid_mapping, else lat/lon
+    int latv = nf.xdim >= 0 ? var_id(nc, "lat") : -1;
+    std::vector<double> x, y;
+    {
+        char xn[NC_MAX_NAME + 1] = "", yn[NC_MAX_NAME + 1] = "";
+        nc_inq_dimname(nc, nf.xdim, xn);
+        nc_inq_dimname(nc, nf.ydim, yn);
+        x = read_1d(nc, var_id(nc, xn));
+        y = read_1d(nc, var_id(nc, yn));
+        latv = var_id(nc, yn);
+    }
+    (void)latv;
+    bool placed = false;
+    int nvars = 0;
+    nc_inq_nvars(nc, &nvars);
+    for (int id = 0; id < nvars && !placed; ++id) {
+        std::string gm = text_att(nc, id, "grid_mapping");
+        if (gm.empty()) continue;
+        int map = var_id(nc, gm.c_str());
+        if (map < 0) break;
+        std::string kind = text_att(nc, map, "grid_mapping_name");
+        if (same(kind, "lambert_conformal_conic")) {
+            placed = lambert_domain(nc, map, x, y, nf);
+        } else if (!same(kind, "latitude_longitude")) {
+            return fail("grid mapping not supported", kind.c_str());
+        }
+        break;
+    }
+    if (!placed && !latlon_domain(y, x, nf)) return fail("grid geometry not recognised");
+    // times: the reference time is a forecast_reference_time variable, else
+    // the origin of the time units when the times look like forecast hours
+    // from it (below 1000 hours), else the first time of the file
+    int tv = tdim >= 0 ? var_id(nc, "time") : -1;
+    std::vector<double> tval = read_1d(nc, tv);
+    double per = 3600;
+    Date origin;
+    DATE_init(&origin);
+    bool have_units = tv >= 0 && cf_time_units(text_att(nc, tv, "units"), per, origin);
+    long osec = have_units ? DATE_num_sec(&origin) : 0;
+    long ref = osec;
+    int rv = var_id(nc, "forecast_reference_time");
+    if (rv < 0) rv = var_id(nc, "reftime");
+    double rval;
+    Date rorigin;
+    double rper;
+    if (rv >= 0 && cf_time_units(text_att(nc, rv, "units"), rper, rorigin) &&
+        nc_get_var1_double(nc, rv, std::vector<std::size_t>(4, 0).data(), &rval) == NC_NOERR) {
+        ref = DATE_num_sec(&rorigin) + static_cast<long>(std::llround(rval * rper));
+    } else if (!tval.empty() && (tval.back() * per / 3600 >= 1000 || tval.front() < 0)) {
+        ref = osec + static_cast<long>(std::llround(tval.front() * per));
+    }
+    if (have_units) {
+        date_from_seconds(ref, f->date);
+        for (double t : tval)
+            nf.hours.push_back(std::round((osec + t * per - ref) / 3600.0));
+    }
+    long total = 0;
+    for (int id = 0; id < nvars; ++id) {
+        char name[NC_MAX_NAME + 1] = "";
+        nc_inq_varname(nc, id, name);
+        MESS_print(DEBUG, "VAR: %d %s\n", id, name);
+        std::string sn = text_att(nc, id, "standard_name");
+        const CfRule *rule = nullptr;
+        for (const CfRule &r : cf_rules)
+            if (same(sn, r.standard_name)) rule = &r;
+        if (!rule || !valid_var(nc, id)) continue;
+        NcVar v;
+        v.id = id;
+        v.name = name;
+        v.var = rule->var;
+        v.ltype = rule->ltype;
+        v.level = rule->level;
+        // level dimension: any pressure or height axis among its dimensions
+        int dims[NC_MAX_VAR_DIMS];
+        int nd = 0;
+        nc_inq_varndims(nc, id, &nd);
+        if (nd < 2 || nd > NC_MAX_VAR_DIMS) continue;
+        nc_inq_vardimid(nc, id, dims);
+        std::vector<int> zdims;
+        for (int i = 0; i < nd - 2; ++i) {
+            int lt;
+            std::vector<float> lev;
+            if (dims[i] != tdim && is_pressure_axis(nc, dims[i], lt, lev)) {
+                zdims.push_back(dims[i]);
+                v.zltype = lt;
+                v.levels = lev;
+                break;
+            }
+        }
+        if (!place_dims(nc, v, nf, tdim, -1, zdims)) continue;
+        if (v.zpos >= 0 && v.nz == 1 && v.zltype == 105) {
+            // a single height above ground: the 2 m and 10 m fields
+            v.ltype = 105;
+            v.level = static_cast<int>(std::lround(v.levels[0]));
+            v.zpos = -1;
+        }
+        if (v.zpos < 0 && v.var == 7 && v.ltype == 1 && same(sn, "geopotential_height"))
+            continue;  // a height field without levels is no surface height
+        v.in_units = cf_units(text_att(nc, id, "units"));
+        if (v.var == 52 && (v.in_units.empty() || v.in_units == "1")) v.in_units = "0.01 %";
+        v.units = grd_var_units(v.var);
+        if (v.in_units.empty()) v.in_units = v.units;
+        value_attributes(nc, v);
+        if (static_cast<int>(nf.vars.size()) >= GRD_MAX_VARS) {
+            MESS_print(ERR, "GRD_read: netCDF: more than %d data variables, %s left out\n",
+                       GRD_MAX_VARS, name);
+            continue;
+        }
+        v.first = total;
+        total += v.nt * v.nz;
+        if (total > MAX_MESSAGES) return fail("too many grids");
+        f->var[f->var_num] = v.var;
+        f->values_id[f->var_num] = id;
+        ++f->var_num;
+        nf.vars.push_back(v);
+    }
+    f->max_num = total;
+    if (nf.vars.empty()) return fail("file has no usable variables");
+    return true;
+}
+
+// The x and y dimensions of a model or CF file.
+bool find_xy(int nc, GRD_file *f, NcFile &nf, bool cf) {
+    const char *xs[] = {"lon", "x", "longitude", "rlon", nullptr};
+    const char *ys[] = {"lat", "y", "latitude", "rlat", nullptr};
+    for (int i = 0; xs[i] && nf.xdim < 0; ++i) {
+        if (!cf && i >= 2) break;
+        nf.xdim = dim_id(nc, xs[i]);
+    }
+    for (int i = 0; ys[i] && nf.ydim < 0; ++i) {
+        if (!cf && i >= 2) break;
+        nf.ydim = dim_id(nc, ys[i]);
+    }
+    if (nf.xdim < 0 || nf.ydim < 0) return fail("no x (lon) and y (lat) dimensions");
+    nf.nx = dim_len(nc, nf.xdim);
+    nf.ny = dim_len(nc, nf.ydim);
+    f->x_dim = nf.xdim;
+    f->y_dim = nf.ydim;
+    f->x_size = nf.nx;
+    f->y_size = nf.ny;
+    if (nf.nx <= 0 || nf.ny <= 0 || nf.nx * nf.ny > MAX_POINTS)
+        return fail("grid size out of range");
+    return true;
+}
+
+// Reference date of a model-layout file.
+void model_date(int nc, GRD_file *f) {
+    std::vector<double> y = read_1d(nc, var_id(nc, "year"));
+    std::vector<double> m = read_1d(nc, var_id(nc, "month"));
+    std::vector<double> d = read_1d(nc, var_id(nc, "day"));
+    std::vector<double> h = read_1d(nc, var_id(nc, "hour"));
+    DATE_init(&f->date);
+    if (!y.empty() && !m.empty() && !d.empty()) {
+        int yr = static_cast<int>(y[0]);
+        if (yr < 100) yr += yr < 50 ? 2000 : 1900;
+        f->date.year = yr;
+        f->date.month = static_cast<int>(m[0]);
+        f->date.day = static_cast<int>(d[0]);
+        f->date.hour = h.empty() ? 0 : static_cast<int>(h[0]);
+        f->date.min = 0;
+        DATE_monday_julian(f->date.year, f->date.month, f->date.day, &f->date.jday);
+        return;
+    }
+    int id = var_id(nc, "reftime");
+    nc_type t;
+    int nd = 0;
+    if (id >= 0 && nc_inq_vartype(nc, id, &t) == NC_NOERR && t == NC_CHAR &&
+        nc_inq_varndims(nc, id, &nd) == NC_NOERR && nd >= 1 && nd <= 2) {
+        int dims[2];
+        nc_inq_vardimid(nc, id, dims);
+        long len = dim_len(nc, dims[nd - 1]);
+        if (len > 0 && len < 200) {
+            std::vector<char> text(static_cast<std::size_t>(len) + 1, '\0');
+            std::size_t start[2] = {0, 0}, count[2] = {1, 1};
+            count[nd - 1] = static_cast<std::size_t>(len);
+            if (nc_get_vara_text(nc, id, start, count, text.data()) == NC_NOERR)
+                DATE_decode_label(text.data(), &f->date);
+        }
+    }
+}
+
+// Package layout: the header variables' ids.
+void package_ids(int nc, GRD_file *f) {
+    struct {
+        int *id;
+        const char *name;
+    } ids[] = {{&f->x_coord_id, "x_coord"}, {&f->y_coord_id, "y_coord"}, {&f->proj_id, "proj"},
+               {&f->lat1_id, "lat1"},       {&f->lat2_id, "lat2"},       {&f->lon1_id, "lon1"},
+               {&f->lon2_id, "lon2"},       {&f->datim_id, "datim"},     {&f->info_id, "info"},
+               {&f->source_id, "source"},   {&f->version_id, "version"}, {&f->model_id, "model"},
+               {&f->type_id, "type"},       {&f->ltype_id, "ltype"},     {&f->level_id, "level"},
+               {&f->time_id, "time"},       {&f->var_id, "var"},         {&f->dx_id, "dx"},
+               {&f->dy_id, "dy"},           {&f->nx_id, "nx"},           {&f->ny_id, "ny"}};
+    for (auto &e : ids) *e.id = var_id(nc, e.name);
+    f->values_id[0] = var_id(nc, "values");
+}
+
+bool scan_package(int nc, GRD_file *f) {
+    int g = dim_id(nc, "grid");
+    f->max_num = dim_len(nc, g);
+    f->x_dim = dim_id(nc, "x");
+    f->y_dim = dim_id(nc, "y");
+    f->x_size = dim_len(nc, f->x_dim);
+    f->y_size = dim_len(nc, f->y_dim);
+    package_ids(nc, f);
+    if (f->values_id[0] < 0) return fail("file has no variable", "values");
+    if (!valid_var(nc, f->values_id[0])) return fail("wrong type of variable", "values");
+    f->var_num = 1;
+    double y = MISSING, m = MISSING, d = MISSING, h = MISSING;
+    DATE_init(&f->date);
+    if (num_att(nc, NC_GLOBAL, "year", y) && num_att(nc, NC_GLOBAL, "month", m) &&
+        num_att(nc, NC_GLOBAL, "day", d)) {
+        num_att(nc, NC_GLOBAL, "hour", h);
+        // years are stored with 1900 added; a plain year is taken as it is
+        int yr = static_cast<int>(y);
+        if (yr >= 3800) yr -= 1900;
+        f->date.year = yr;
+        f->date.month = static_cast<int>(m);
+        f->date.day = static_cast<int>(d);
+        f->date.hour = h == MISSING ? 0 : static_cast<int>(h);
+        f->date.min = 0;
+        DATE_monday_julian(f->date.year, f->date.month, f->date.day, &f->date.jday);
+    }
+    return true;
+}
+
+// Value of a header variable at record r (MISSING when absent).
+double header_value(int nc, int id, long r) {
+    if (id < 0) return MISSING;
+    int nd = 0;
+    nc_inq_varndims(nc, id, &nd);
+    if (nd != 1 || !valid_var(nc, id)) return MISSING;
+    std::size_t i = static_cast<std::size_t>(r);
+    double v;
+    if (nc_get_var1_double(nc, id, &i, &v) != NC_NOERR || !std::isfinite(v)) return MISSING;
+    // an unwritten entry holds the fill value
+    double fill;
+    nc_type t;
+    nc_inq_vartype(nc, id, &t);
+    if (!num_att(nc, id, "_FillValue", fill))
+        fill = t == NC_SHORT ? NC_FILL_SHORT
+               : t == NC_INT ? NC_FILL_INT
+               : t == NC_BYTE ? NC_FILL_BYTE
+               : t == NC_FLOAT ? NC_FILL_FLOAT
+                               : NC_FILL_DOUBLE;
+    return v == fill || (t == NC_FLOAT && static_cast<float>(v) == static_cast<float>(fill))
+               ? MISSING
+               : v;
+}
+
+std::string header_text(int nc, int id, long r) {
+    nc_type t;
+    int nd = 0;
+    if (id < 0 || nc_inq_vartype(nc, id, &t) != NC_NOERR || t != NC_CHAR ||
+        nc_inq_varndims(nc, id, &nd) != NC_NOERR || nd != 2)
+        return "";
+    int dims[2];
+    nc_inq_vardimid(nc, id, dims);
+    long len = dim_len(nc, dims[1]);
+    if (len <= 0 || len > 1024) return "";
+    std::vector<char> s(static_cast<std::size_t>(len) + 1, '\0');
+    std::size_t start[2] = {static_cast<std::size_t>(r), 0};
+    std::size_t count[2] = {1, static_cast<std::size_t>(len)};
+    if (nc_get_vara_text(nc, id, start, count, s.data()) != NC_NOERR) return "";
+    std::string out(s.data());
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
+int read_package(GRD_file *f, GRD_report *rec, int mode, long r) {
+    const int nc = f->fd;
+    auto hv = [&](int id) { return header_value(nc, id, r); };
+    auto iv = [&](int id, int dflt) {
+        double v = hv(id);
+        return v == MISSING ? dflt : static_cast<int>(std::lround(v));
+    };
+    GRD_free(rec);
+    GRD_init(rec);
+    rec->date = f->date;
+    rec->source = iv(f->source_id, 1);
+    rec->version = iv(f->version_id, 0);
+    rec->model = iv(f->model_id, 1);
+    rec->type = iv(f->type_id, 0);
+    rec->ltype = iv(f->ltype_id, 0);
+    rec->level = iv(f->level_id, 0);
+    rec->time = iv(f->time_id, 0);
+    rec->var = iv(f->var_id, 0);
+    Domain &d = rec->domain;
+    DOM_init(&d);
+    d.proj = iv(f->proj_id, MISSING);
+    d.clat = static_cast<float>(hv(f->lat1_id));
+    d.plat = static_cast<float>(hv(f->lat2_id));
+    d.clon = static_cast<float>(hv(f->lon1_id));
+    d.plon = static_cast<float>(hv(f->lon2_id));
+    d.dx = static_cast<float>(hv(f->dx_id));
+    d.dy = static_cast<float>(hv(f->dy_id));
+    d.nx = iv(f->nx_id, static_cast<int>(f->x_size));
+    d.ny = iv(f->ny_id, static_cast<int>(f->y_size));
+    if (d.proj == MISSING) d.proj = rec->model > 9 ? 2 : 1;
+    copy_field(rec->datim, header_text(nc, f->datim_id, r).c_str());
+    copy_field(rec->info, header_text(nc, f->info_id, r).c_str());
+    std::string units = text_att(nc, f->values_id[0], "units");
+    copy_field(rec->units, units.c_str());
+    if (rec->info[0] == '\0') {
+        std::string ln = text_att(nc, f->values_id[0], "long_name");
+        if (ln.empty()) {
+            VAR_make_datatype(rec->time, rec->ltype, rec->level, rec->var, rec->units,
+                              rec->info, sizeof(rec->info));
+        } else {
+            char level[70] = "";
+            VAR_make_datalevel(rec->time, rec->ltype, rec->level, level, sizeof(level));
+            std::string text = std::string(level) + (level[0] ? " " : "") + ln;
+            if (!units.empty()) text += " (" + units + ")";
+            copy_field(rec->info, text.c_str());
+        }
+    }
+    if (d.nx <= 0 || d.ny <= 0 || static_cast<long>(d.nx) * d.ny > f->x_size * f->y_size) {
+        fail("grid size does not fit the x and y dimensions");
+        return -1;
+    }
+    if (mode != 0) return 0;
+    long n = static_cast<long>(d.nx) * d.ny;
+    std::vector<float> buf(static_cast<std::size_t>(f->x_size * f->y_size));
+    int nd = 0;
+    nc_inq_varndims(nc, f->values_id[0], &nd);
+    std::vector<std::size_t> start(static_cast<std::size_t>(nd), 0), count(start.size(), 1);
+    if (nd < 2 || nd > 3) {
+        fail("wrong dimensions of variable", "values");
+        return -1;
+    }
+    start[0] = static_cast<std::size_t>(r);
+    if (nd == 3) {
+        count[1] = static_cast<std::size_t>(f->y_size);
+        count[2] = static_cast<std::size_t>(f->x_size);
+    } else {
+        count[1] = buf.size();
+    }
+    int st = nc_get_vara_float(nc, f->values_id[0], start.data(), count.data(), buf.data());
+    if (st != NC_NOERR) {
+        fail(nc_strerror(st), "values");
+        return -1;
+    }
+    if (!GRD_alloc(rec, n)) return -1;
+    // the values fill the first nx*ny places, row after row
+    for (long i = 0; i < n; ++i) rec->grid[i] = std::isfinite(buf[i]) ? buf[i] : MISSING_F;
+    return 0;
+}
+
+int read_data_grid(GRD_file *f, NcFile &nf, GRD_report *rec, int mode, long m) {
+    const int nc = f->fd;
+    std::size_t k = 0;
+    while (k + 1 < nf.vars.size() && m >= nf.vars[k + 1].first) ++k;
+    NcVar &v = nf.vars[k];
+    f->cur_var = static_cast<int>(k);
+    long rel = m - v.first;
+    long ti = rel / v.nz, zi = rel % v.nz;
+    GRD_free(rec);
+    GRD_init(rec);
+    rec->date = f->date;
+    rec->version = 1;
+    rec->var = v.var;
+    int mcode = v.mcode;
+    if (nf.layout == MODEL) {
+        rec->source = ti < static_cast<long>(nf.centre.size()) ? nf.centre[ti]
+                      : nf.centre.empty()                      ? 7
+                                                               : nf.centre[0];
+        rec->model = ti < static_cast<long>(nf.model.size()) ? nf.model[ti]
+                     : nf.model.empty()                      ? mcode % 100
+                                                             : nf.model[0];
+    } else {
+        rec->source = 7;
+        rec->model = 0;
+    }
+    rec->type = nf.grid_num;
+    double h = at(nf.hours, v.tpos >= 0 ? ti : 0, 0);
+    rec->time = static_cast<int>(std::lround(h));
+    if (nf.layout == MODEL && v.code == 50) {
+        const char *qp = std::getenv("GRIBQP");
+        if (qp) rec->time += std::atoi(qp);
+    }
+    if (v.zpos >= 0) {
+        rec->ltype = v.zltype;
+        float lv = zi < static_cast<long>(v.levels.size()) ? v.levels[zi] : MISSING_F;
+        rec->level = static_cast<int>(lv);
+    } else {
+        rec->ltype = v.ltype;
+        rec->level = v.level;
+    }
+    copy_field(rec->units, v.units.c_str());
+    rec->domain = nf.dom;
+    VAR_make_datatype(rec->time, rec->ltype, rec->level, rec->var, rec->units, rec->info,
+                      sizeof(rec->info));
+    char label[DATE_LABEL_LEN] = "";
+    DATE_make_label_for_time(rec->time, rec->source * 1000 + rec->model, &rec->date, label);
+    copy_field(rec->datim, label);
+    if (mode != 0) return 0;
+    std::vector<std::size_t> start(static_cast<std::size_t>(v.ndims), 0),
+        count(start.size(), 1);
+    if (v.tpos >= 0) start[static_cast<std::size_t>(v.tpos)] = static_cast<std::size_t>(ti);
+    if (v.zpos >= 0) start[static_cast<std::size_t>(v.zpos)] = static_cast<std::size_t>(zi);
+    count[start.size() - 2] = static_cast<std::size_t>(nf.ny);
+    count[start.size() - 1] = static_cast<std::size_t>(nf.nx);
+    const long n = nf.nx * nf.ny;
+    std::vector<float> buf(static_cast<std::size_t>(n));
+    int st = nc_get_vara_float(nc, v.id, start.data(), count.data(), buf.data());
+    if (st != NC_NOERR) {
+        fail(nc_strerror(st), v.name.c_str());
+        return -1;
+    }
+    if (!GRD_alloc(rec, n)) return -1;
+    const bool convert = !grd_same(v.in_units.c_str(), v.units.c_str()) && !v.units.empty();
+    for (long j = 0; j < nf.ny; ++j) {
+        const float *src = buf.data() + (nf.flip ? nf.ny - 1 - j : j) * nf.nx;
+        float *dst = rec->grid + j * nf.nx;
+        for (long i = 0; i < nf.nx; ++i) {
+            float raw = src[i];
+            if (!std::isfinite(raw) || (v.has_fill && raw == static_cast<float>(v.fill))) {
+                dst[i] = MISSING_F;
+                continue;
+            }
+            double val = raw * v.scale + v.offset;
+            dst[i] = convert ? UNIT_cvt(static_cast<float>(val), v.in_units.c_str(),
+                                        v.units.c_str())
+                             : static_cast<float>(val);
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int grd_nc_open(const char *name, int mode) {
+    int nc = -1;
+    char path[FILE_NAME_LEN];
+    FILE_add_user_path(name, path);
+    int st = mode == 1 ? nc_create(path, NC_CLOBBER, &nc) : nc_open(path, NC_NOWRITE, &nc);
+    if (st != NC_NOERR) {
+        MESS_print(DEBUG, "netCDF: %s: %s\n", name, nc_strerror(st));
+        return -1;
+    }
+    files()[nc] = NcFile{};
+    return nc;
+}
+
+void grd_nc_close(GRD_file *f) {
+    if (!f || f->fd < 0) return;
+    nc_close(f->fd);
+    files().erase(f->fd);
+    f->fd = -1;
+}
+
+int grd_nc_getinfo(GRD_file *f, GRD_info *info) {
+    const int nc = f->fd;
+    auto it = files().find(nc);
+    if (it == files().end()) return -1;
+    NcFile &nf = it->second;
+    nf = NcFile{};
+    f->var_num = 0;
+    f->max_num = 0;
+    f->cur_var = -1;
+    f->num = 0;
+    f->t_dim = f->z_dim = -1;
+    bool ok;
+    if (dim_id(nc, "grid") >= 0) {
+        nf.layout = PACKAGE;
+        f->grid = 0;
+        ok = scan_package(nc, f);
+        double gt = 0;
+        num_att(nc, NC_GLOBAL, "grid_type", gt);
+        info->grid_type = static_cast<int>(gt);
+    } else if (dim_id(nc, "rtime") >= 0 || dim_id(nc, "frtime") >= 0 ||
+               dim_id(nc, "anltime") >= 0 || var_id(nc, "reftime") >= 0 ||
+               var_id(nc, "year") >= 0) {
+        nf.layout = MODEL;
+        f->grid = 1;
+        ok = find_xy(nc, f, nf, false) && scan_model(nc, f, nf);
+        if (ok) model_date(nc, f);
+    } else {
+        nf.layout = CF;
+        f->grid = 2;
+        ok = find_xy(nc, f, nf, true) && scan_cf(nc, f, nf);
+    }
+    nf.scanned = true;
+    if (!ok) {
+        f->max_num = 0;
+        nf.vars.clear();
+        return -1;
+    }
+    info->max_x = static_cast<int>(f->x_size);
+    info->max_y = static_cast<int>(f->y_size);
+    char label[DATE_LABEL_LEN] = "";
+    DATE_make_label(&f->date, label);
+    copy_field(f->datim, label);
+    copy_field(info->datim, label);
+    info->date = f->date;
+    return 0;
+}
+
+int grd_nc_read(GRD_file *f, GRD_report *rec, int mode, int *num) {
+    auto it = files().find(f->fd);
+    if (it == files().end()) return -1;
+    if (!it->second.scanned) {
+        GRD_info info;
+        std::memset(&info, 0, sizeof(info));
+        grd_nc_getinfo(f, &info);
+    }
+    NcFile &nf = it->second;
+    int p = num ? *num : f->num + 1;
+    if (p < 0 || p >= f->max_num) return -1;
+    f->num = p;
+    int r = nf.layout == PACKAGE ? read_package(f, rec, mode, p)
+                                 : read_data_grid(f, nf, rec, mode, p);
+    if (r == 0 && num) *num = p;
+    return r;
+}
