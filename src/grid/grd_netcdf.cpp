@@ -28,6 +28,7 @@
 #include "zup.h"
 #include "zupcty.h"
 #include "zupgrd.h"
+#include "zupupa.h"
 
 namespace {
 
@@ -58,6 +59,8 @@ struct NcVar {
     bool has_fill = false;
     double fill = 0;
     double scale = 1, offset = 0;
+    int derive = 0;        // relative humidity made from this humidity (51, 17)
+    int t_index = -1, p_index = -1;  // temperature and surface pressure variables
 };
 
 struct NcFile {
@@ -729,6 +732,41 @@ bool scan_cf(int nc, GRD_file *f, NcFile &nf) {
         ++f->var_num;
         nf.vars.push_back(v);
     }
+    // relative humidity is what the program works with: where a file has
+    // only specific humidity or dew point, relative humidity is made from it
+    // and the temperature (and the surface pressure for the 2 m field)
+    const std::size_t found = nf.vars.size();
+    for (std::size_t k = 0; k < found; ++k) {
+        const NcVar &h = nf.vars[k];
+        if (h.var != 51 && h.var != 17) continue;
+        auto same_levels = [&](const NcVar &o) {
+            return (o.zpos >= 0) == (h.zpos >= 0) && o.nz == h.nz && o.nt == h.nt &&
+                   (h.zpos >= 0 ? o.levels == h.levels && o.zltype == h.zltype
+                                : o.ltype == h.ltype && o.level == h.level);
+        };
+        bool have_rh = false;
+        int t = -1, p = -1;
+        for (std::size_t o = 0; o < found; ++o) {
+            const NcVar &c = nf.vars[o];
+            if (c.var == 52 && same_levels(c)) have_rh = true;
+            if (c.var == 11 && same_levels(c)) t = static_cast<int>(o);
+            if (c.var == 1 && c.ltype == 1 && c.zpos < 0 && c.nt == h.nt) p = static_cast<int>(o);
+        }
+        if (have_rh || t < 0 || (h.zpos < 0 && p < 0) || (h.zpos >= 0 && h.zltype != 100) ||
+            static_cast<int>(nf.vars.size()) >= GRD_MAX_VARS)
+            continue;
+        NcVar d = h;
+        d.derive = h.var;
+        d.var = 52;
+        d.t_index = t;
+        d.p_index = h.zpos < 0 ? p : -1;
+        d.first = total;
+        total += d.nt * d.nz;
+        f->var[f->var_num] = 52;
+        f->values_id[f->var_num] = d.id;
+        ++f->var_num;
+        nf.vars.push_back(d);
+    }
     f->max_num = total;
     if (nf.vars.empty()) return fail("file has no usable variables");
     return true;
@@ -961,6 +999,37 @@ int read_package(GRD_file *f, GRD_report *rec, int mode, long r) {
     return 0;
 }
 
+// The values of one time and level of a variable, converted, rows north first.
+bool read_slice(int nc, const NcFile &nf, const NcVar &v, long ti, long zi, float *out) {
+    std::vector<std::size_t> start(static_cast<std::size_t>(v.ndims), 0),
+        count(start.size(), 1);
+    if (v.tpos >= 0) start[static_cast<std::size_t>(v.tpos)] = static_cast<std::size_t>(ti);
+    if (v.zpos >= 0) start[static_cast<std::size_t>(v.zpos)] = static_cast<std::size_t>(zi);
+    count[start.size() - 2] = static_cast<std::size_t>(nf.ny);
+    count[start.size() - 1] = static_cast<std::size_t>(nf.nx);
+    const long n = nf.nx * nf.ny;
+    std::vector<float> buf(static_cast<std::size_t>(n));
+    int st = nc_get_vara_float(nc, v.id, start.data(), count.data(), buf.data());
+    if (st != NC_NOERR) return fail(nc_strerror(st), v.name.c_str());
+    const bool convert = !grd_same(v.in_units.c_str(), v.units.c_str()) && !v.units.empty();
+    for (long j = 0; j < nf.ny; ++j) {
+        const float *src = buf.data() + (nf.flip ? nf.ny - 1 - j : j) * nf.nx;
+        float *dst = out + j * nf.nx;
+        for (long i = 0; i < nf.nx; ++i) {
+            float raw = src[i];
+            if (!std::isfinite(raw) || (v.has_fill && raw == static_cast<float>(v.fill))) {
+                dst[i] = MISSING_F;
+                continue;
+            }
+            double val = raw * v.scale + v.offset;
+            dst[i] = convert ? UNIT_cvt(static_cast<float>(val), v.in_units.c_str(),
+                                        v.units.c_str())
+                             : static_cast<float>(val);
+        }
+    }
+    return true;
+}
+
 int read_data_grid(GRD_file *f, NcFile &nf, GRD_report *rec, int mode, long m) {
     const int nc = f->fd;
     std::size_t k = 0;
@@ -1001,7 +1070,7 @@ int read_data_grid(GRD_file *f, NcFile &nf, GRD_report *rec, int mode, long m) {
         rec->ltype = v.ltype;
         rec->level = v.level;
     }
-    copy_field(rec->units, v.units.c_str());
+    copy_field(rec->units, v.derive ? "%" : v.units.c_str());
     rec->domain = nf.dom;
     VAR_make_datatype(rec->time, rec->ltype, rec->level, rec->var, rec->units, rec->info,
                       sizeof(rec->info));
@@ -1009,34 +1078,31 @@ int read_data_grid(GRD_file *f, NcFile &nf, GRD_report *rec, int mode, long m) {
     DATE_make_label_for_time(rec->time, rec->source * 1000 + rec->model, &rec->date, label);
     copy_field(rec->datim, label);
     if (mode != 0) return 0;
-    std::vector<std::size_t> start(static_cast<std::size_t>(v.ndims), 0),
-        count(start.size(), 1);
-    if (v.tpos >= 0) start[static_cast<std::size_t>(v.tpos)] = static_cast<std::size_t>(ti);
-    if (v.zpos >= 0) start[static_cast<std::size_t>(v.zpos)] = static_cast<std::size_t>(zi);
-    count[start.size() - 2] = static_cast<std::size_t>(nf.ny);
-    count[start.size() - 1] = static_cast<std::size_t>(nf.nx);
     const long n = nf.nx * nf.ny;
-    std::vector<float> buf(static_cast<std::size_t>(n));
-    int st = nc_get_vara_float(nc, v.id, start.data(), count.data(), buf.data());
-    if (st != NC_NOERR) {
-        fail(nc_strerror(st), v.name.c_str());
+    if (!GRD_alloc(rec, n)) return -1;
+    if (v.derive == 0) return read_slice(nc, nf, v, ti, zi, rec->grid) ? 0 : -1;
+    // relative humidity from specific humidity or dew point and temperature
+    std::vector<float> t(static_cast<std::size_t>(n)), p;
+    const NcVar &tv = nf.vars[static_cast<std::size_t>(v.t_index)];
+    bool ok = read_slice(nc, nf, v, ti, zi, rec->grid) && read_slice(nc, nf, tv, ti, zi, t.data());
+    if (ok && v.p_index >= 0) {
+        p.resize(static_cast<std::size_t>(n));
+        ok = read_slice(nc, nf, nf.vars[static_cast<std::size_t>(v.p_index)], ti, 0, p.data());
+    }
+    if (!ok) {
+        GRD_free(rec);
         return -1;
     }
-    if (!GRD_alloc(rec, n)) return -1;
-    const bool convert = !grd_same(v.in_units.c_str(), v.units.c_str()) && !v.units.empty();
-    for (long j = 0; j < nf.ny; ++j) {
-        const float *src = buf.data() + (nf.flip ? nf.ny - 1 - j : j) * nf.nx;
-        float *dst = rec->grid + j * nf.nx;
-        for (long i = 0; i < nf.nx; ++i) {
-            float raw = src[i];
-            if (!std::isfinite(raw) || (v.has_fill && raw == static_cast<float>(v.fill))) {
-                dst[i] = MISSING_F;
-                continue;
-            }
-            double val = raw * v.scale + v.offset;
-            dst[i] = convert ? UNIT_cvt(static_cast<float>(val), v.in_units.c_str(),
-                                        v.units.c_str())
-                             : static_cast<float>(val);
+    for (long i = 0; i < n; ++i) {
+        float h = rec->grid[i], tk = t[static_cast<std::size_t>(i)];
+        float mb = p.empty() ? static_cast<float>(rec->level) : p[static_cast<std::size_t>(i)] / 100;
+        if (h == MISSING_F || tk == MISSING_F || mb == MISSING_F || tk <= 0) {
+            rec->grid[i] = MISSING_F;
+        } else if (v.derive == 17) {
+            rec->grid[i] = rel_hum(tk, h);
+        } else {
+            float e = h * mb / (0.622f + 0.378f * h);
+            rec->grid[i] = 100 * e / vapor_pr(tk);
         }
     }
     return 0;

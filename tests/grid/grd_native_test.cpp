@@ -300,6 +300,36 @@ data:
     unsetenv("GRIBQP");
 }
 
+TEST(NetcdfGrid, CfRelativeHumidityFromSpecificHumidity) {
+    if (!have_ncgen()) GTEST_SKIP() << "ncgen not installed";
+    // 280 K at 850 hPa with q = 3.708 g/kg is close to 50 % relative humidity
+    std::string path = from_cdl("cfq", R"(netcdf cfq {
+dimensions: time = 1 ; plev = 1 ; lat = 2 ; lon = 2 ;
+variables:
+ double time(time) ; time:units = "hours since 2024-05-21 12:00:00" ;
+ double plev(plev) ; plev:standard_name = "air_pressure" ; plev:units = "Pa" ;
+ double lat(lat) ; double lon(lon) ;
+ float t(time, plev, lat, lon) ; t:standard_name = "air_temperature" ; t:units = "K" ;
+ float q(time, plev, lat, lon) ; q:standard_name = "specific_humidity" ;
+   q:units = "kg kg**-1" ; q:_FillValue = -1.f ;
+data:
+ time = 6 ; plev = 85000 ; lat = 40, 41 ; lon = -100, -99 ;
+ t = 280, 280, 280, 280 ; q = 0.003708, 0.003708, -1, 0.003708 ;
+})");
+    ASSERT_FALSE(path.empty());
+    Own g(path);
+    GRD_file *f = GRD_get_file(g.slot);
+    ASSERT_EQ(f->max_num, 3);
+    EXPECT_EQ(f->date.hour, 12);
+    ASSERT_EQ(g.read(2), 0);
+    EXPECT_EQ(g.rec.var, 52);
+    EXPECT_EQ(g.rec.level, 850);
+    EXPECT_EQ(g.rec.time, 6);
+    EXPECT_STREQ(g.rec.units, "%");
+    EXPECT_NEAR(g.rec.grid[2], 50, 1.5);
+    EXPECT_EQ(g.rec.grid[0], MISSING_F);  // the fill value, on the northern row
+}
+
 TEST(NetcdfGrid, BadFilesAreRefused) {
     if (!have_ncgen()) GTEST_SKIP() << "ncgen not installed";
     const struct {

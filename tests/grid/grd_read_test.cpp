@@ -343,10 +343,14 @@ TEST_F(GrdRead, OtherFormatsEndTheReadCleanly) {
     GRD_report rec;
     GRD_init(&rec);
     int num = 0;
+    // a text grid of one line: a date label and no grid behind it
     EXPECT_EQ(GRD_read(s, &rec, 0, &num), -1);
     GRD_info info;
-    EXPECT_EQ(GRD_getinfo(s, &info), -1);
+    EXPECT_EQ(GRD_getinfo(s, &info), 0);
+    EXPECT_STREQ(info.datim, "1 2 3");
+    EXPECT_EQ(GRD_read(s, &rec, 0, &num), -1);
     EXPECT_EQ(GRD_read(s, nullptr, 0, &num), -1);
+    GRD_close(s);
 }
 
 // Edition 2 messages with several products: every product has a number of
