@@ -42,7 +42,7 @@ def messages(path):
 
 
 def values(path, n):
-    out = run(["grib_get_data", "-F", "%.9g", "-w", "count=%d" % n, path])
+    out = run(["grib_get_data", "-L", "%.6f %.6f", "-F", "%.9g", "-w", "count=%d" % n, path])
     rows = []
     for line in out.splitlines()[1:]:
         w = line.split()
@@ -93,8 +93,8 @@ def main():
     dx = float(m0["DxInMetres"]) / 100000 * EARTH_SCALE
     dy = float(m0["DyInMetres"]) / 100000 * EARTH_SCALE
     lc = "LC:90:%g:%s:%s:1" % (lov, m0["Latin1InDegrees"], m0["Latin2InDegrees"])
-    proj = "%s %.4f %.4f %.6f %.6f %d %d" % (lc, clat, clon, dx, dy, n, n)
-    domain = "%s,%.4f,%.4f,%d,%d,%.6f,%.6f" % (lc.lower(), clat, clon, n, n, dx, dy)
+    proj = "%s %.6f %.6f %.6f %.6f %d %d" % (lc, clat, clon, dx, dy, n, n)
+    domain = "%s,%.6f,%.6f,%d,%d,%.6f,%.6f" % (lc.lower(), clat, clon, n, n, dx, dy)
     d = m0["dataDate"]
     hour = int(m0["dataTime"]) // 100
     months = "JAN FEB MAR APR MAY JUN JUL AUG SEP OCT NOV DEC".split()
@@ -171,7 +171,7 @@ def main():
         c.write("}\n")
 
 
-UNITS = {"1": "Pa", "7": "gpm", "11": "K", "52": "%", "33": "m/s", "34": "m/s"}
+UNITS = {"1": "Pa", "7": "m", "11": "K", "52": "%", "33": "m/s", "34": "m/s"}
 
 if __name__ == "__main__":
     main()

@@ -37,19 +37,11 @@ struct OwnSlot {
 
 OwnSlot own_slot[GRD_MAX_FILES];
 
-// One line of any length without its line end; false at end of file with
-// nothing read.
+// One line without its line end (and carriage return).
 bool get_line(FILE *f, std::string &line) {
-    line.clear();
-    int c;
-    bool any = false;
-    while ((c = std::fgetc(f)) != EOF) {
-        any = true;
-        if (c == '\n') break;
-        line.push_back(static_cast<char>(c));
-    }
-    while (!line.empty() && (line.back() == '\r')) line.pop_back();
-    return any;
+    if (!grd_read_line(f, line)) return false;
+    while (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
 }
 
 bool starts_with(const std::string &s, const char *p) {

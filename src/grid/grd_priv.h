@@ -2,11 +2,16 @@
 #ifndef GRD_PRIV_H
 #define GRD_PRIV_H
 
+#include <cstdio>
 #include <string>
 
 // Full name of a lookup file on the file_path resource directory (the name
 // itself when file_path is unset).
 std::string grd_lookup_file(const char *name);
+
+// One line of a text file of any length, without its line end, into line;
+// false at the end of the file with nothing read.
+bool grd_read_line(std::FILE *f, std::string &line);
 
 // Case-insensitive equality of two texts (false when either is null).
 bool grd_same(const char *a, const char *b);

@@ -82,19 +82,6 @@ std::string rtrim(std::string s) {
     return s;
 }
 
-// One line of a text file into line; false at the end of the file.
-bool read_line(FILE *f, std::string &line) {
-    line.clear();
-    int c;
-    bool any = false;
-    while ((c = std::fgetc(f)) != EOF) {
-        any = true;
-        if (c == '\n') break;
-        line.push_back(static_cast<char>(c));
-    }
-    return any;
-}
-
 void read_varfile() {
     VarState &s = state();
     if (s.vars_read) return;
@@ -106,7 +93,7 @@ void read_varfile() {
         return;
     }
     std::string line;
-    while (read_line(f.get(), line) && s.vars.size() < 750) {
+    while (grd_read_line(f.get(), line) && s.vars.size() < 750) {
         line = rtrim(line);
         // numbers, blank, short name, blank, long name
         std::size_t p1 = line.find(' ');
@@ -166,7 +153,7 @@ void read_grib2file() {
     s.g2_found = static_cast<bool>(f);
     if (!f) return;
     std::string line;
-    while (read_line(f.get(), line)) {
+    while (grd_read_line(f.get(), line)) {
         if (line.empty() || line[0] == '#') continue;
         if (line.size() > 200) line.resize(200);
         Grib2Row r;
@@ -193,7 +180,7 @@ void read_modfile() {
     }
     s.mod_found = true;
     std::string line;
-    while (read_line(f.get(), line)) {
+    while (grd_read_line(f.get(), line)) {
         if (line.empty() || line[0] == '#') continue;
         ModelRow r;
         char name[100] = "";
@@ -293,6 +280,18 @@ bool match_alt(const char *p, const char *end, const char *m, bool whole) {
 }
 
 }  // namespace
+
+bool grd_read_line(FILE *f, std::string &line) {
+    line.clear();
+    int c;
+    bool any = false;
+    while ((c = std::fgetc(f)) != EOF) {
+        any = true;
+        if (c == '\n') break;
+        line.push_back(static_cast<char>(c));
+    }
+    return any;
+}
 
 // ---------------------------------------------------------------------------
 

@@ -75,6 +75,33 @@ TEST(NativeSounding, FilesMadeFromGribGiveTheGribSounding) {
     expect_same(sounding(test_data("gfs_cf.nc"), 72), gfs, "gfs_cf.nc");
 }
 
+// The whole report of the program, without the file name and date lines.
+std::string report(const std::string &file) {
+    const char *bin = std::getenv("RAZIVA_BIN");
+    std::string cmd = std::string(bin) + " -df " + data_dir() + " -fp " + data_dir() +
+                      " -ba -id 40,-100 -ft 24 " +
+                      file + " 2>&1";
+    std::string out, line;
+    FILE *p = popen(cmd.c_str(), "r");
+    if (!p) return out;
+    char buf[4096];
+    while (std::fgets(buf, sizeof(buf), p)) {
+        line = buf;
+        if (line.rfind("Reading from", 0) == 0 || line.rfind("Date:", 0) == 0) continue;
+        out += line;
+    }
+    pclose(p);
+    return out;
+}
+
+TEST(NativeSounding, ProgramReportsAgreeWithGrib) {
+    if (!std::getenv("RAZIVA_BIN")) GTEST_SKIP() << "RAZIVA_BIN not set";
+    std::string grib = report(test_data("eta_grib1.grb"));
+    ASSERT_NE(grib.find("CAPE"), std::string::npos);
+    for (const char *name : {"nam_cut.zup", "nam_cut.zup4", "nam_model.nc"})
+        EXPECT_EQ(report(test_data(name)), grib) << name;
+}
+
 TEST(NativeSounding, StandardInputIsReadGridAfterGrid) {
     Sounding grib = sounding(test_data("eta_grib1.grb"), 24);
     // the data file of the "ZUPGRID4" file is found in the working directory
