@@ -54,6 +54,34 @@ uint32_t IMG_pixel(const IMG_report *img, int x, int y) {
     }
 }
 
+void IMG_row(const IMG_report *img, int y, uint32_t *out) {
+    if (!img || !out || img->width < 1) return;
+    const size_t start = static_cast<size_t>(y) * static_cast<size_t>(img->bytes_line);
+    const size_t need = (static_cast<size_t>(img->width) * static_cast<size_t>(img->bits_pixel) + 7) / 8;
+    // Whole rows of the common layouts at once; anything else (short rows,
+    // packed pixels) pixel by pixel.
+    if (y >= 0 && y < img->height && need <= static_cast<size_t>(img->bytes_line) &&
+        start + need <= img->data.size()) {
+        const unsigned char *p = img->data.data() + start;
+        const bool msb = img->byte_order == 1;
+        if (img->bits_pixel == 32 && msb) {
+            for (int x = 0; x < img->width; ++x, p += 4)
+                out[x] = uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+            return;
+        }
+        if (img->bits_pixel == 32) {
+            for (int x = 0; x < img->width; ++x, p += 4)
+                out[x] = uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+            return;
+        }
+        if (img->bits_pixel == 8) {
+            for (int x = 0; x < img->width; ++x) out[x] = p[x];
+            return;
+        }
+    }
+    for (int x = 0; x < img->width; ++x) out[x] = IMG_pixel(img, x, y);
+}
+
 int IMG_channel(uint32_t value, uint32_t mask) {
     if (!mask) return 0;
     int shift = 0;
@@ -92,19 +120,20 @@ int IMG_make_palette(const IMG_report *img, IMG_palette *pal) {
         }
         return k;
     };
-    size_t n = 0;
-    bool have_last = false;
-    uint32_t last = 0;
-    int last_k = 0;
+    std::vector<uint32_t> row(static_cast<size_t>(img->width));
+    IMG_row(img, 0, row.data());
+    uint32_t last = row[0];
+    unsigned char last_k = static_cast<unsigned char>(add(last));
+    unsigned char *out = pal->index.data();
     for (int y = 0; y < img->height; ++y) {
-        for (int x = 0; x < img->width; ++x) {
-            uint32_t v = IMG_pixel(img, x, y);
-            if (!have_last || v != last) {
-                last_k = add(v);
+        if (y > 0) IMG_row(img, y, row.data());
+        for (uint32_t v : row) {
+            // Plots run in long stretches of one colour.
+            if (v != last) {
+                last_k = static_cast<unsigned char>(add(v));
                 last = v;
-                have_last = true;
             }
-            pal->index[n++] = static_cast<unsigned char>(last_k);
+            *out++ = last_k;
         }
     }
     if (img->trans_color >= 0) {

@@ -2,6 +2,7 @@
 // palette image through libpng with the title, software and creation-time
 // text entries.
 #include <png.h>
+#include <zlib.h>
 
 #include <csetjmp>
 #include <cstdlib>
@@ -51,6 +52,10 @@ bool write_png(FILE *fp, int width, int height, const IMG_palette &pal, png_byte
         return false;
     }
     png_init_io(png, fp);
+    // Plots are long runs of one colour: run-length matching at the default
+    // level is several times faster than the default search, for files
+    // about a tenth larger.
+    png_set_compression_strategy(png, Z_RLE);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
                  8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);

@@ -89,6 +89,8 @@ int gsave_image_file(const char *file);
 
 // Pixel value at column x of row y under the record's layout; 0 outside.
 uint32_t IMG_pixel(const IMG_report *img, int x, int y);
+// The pixel values of row y (width values) into out.
+void IMG_row(const IMG_report *img, int y, uint32_t *out);
 // Channel of a true-colour pixel scaled to 0-255 by its mask.
 int IMG_channel(uint32_t value, uint32_t mask);
 

@@ -161,3 +161,47 @@ TEST_F(GifTest, UnwritableAndFailingFilesReportNothingWritten) {
     EXPECT_EQ(GIF_write(out_path("img_empty.gif").c_str(), &empty), 0);
     EXPECT_FALSE(FILE_exist(out_path("img_empty.gif").c_str()));
 }
+
+TEST_F(GifTest, TrueColourLayoutsOfEitherByteOrder) {
+    // Red, green and blue stripes in 32-bit (either order), 24-bit and
+    // 16-bit 5-6-5 pixels.
+    struct Case {
+        int bits, order;
+        uint32_t r, g, b;
+    } cases[] = {{32, 1, 0xff0000, 0xff00, 0xff}, {32, 0, 0xff0000, 0xff00, 0xff},
+                 {24, 1, 0xff0000, 0xff00, 0xff}, {24, 0, 0xff0000, 0xff00, 0xff},
+                 {16, 1, 0xf800, 0x07e0, 0x001f}, {16, 0, 0xf800, 0x07e0, 0x001f}};
+    for (const auto &c : cases) {
+        IMG_report img;
+        img.width = 6;
+        img.height = 2;
+        img.bits_pixel = c.bits;
+        img.depth = c.bits == 16 ? 16 : 24;
+        img.byte_order = c.order;
+        img.bytes_line = ((6 * c.bits / 8) + 3) / 4 * 4;
+        img.red = c.r;
+        img.grn = c.g;
+        img.blu = c.b;
+        img.data.assign(static_cast<size_t>(img.bytes_line * 2), 0);
+        const uint32_t vals[3] = {c.r, c.g, c.b};
+        const int bytes = c.bits / 8;
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 6; ++x) {
+                uint32_t v = vals[x / 2];
+                unsigned char *p = &img.data[static_cast<size_t>(y * img.bytes_line + x * bytes)];
+                for (int k = 0; k < bytes; ++k) {
+                    int shift = c.order ? 8 * (bytes - 1 - k) : 8 * k;
+                    p[k] = static_cast<unsigned char>(v >> shift);
+                }
+            }
+        GifFile g = write_and_read(img, "img_layout.gif");
+        ASSERT_TRUE(g.ok) << g.error;
+        ASSERT_EQ(g.table, 4);
+        // A channel of w bits is shifted up by 8 - w: 5 bits of ones give 248.
+        const int r = c.bits == 16 ? 248 : 255, gr = c.bits == 16 ? 252 : 255;
+        const int want[9] = {r, 0, 0, 0, gr, 0, 0, 0, r};
+        for (int i = 0; i < 9; ++i)
+            EXPECT_EQ(g.palette[i], want[i]) << c.bits << "-bit order " << c.order << " byte " << i;
+        EXPECT_EQ(g.pixels, (std::vector<unsigned char>{0, 0, 1, 1, 2, 2, 0, 0, 1, 1, 2, 2}));
+    }
+}
