@@ -14,6 +14,8 @@ PACKAGES=(
   libnetcdf-dev
   # test oracles and data sources
   libeccodes-tools proj-bin netcdf-bin ghostscript hp2xx
+  # window tests: a virtual X server, synthetic input, screenshots
+  xvfb xdotool x11-apps x11-utils imagemagick
   weather-util-data hershey-fonts-data libgweather-4-common
 )
 

@@ -134,7 +134,10 @@ const char *gget_win_title_extra();
 int gset_geometry(const char *geometry);
 const char *gget_geometry();
 int gset_fixed_size(int on);
+int gget_fixed_size();
 int gset_iconic(int on);
+int gget_iconic();
+int gset_win_offset(int x, int y);
 
 // A batch run that dumps an image draws off-screen when no display answers.
 int gset_raster_fallback(int on);
@@ -158,8 +161,8 @@ int gdevice_type(const char *word);
 // null) and returns the device type of the first part.
 int gdevice_setup(const char *text, char *rest);
 
-// The display list for redraws belongs to the loop module; the kernel hands
-// it every operation through this hook (null: nothing is recorded).
+// Every operation goes to the redraw display list (gks_obj.h), or to the
+// hook set here instead (null: the display list).
 using Grecord_fn = void *(*)(int type, int values, int size, const void *data);
 void gset_record_hook(Grecord_fn fn);
 void *grecord(int type, int values, int size, const void *data);
@@ -316,7 +319,9 @@ int gset_background(const char *name);
 const char *gget_background();
 long gget_back_color();
 int gset_local_colormap(int on);
+int gget_local_colormap();
 int gset_rw_colors(int on);
+int gget_rw_colors();
 int gset_inverse(int on);
 int gget_inverse();
 int ginit_xcolr();

@@ -122,7 +122,10 @@ int store_colour(int index, float r, float g, float b) {
     C.blu[s] = b;
     GksDevice *d = gdev();
     long pixel = d ? d->alloc_color(index, r, g, b) : 1;
-    C.color_ind[s] = (d && d->pixel_units()) ? pixel : -2;
+    // A file device (a metafile replaying a window's display list) leaves
+    // a pixel already bound by the window in place.
+    if (d && d->pixel_units()) C.color_ind[s] = pixel;
+    else if (C.color_ind[s] < 0) C.color_ind[s] = -2;
     if (index >= 0 && index < 256 && index > C.max_color_ind) C.max_color_ind = index;
     // Grey levels for printing, shared by the PostScript and HPGL writers.
     gps_set_color_rep(index, r, g, b);
@@ -210,10 +213,14 @@ int gset_local_colormap(int on) {
     return 0;
 }
 
+int gget_local_colormap() { return C.local_cmap; }
+
 int gset_rw_colors(int on) {
     C.rw_colors = on;
     return 0;
 }
+
+int gget_rw_colors() { return C.rw_colors; }
 
 int gset_inverse(int on) {
     C.inverse = on;

@@ -78,12 +78,21 @@ public:
     // Window devices bind the background colour (entry 256) from a colour
     // name (null: none given) and clear a new window with a named one.
     virtual void background(const char *) {}
+    // ginit_plot for the device class (window devices reset their
+    // graphics contexts).
+    virtual void init_plot(int) {}
+    // The workstation is open and initialised (window devices process
+    // pending events and set the normal cursor).
+    virtual void opened() {}
 };
 
 // The open workstation's device, or null.
 GksDevice *gdev();
 void gdev_set(std::unique_ptr<GksDevice> dev);
 void gdev_close();
+// Puts dev in place of the open device and hands back the one it replaces
+// (the display list replays into a metafile through this).
+std::unique_ptr<GksDevice> gdev_swap(std::unique_ptr<GksDevice> dev);
 
 // The open CGM stream of the metafile workstation (null for the text form)
 // and the CGM writer's framing elements.

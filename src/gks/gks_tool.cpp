@@ -12,6 +12,9 @@
 
 #include "gks.h"
 #include "gks_dev.h"
+#include "gks_loop.h"
+#include "gks_obj.h"
+#include "gks_x11.h"
 #include "zup.h"
 #include "zupresrc.h"
 
@@ -34,7 +37,7 @@ struct KernelState {
     char title_extra[60] = "";
     char geometry[40] = "";
     std::unique_ptr<GksDevice> dev;
-    Gdevice_factory window_factory = nullptr;
+    Gdevice_factory window_factory = gx11_make_device;
     Grecord_fn record = nullptr;
 };
 
@@ -253,6 +256,11 @@ void gdev_close() {
     K.dev.reset();
 }
 
+std::unique_ptr<GksDevice> gdev_swap(std::unique_ptr<GksDevice> dev) {
+    std::swap(K.dev, dev);
+    return dev;
+}
+
 void gset_window_factory(Gdevice_factory f) { K.window_factory = f; }
 
 bool gcheck_open(const char *func) {
@@ -264,8 +272,9 @@ bool gcheck_open(const char *func) {
 void gset_record_hook(Grecord_fn fn) { K.record = fn; }
 
 void *grecord(int type, int values, int size, const void *data) {
-    if (!K.record || (K.dev && !K.dev->keeps_display_list())) return nullptr;
-    return K.record(type, values, size, data);
+    if (K.dev && !K.dev->keeps_display_list()) return nullptr;
+    // Without a hook of its own the kernel records into the display list.
+    return K.record ? K.record(type, values, size, data) : gnew_obj(type, values, size, data);
 }
 
 // ---------------------------------------------------------------------------
@@ -443,11 +452,15 @@ int gopen_ws(int, const char *connection, int type) {
         K.dev.reset();
         return -1;
     }
+    // Event processing and redraw recording belong to the new window only.
+    gset_cache(type == GWS_WIN ? 1 : 0);
     K.open_graphics = 1;
+    ginit_objs();
     ginit_xcolr();
     ginit_plot(dev_class);
     gsetup_fonts();
     ginit_background();
+    K.dev->opened();
     return 0;
 }
 
@@ -474,7 +487,11 @@ int ginit_plot(int dev_class) {
     greset_line();
     greset_marker();
     greset_fill();
+    // The loop settings start afresh when a workstation opens, not when a
+    // window is re-initialised after a resize (class 1).
+    if (dev_class != 1) ginit_loop();
     ginit_tran(dev_class);
+    if (K.dev) K.dev->init_plot(dev_class);
     return 0;
 }
 
@@ -495,7 +512,11 @@ int segment(const char *tag, int code, int n) {
 
 int gcreate_seg(int n) { return segment("SEG_CR", 81, n); }
 int gclose_seg(int n) { return segment("SEG_CL", 82, n); }
-int gdel_seg(int n) { return segment("SEG_DE", 0, n); }
+int gdel_seg(int n) {
+    if (segment("SEG_DE", 0, n) < 0) return -1;
+    gdel_seg_objs(n);
+    return 0;
+}
 
 int gclear_region(const Glim *r) {
     if (!r || !gcheck_open("gclear_region")) return -1;
@@ -575,7 +596,15 @@ int gset_fixed_size(int on) {
     K.fixed_size = on;
     return 0;
 }
+int gget_fixed_size() { return K.fixed_size; }
 int gset_iconic(int on) {
     K.icon = on;
+    return 0;
+}
+int gget_iconic() { return K.icon; }
+
+int gset_win_offset(int x, int y) {
+    K.win_x = x;
+    K.win_y = y;
     return 0;
 }
