@@ -119,7 +119,13 @@ void end_band() {
 
 void deliver(int kind, const char *name, float x, float y) {
     ++E.user_event;
-    if (E.mouse_CB) E.mouse_CB(kind, name, x, y);
+    if (!E.mouse_CB) return;
+    E.mouse_CB(kind, name, x, y);
+    // Whatever the callback drew shows at once (a drawn band is gone then).
+    if (gget_display() && is_window()) {
+        gupdate_window();
+        E.band_drawn = false;
+    }
 }
 
 const char *button_text(unsigned b) {
@@ -366,8 +372,11 @@ int gevent_name(char *out, std::size_t size, const char *base, unsigned int stat
     return 0;
 }
 
-int ginit_event(int) {
-    // The band's context went with the previous connection, if any.
+int ginit_event(int cls) {
+    // Class -1: the window closes, the band's context goes with it; else a
+    // new connection starts without one.
+    if (cls == -1 && E.band_gc && E.band_display && E.band_display == gget_display())
+        XFreeGC(E.band_display, E.band_gc);
     E.band_gc = nullptr;
     E.band_display = nullptr;
     E.Expose_cnt = 0;

@@ -16,6 +16,7 @@ using Gevent_fn = void (*)(int kind, const char *name, float x, float y);
 // Periodic refresh callback.
 using Grefresh_fn = int (*)();
 
+// Resets the event state (dev_class -1: the window is closing).
 int ginit_event(int dev_class);
 Gevent_fn gset_mouse_callback(Gevent_fn f);   // -> the previous one
 Gevent_fn gget_mouse_callback();

@@ -369,6 +369,7 @@ int X11Device::close() {
         x_fails([&] { XSendEvent(d, S.root_window, False, NoEventMask, &ev); });
     }
     free_x_resources();
+    ginit_event(-1);
     if (S.own_colormap && S.user_colormap) XFreeColormap(d, S.user_colormap);
     XSync(d, False);
     XCloseDisplay(d);

@@ -93,6 +93,19 @@ TEST(WindowEvents, NamesAndWorldPositionsReachTheCallback) {
     close_ws();
 }
 
+TEST(WindowEvents, ServerGoneDuringTheHoldEndsWithStatusFour) {
+    Xvfb server;
+    REQUIRE_XVFB(server, false);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            open_window();
+            kill(server.pid(), SIGKILL);
+            ghold(1);
+        },
+        testing::ExitedWithCode(4), "Fatal X11 Error");
+}
+
 TEST(WindowEvents, AltKeysZoomUnzoomAndWriteTheMetafile) {
     Xvfb server;
     REQUIRE_XVFB(server, true);

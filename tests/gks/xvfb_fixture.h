@@ -83,6 +83,7 @@ public:
 
     bool ok() const { return !display_.empty(); }
     const std::string &display() const { return display_; }
+    pid_t pid() const { return pid_; }
 
 private:
     void stop() {
