@@ -265,25 +265,45 @@ TEST(LoopFrames, StepBounceDeleteAndTheirPictures) {
     close_ws();
 }
 
-TEST(LoopFrames, HoldAnimatesUntilAltQ) {
+// A client message with first byte b from another connection.
+void send_message(Window w, char b) {
+    Display *o = XOpenDisplay(nullptr);
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = w;
+    ev.xclient.message_type = XInternAtom(o, "ZUP_LOOP", False);
+    ev.xclient.format = 8;
+    ev.xclient.data.b[0] = b;
+    XSendEvent(o, w, False, NoEventMask, &ev);
+    XSync(o, False);
+    XCloseDisplay(o);
+}
+
+TEST(LoopFrames, FramesAskedForByAnotherProgramAnimateUntilItIsDone) {
     Xvfb server;
-    REQUIRE_XVFB(server, true);
+    REQUIRE_XVFB(server, false);
     ASSERT_EQ(open_window(), 0);
-    for (int k = 0; k < 3; ++k) gcreate_frame(-1);
+    Window w = gget_root_window();
+    for (int k = 0; k < 3; ++k) send_message(w, 2);
+    gsync();
+    testing::internal::CaptureStdout();
+    gcheck_event();
+    EXPECT_EQ(gget_num_images(), 3);
+    EXPECT_EQ(gget_looping(), 1);
     gset_loop_delay(GFRAME_ALL, 0.05f);
     gdisplay_frame(0);
-    gset_looping(1);
-    std::string win = std::to_string(gget_root_window());
-    testing::internal::CaptureStdout();
-    {
-        Injector inj("sleep 1; " + xdo("mousemove --window " + win + " 5 5") + xdo("key alt+q"));
-        ghold(1);
-    }
-    testing::internal::GetCapturedStdout();
+    std::thread done([w] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        send_message(w, 9);
+    });
+    ghold(1);
+    done.join();
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("Looping initiated"), std::string::npos);
     EXPECT_EQ(gget_input_mode(), 0);
     EXPECT_EQ(gget_cursor_type(), 0);
-    EXPECT_GE(gget_cur_frame(), 0);
+    EXPECT_EQ(std::string(gget_win_title_extra()).front(), '[');
     close_ws();
+    EXPECT_EQ(gget_num_images(), 0);
 }
 
 TEST(WindowColours, NamedBackgroundAndReadWriteCells) {
