@@ -434,7 +434,7 @@ bool model_domain(int nc, NcFile &nf) {
     for (int g : {211, 50, 11}) {
         Domain d;
         DOM_init(&d);
-        if (GRIB_set_domain(g, &d) >= 0 && d.proj >= 0 && d.nx == nf.nx && d.ny == nf.ny) {
+        if (GRIB_set_domain(g, &d) > 0 && d.proj >= 0 && d.nx == nf.nx && d.ny == nf.ny) {
             nf.dom = d;
             nf.grid_num = g;
             nf.flip = true;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -459,13 +460,22 @@ int grd_own_read(int slot, GRD_file *f, GRD_report *rec, int mode, int *num) {
         if (r == 0 && num) *num = f->num;
         return r;
     }
+    return grd_seek_read(
+        f, p, [f] { return to_start(f); },
+        [&](GRD_report *r, int m) { return read_grid(f, os, r, m, false, false); }, rec, mode,
+        num);
+}
+
+int grd_seek_read(GRD_file *f, int p, const std::function<bool()> &to_start,
+                  const std::function<int(GRD_report *, int)> &read_at, GRD_report *rec,
+                  int mode, int *num) {
     long cur = GRD_get_cur_pos();
     long next = GRD_get_new_pos();
     if (p == f->num + 1 && next >= 0) {
         cur = next;
         ++f->num;
     } else if (p < f->num) {
-        if (!to_start(f)) return -1;
+        if (!to_start()) return -1;
         cur = std::ftell(f->file);
         next = -1;
         f->num = 0;
@@ -475,13 +485,15 @@ int grd_own_read(int slot, GRD_file *f, GRD_report *rec, int mode, int *num) {
         if (std::fseek(f->file, cur, SEEK_SET) != 0) return -1;
         GRD_report skip;
         GRD_init(&skip);
-        if (read_grid(f, os, &skip, 1, false, false) != 0) return -1;
+        int r = read_at(&skip, 1);
+        GRD_free(&skip);
+        if (r != 0) return -1;
         cur = std::ftell(f->file);
         ++f->num;
     }
     if (cur < 0 || std::fseek(f->file, cur, SEEK_SET) != 0) return -1;
     GRD_set_cur_pos(cur);
-    int r = read_grid(f, os, rec, mode, false, false);
+    int r = read_at(rec, mode);
     if (r != 0) return r;
     GRD_set_new_pos(std::ftell(f->file));
     if (num) *num = f->num;

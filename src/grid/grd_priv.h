@@ -3,6 +3,7 @@
 #define GRD_PRIV_H
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 // Full name of a lookup file on the file_path resource directory (the name
@@ -37,6 +38,14 @@ void grd_own_open(int slot, const char *name);
 int grd_own_getinfo(int slot, GRD_file *f, GRD_info *info);
 int grd_own_read(int slot, GRD_file *f, GRD_report *rec, int mode, int *num);
 void grd_own_close(int slot);
+// Reads grid p of a seekable stream of grids: forward from the next grid's
+// position, the same grid again, or from the start (to_start) for an
+// earlier one; read_at reads the grid at the stream's position (mode 1
+// steps over its values).  Keeps num and the current and next positions.
+int grd_seek_read(GRD_file *f, int p, const std::function<bool()> &to_start,
+                  const std::function<int(GRD_report *, int)> &read_at, GRD_report *rec,
+                  int mode, int *num);
+void grd_gridcode_open(int slot);
 int grd_gridcode_getinfo(int slot, GRD_file *f, GRD_info *info);
 int grd_gridcode_read(int slot, GRD_file *f, GRD_report *rec, int mode, int *num);
 // Opens (mode 0) or creates (mode 1) a netCDF file: its id, or -1.

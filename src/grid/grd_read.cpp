@@ -424,6 +424,7 @@ int GRD_open(const char *name, int mode, int *type) {
     s.cont = s.pcont = 0;
     s.walked = false;
     if (code >= GRD_TYPE_TEXT && code <= GRD_TYPE_ZUP4) grd_own_open(slot, name);
+    if (code == GRD_TYPE_GRID) grd_gridcode_open(slot);
     if (type) *type = code;
     return slot;
 }

@@ -233,6 +233,61 @@ TEST(OwnGrid, DamagedFilesEndTheRead) {
 }
 
 // ---------------------------------------------------------------------------
+// GRID character code
+
+// A bulletin of three grids on grid 211 (141 + 70): a temperature, then the
+// two wind components, both coded 22.
+std::string gridcode(bool cut = false) {
+    std::string s = "GRID 07141 00000 60412 70812\n";
+    const struct {
+        const char *groups;
+        const char *ref;
+    } grids[] = {{"10400 25000 80240 42000", "27315"},
+                 {"12200 25000 80240 41000", "-50"},
+                 {"12200 25000 80240 40000", "0"}};
+    for (const auto &g : grids) {
+        s += std::string("07141 ") + g.groups + " " + g.ref + "\n";
+        for (int i = 0; i < 93 * 65; ++i) {
+            s += i == 5 ? "/////" : std::to_string(i % 100 - 50);
+            s += i % 10 == 9 ? "\n" : " ";
+        }
+        s += "\n";
+    }
+    if (cut) s.resize(s.size() - 200);
+    return s + "\nNNNN\n";
+}
+
+TEST(GridCode, GroupsParametersAndValues) {
+    Own g(write_file("bulletin.grid", gridcode()));
+    ASSERT_GE(g.slot, 0);
+    GRD_file *f = GRD_get_file(g.slot);
+    EXPECT_EQ(f->type, GRD_TYPE_GRID);
+    EXPECT_EQ(f->date.year, 2004);
+    EXPECT_EQ(f->date.day, 8);
+    EXPECT_EQ(f->date.hour, 12);
+    // wind components in order, the same on a second reading and going back
+    for (int n : {2, 1, 2, 0, 1}) {
+        ASSERT_EQ(g.read(n), 0) << n;
+        EXPECT_EQ(g.rec.var, n == 0 ? 4 : 22 + n) << n;
+        EXPECT_EQ(g.rec.type, 211);
+        EXPECT_EQ(g.rec.ltype, 10);
+        EXPECT_EQ(g.rec.level, 500);
+        EXPECT_EQ(g.rec.time, 24);
+        EXPECT_EQ(g.rec.source, 7);
+        EXPECT_EQ(g.rec.domain.nx, 93);
+        EXPECT_EQ(g.rec.grid[5], MISSING_F);
+    }
+    EXPECT_FLOAT_EQ(g.rec.grid[1], -49 * 0.1f - 50);  // scale 1: 0.1
+    ASSERT_EQ(g.read(0), 0);
+    EXPECT_FLOAT_EQ(g.rec.grid[0], -50 * 0.01f - 27315);  // scale 2, reference negated
+    EXPECT_STREQ(g.rec.info, "500 mb Temperature (C)");
+    EXPECT_EQ(g.read(3), -1);
+    Own cut(write_file("cut.grid", gridcode(true)));
+    EXPECT_EQ(cut.read(1), 0);
+    EXPECT_EQ(cut.read(2), -1);
+}
+
+// ---------------------------------------------------------------------------
 // netCDF files from CDL
 
 bool have_ncgen() { return std::system("command -v ncgen >/dev/null 2>&1") == 0; }
