@@ -92,7 +92,7 @@ int read_grid(GRD_file *f, int slot, GRD_report *rec, int mode) {
     } while (w == "GRID" || w == "NNNN" || w == "=");
     int src, grid;
     if (!digits(w, 0, 2, src) || !digits(w, 2, 3, grid)) {
-        MESS_print(WARN, "GRD_read: Bad GRID code group: %s\n", w.c_str());
+        MESS_print(WARN, "GRD_read: Bad GRID code group: %s\n", grd_printable(w).c_str());
         return -1;
     }
     GRD_free(rec);
@@ -169,7 +169,7 @@ int read_grid(GRD_file *f, int slot, GRD_report *rec, int mode) {
     char *end = nullptr;
     double ref = std::strtod(w.c_str(), &end);
     if (end == w.c_str() || !std::isfinite(ref)) {
-        MESS_print(WARN, "GRD_read: Bad GRID reference value: %s\n", w.c_str());
+        MESS_print(WARN, "GRD_read: Bad GRID reference value: %s\n", grd_printable(w).c_str());
         return -1;
     }
     if (code == 4) ref = -ref;
@@ -204,7 +204,7 @@ int read_grid(GRD_file *f, int slot, GRD_report *rec, int mode) {
         }
         long v = std::strtol(w.c_str(), &end, 10);
         if (end == w.c_str() || *end != '\0') {
-            MESS_print(WARN, "GRD_read: Bad GRID value: %s\n", w.c_str());
+            MESS_print(WARN, "GRD_read: Bad GRID value: %s\n", grd_printable(w).c_str());
             GRD_free(rec);
             return -1;
         }

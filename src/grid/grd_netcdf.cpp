@@ -920,7 +920,7 @@ std::string header_text(int nc, int id, long r) {
     return out;
 }
 
-int read_package(GRD_file *f, GRD_report *rec, int mode, long r) {
+int read_package(GRD_file *f, const NcFile &nf, GRD_report *rec, int mode, long r) {
     const int nc = f->fd;
     auto hv = [&](int id) { return header_value(nc, id, r); };
     auto iv = [&](int id, int dflt) {
@@ -950,6 +950,12 @@ int read_package(GRD_file *f, GRD_report *rec, int mode, long r) {
     d.nx = iv(f->nx_id, static_cast<int>(f->x_size));
     d.ny = iv(f->ny_id, static_cast<int>(f->y_size));
     if (d.proj == MISSING) d.proj = rec->model > 9 ? 2 : 1;
+    if (nf.grid_num == 1) {
+        // grid type 1: the coordinate variables give a latitude-longitude grid
+        NcFile coords;
+        if (latlon_domain(read_1d(nc, f->y_coord_id), read_1d(nc, f->x_coord_id), coords))
+            d = coords.dom;
+    }
     copy_field(rec->datim, header_text(nc, f->datim_id, r).c_str());
     copy_field(rec->info, header_text(nc, f->info_id, r).c_str());
     std::string units = text_att(nc, f->values_id[0], "units");
@@ -1149,6 +1155,7 @@ int grd_nc_getinfo(GRD_file *f, GRD_info *info) {
         double gt = 0;
         num_att(nc, NC_GLOBAL, "grid_type", gt);
         info->grid_type = static_cast<int>(gt);
+        nf.grid_num = info->grid_type;
     } else if (dim_id(nc, "rtime") >= 0 || dim_id(nc, "frtime") >= 0 ||
                dim_id(nc, "anltime") >= 0 || var_id(nc, "reftime") >= 0 ||
                var_id(nc, "year") >= 0) {
@@ -1189,7 +1196,7 @@ int grd_nc_read(GRD_file *f, GRD_report *rec, int mode, int *num) {
     int p = num ? *num : f->num + 1;
     if (p < 0 || p >= f->max_num) return -1;
     f->num = p;
-    int r = nf.layout == PACKAGE ? read_package(f, rec, mode, p)
+    int r = nf.layout == PACKAGE ? read_package(f, nf, rec, mode, p)
                                  : read_data_grid(f, nf, rec, mode, p);
     if (r == 0 && num) *num = p;
     return r;

@@ -96,7 +96,7 @@ std::vector<float> colon_numbers(const std::string &word) {
 }
 
 bool bad_header(const char *what) {
-    MESS_print(WARN, "GRD_read: Bad grid header: %s\n", what);
+    MESS_print(WARN, "GRD_read: Bad grid header: %s\n", grd_printable(what).c_str());
     return false;
 }
 
@@ -120,7 +120,7 @@ bool read_projection(const std::string &line, int hversion, GRD_report *rec) {
         // the old layout: centre latitude first, one spacing
         float clat;
         if (!to_float(word, clat)) {
-            MESS_print(WARN, "GRD_read: Unknown projection: %s\n", word.c_str());
+            bad_header(("unknown projection " + word).c_str());
             clat = static_cast<float>(std::atof(word.c_str()));
         }
         if (w.size() - k < 5) return bad_header("short projection line");
@@ -245,7 +245,7 @@ bool referenced_values(const OwnSlot &os, const std::string &ref, const Domain &
         }
     }
     if (!f) {
-        MESS_print(192, "GRD_read: Unable to open grid file: %s\n", name);
+        MESS_print(192, "GRD_read: Unable to open grid file: %s\n", grd_printable(name).c_str());
         return false;
     }
     FilePtr keep(f);
@@ -408,6 +408,15 @@ bool to_start(GRD_file *f) {
 }
 
 }  // namespace
+
+std::string grd_printable(const std::string &text) {
+    std::string shown;
+    for (char c : text) {
+        if (shown.size() >= 60) break;
+        shown += std::isprint(static_cast<unsigned char>(c)) ? c : '?';
+    }
+    return shown;
+}
 
 void grd_own_open(int slot, const char *name) {
     if (slot < 0 || slot >= GRD_MAX_FILES) return;

@@ -28,6 +28,10 @@ void UNIT_reset();
 // Back to the 50 mb sounding spacing; for tests.
 void GRD_sound_reset();
 
+// A text from a file as it can be shown in a message: control characters
+// as "?", at most 60 characters.
+std::string grd_printable(const std::string &text);
+
 // Readers of the native formats, called by the grid file table for the
 // slots of their format codes (grd_own.cpp, grd_gridcode.cpp,
 // grd_netcdf.cpp).  getinfo and read follow GRD_getinfo and GRD_read.
