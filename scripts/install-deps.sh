@@ -11,11 +11,11 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # run-time libraries
   zlib1g-dev libpng-dev libopenjp2-7-dev libaec-dev libx11-dev
-  libnetcdf-dev
+  libnetcdf-dev libcairo2-dev
   # test oracles and data sources
   libeccodes-tools proj-bin netcdf-bin ghostscript hp2xx
   # window tests: a virtual X server, synthetic input, screenshots
-  xvfb xdotool x11-apps x11-utils imagemagick
+  xvfb xdotool x11-apps x11-utils imagemagick python3-pil
   weather-util-data hershey-fonts-data libgweather-4-common
 )
 

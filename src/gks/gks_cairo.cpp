@@ -33,9 +33,12 @@ struct RasterState {
 
 RasterState R;
 
+// A channel as a 24-bit true-colour X server stores it: the 16-bit value
+// of the colour request, top 8 bits kept.
 unsigned char to8(float v) {
-    float s = v * 255.0f;
-    return static_cast<unsigned char>(s <= 0 ? 0 : (s >= 255 ? 255 : std::lround(s)));
+    float s = v * 65535.0f;
+    long v16 = s <= 0 ? 0 : (s >= 65535 ? 65535 : std::lround(s));
+    return static_cast<unsigned char>(v16 >> 8);
 }
 
 class RasterDevice : public GksDevice {

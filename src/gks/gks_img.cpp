@@ -8,6 +8,7 @@
 #include "gks.h"
 #include "gks_dev.h"
 #include "gks_img_x.h"
+#include "gks_x11.h"
 #include "zupcty.h"
 #include "zupimg.h"
 
@@ -85,8 +86,11 @@ int gimg_read_drawable(Display *dpy, Drawable d, Window win, Visual *visual, Col
     }
     char *name = nullptr;
     if (win && XFetchName(dpy, win, &name) && name) {
+        // The window name is padded with blanks to the title field.
         copy_field(img->info, name);
         XFree(name);
+        for (size_t n = std::strlen(img->info); n > 0 && img->info[n - 1] == ' '; --n)
+            img->info[n - 1] = '\0';
     } else {
         window_name(img);
     }
@@ -162,13 +166,21 @@ int gget_image(IMG_report *img) {
         return 0;
     }
     img->info[0] = '\0';
-    if (d->get_image(img)) {
-        if (!img->info[0]) window_name(img);
-        stamp(img);
-        return 1;
+    int ok = d->get_image(img);
+    // The X window types: the drawing target (window pixmap or the selected
+    // loop frame) read back from the server.
+    if (!ok && gget_x11_type() && gget_display()) {
+        ok = gimg_read_drawable(gget_display(), gget_draw_window(), gget_root_window(),
+                                gget_visual(), gget_colormap(), img);
+        if (!ok) return 0;
     }
-    MESS_print(192, "gget_image: Can't get target window attributes\n");
-    return 0;
+    if (!ok) {
+        MESS_print(192, "gget_image: Can't get target window attributes\n");
+        return 0;
+    }
+    if (!img->info[0]) window_name(img);
+    stamp(img);
+    return 1;
 }
 
 void gset_image_date(const Date *date) {

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -259,7 +260,7 @@ inline int open_raster(int w, int h) {
     return rc;
 }
 
-inline bool have_tool(const std::string &cmd) {
+inline bool tool_runs(const std::string &cmd) {
     return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0;
 }
 

@@ -22,7 +22,7 @@ std::string rgb_bytes(const IMG_report &img) {
 // A Python with Pillow ("" when none).
 std::string pillow() {
     for (const char *py : {"python3", "/usr/bin/python3"})
-        if (have_tool(std::string(py) + " -c 'import PIL'")) return py;
+        if (tool_runs(std::string(py) + " -c 'import PIL'")) return py;
     return "";
 }
 
@@ -81,7 +81,7 @@ TEST_F(ImageOracle, PillowDecodesGifAndPng) {
 }
 
 TEST_F(ImageOracle, ImageMagickDecodesGifPngAndXwd) {
-    if (!have_tool("convert -version")) GTEST_SKIP() << "ImageMagick not installed";
+    if (!tool_runs("convert -version")) GTEST_SKIP() << "ImageMagick not installed";
     std::string gif = out_path("img_page_m.gif"), png = out_path("img_page_m.png"),
                 xwd = out_path("img_page.xwd");
     ASSERT_EQ(GIF_write(gif.c_str(), &img_), 1);

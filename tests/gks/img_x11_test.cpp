@@ -1,63 +1,16 @@
-// Reading pictures back from an X server (Xvfb, started here on a free
-// display): true-colour and 8-bit indexed visuals, a window's name as the
-// description, and the refusal of a drawable that does not exist.
+// Pictures read back from an X server (a private Xvfb): drawables of
+// true-colour and 8-bit indexed visuals, the window workstation's picture
+// through gget_image, and the same test page drawn off-screen, which must
+// look like the window's.
 // gtest first: Xlib's macros (None, Bool) must not reach its headers.
 #include "img_fixture.h"
-
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <thread>
+#include "test_page.h"
+#include "xvfb_fixture.h"
 
 #include "gks_img_x.h"
+#include "gks_x11.h"
 
 namespace {
-
-// An Xvfb server of the given depth for the life of the object.
-class Xvfb {
-public:
-    explicit Xvfb(int depth) {
-        if (!have_tool("command -v Xvfb")) return;
-        for (int n = 90 + depth; n < 200; ++n) {
-            char lock[40];
-            std::snprintf(lock, sizeof lock, "/tmp/.X%d-lock", n);
-            if (access(lock, F_OK) == 0) continue;
-            char name[16];
-            std::snprintf(name, sizeof name, ":%d", n);
-            name_ = name;
-            pid_ = fork();
-            if (pid_ == 0) {
-                char screen[32];
-                std::snprintf(screen, sizeof screen, "320x240x%d", depth);
-                execlp("Xvfb", "Xvfb", name_.c_str(), "-screen", "0", screen, "-nolisten",
-                       "tcp", static_cast<char *>(nullptr));
-                _exit(127);
-            }
-            for (int i = 0; i < 100 && !dpy_; ++i) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                dpy_ = XOpenDisplay(name_.c_str());
-            }
-            return;
-        }
-    }
-    ~Xvfb() {
-        if (dpy_) XCloseDisplay(dpy_);
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    Display *display() const { return dpy_; }
-
-private:
-    std::string name_;
-    pid_t pid_ = -1;
-    Display *dpy_ = nullptr;
-};
 
 unsigned long pixel_of(Display *dpy, Colormap cmap, int r, int g, int b) {
     XColor c{};
@@ -69,19 +22,39 @@ unsigned long pixel_of(Display *dpy, Colormap cmap, int r, int g, int b) {
     return c.pixel;
 }
 
+// The picture as 0xRRGGBB per pixel.
+std::vector<uint32_t> rgb_of(const IMG_report &img) {
+    std::vector<uint32_t> out;
+    for (int y = 0; y < img.height; ++y)
+        for (int x = 0; x < img.width; ++x) {
+            uint32_t v = IMG_pixel(&img, x, y);
+            if (img.color_type == 1) {
+                const IMG_color &c = img.colors.at(v);
+                out.push_back(static_cast<uint32_t>(c.r * 255 + 0.5f) << 16 |
+                              static_cast<uint32_t>(c.g * 255 + 0.5f) << 8 |
+                              static_cast<uint32_t>(c.b * 255 + 0.5f));
+            } else {
+                out.push_back(static_cast<uint32_t>(IMG_channel(v, img.red)) << 16 |
+                              static_cast<uint32_t>(IMG_channel(v, img.grn)) << 8 |
+                              static_cast<uint32_t>(IMG_channel(v, img.blu)));
+            }
+        }
+    return out;
+}
+
 }  // namespace
 
 TEST(ImageX11, ReadsPixmapOfTrueColourAndIndexedVisuals) {
     for (int depth : {24, 8}) {
-        Xvfb x(depth);
-        Display *dpy = x.display();
-        if (!dpy) GTEST_SKIP() << "Xvfb not available";
+        Xvfb x(depth, 320, 240);
+        REQUIRE_XVFB(x, false);
+        Display *dpy = XOpenDisplay(x.display().c_str());
+        ASSERT_NE(dpy, nullptr);
         int scr = DefaultScreen(dpy);
         Visual *vis = DefaultVisual(dpy, scr);
         Colormap cmap = DefaultColormap(dpy, scr);
-        Window root = RootWindow(dpy, scr);
-        Window win = XCreateSimpleWindow(dpy, root, 0, 0, 60, 40, 0, 0, 0);
-        XStoreName(dpy, win, "Skew-T KOUN");
+        Window win = XCreateSimpleWindow(dpy, RootWindow(dpy, scr), 0, 0, 60, 40, 0, 0, 0);
+        XStoreName(dpy, win, "Skew-T KOUN   ");
         Pixmap pix = XCreatePixmap(dpy, win, 60, 40, static_cast<unsigned>(DefaultDepth(dpy, scr)));
         GC gc = XCreateGC(dpy, pix, 0, nullptr);
         const int cols[3][3] = {{0, 0, 0}, {255, 0, 0}, {0, 0, 255}};
@@ -114,5 +87,41 @@ TEST(ImageX11, ReadsPixmapOfTrueColourAndIndexedVisuals) {
                   std::string::npos);
         XFreeGC(dpy, gc);
         XDestroyWindow(dpy, win);
+        XCloseDisplay(dpy);
     }
+}
+
+TEST(ImageX11, WindowAndOffScreenPicturesOfTheTestPageAgree) {
+    Xvfb x(24, 1024, 768);
+    REQUIRE_XVFB(x, false);
+    gset_raster_fallback(0);
+    ASSERT_EQ(open_ws(GWS_WIN, ""), 0);
+    ASSERT_NE(gget_x11_type(), 0);
+    draw_test_page();
+    IMG_report win;
+    ASSERT_EQ(gget_image(&win), 1);
+    EXPECT_STREQ(win.info, "test page");
+    ASSERT_EQ(PNG_write(out_path("img_window.png").c_str(), &win), 1);
+    close_ws();
+
+    ASSERT_EQ(open_raster(win.width, win.height), 0);
+    draw_test_page();
+    IMG_report off;
+    ASSERT_EQ(gget_image(&off), 1);
+    ASSERT_EQ(PNG_write(out_path("img_offscreen.png").c_str(), &off), 1);
+    close_ws();
+    gset_raster_fallback(0);
+
+    ASSERT_EQ(win.width, 640);
+    ASSERT_EQ(win.height, 512);
+    ASSERT_EQ(off.width, win.width);
+    ASSERT_EQ(off.height, win.height);
+    std::vector<uint32_t> a = rgb_of(win), b = rgb_of(off);
+    // The same colours, and the pixels agree but where the two rasterisers
+    // place line ends and glyph strokes a pixel apart.
+    std::set<uint32_t> ca(a.begin(), a.end()), cb(b.begin(), b.end());
+    EXPECT_EQ(ca, cb);
+    size_t differ = 0;
+    for (size_t i = 0; i < a.size(); ++i) differ += a[i] != b[i];
+    EXPECT_LT(differ, a.size() / 100) << differ << " of " << a.size() << " pixels differ";
 }
