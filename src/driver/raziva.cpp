@@ -33,6 +33,8 @@ Domain domain;
 
 int main(int argc, char **argv) {
     DOM_init(&domain);
+    // every plot part is drawn unless the "draw" resource says otherwise
+    FLAG_resetplot(1);
     RES_init(argc, argv, res_key, res_pos);
 
     if (FLAG_help()) {

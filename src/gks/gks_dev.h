@@ -84,6 +84,9 @@ public:
     // The workstation is open and initialised (window devices process
     // pending events and set the normal cursor).
     virtual void opened() {}
+    // The output file of a file device (null for windows); a batch run
+    // locks it until the file is complete.
+    virtual FILE *output_stream() { return nullptr; }
 };
 
 // The open workstation's device, or null.

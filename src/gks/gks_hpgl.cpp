@@ -32,6 +32,7 @@ public:
     int init_class() const override { return 3; }
     float marker_scale() const override { return 10.15f; }
     int close() override { return ghpgl_close_file(); }
+    FILE *output_stream() override { return H.out_file; }
 
     void clip(const Glim &r) override {
         ghpgl_printf("IW %.0f,%.0f,%.0f,%.0f;\n", (r.x_min - 0.1f) * H.pr_scale,

@@ -27,6 +27,7 @@ public:
     bool records_world() const override { return T.meta_type == 0; }
     bool keeps_display_list() const override { return false; }
     int close() override { return gmeta_close_file(); }
+    FILE *output_stream() override { return T.out_file; }
 
     void clip(const Glim &r) override {
         if (T.meta_type == 1) gcgm_clip(&r);

@@ -83,6 +83,7 @@ public:
     float marker_scale() const override { return 0.72f; }
     float adjust_width(float w) const override { return w == 0 ? 1.0f : w; }
     int close() override { return gps_close_file(); }
+    FILE *output_stream() override { return P.out_file; }
 
     void clip(const Glim &r) override {
         gps_printf("initclip\n");
