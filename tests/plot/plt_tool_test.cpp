@@ -321,6 +321,19 @@ namespace {
 
 Domain g_seen;
 int g_calls = 0;
+
+Domain make_domain(int proj, float clat, float clon, float dx, float dy, int nx, int ny) {
+    Domain d;
+    DOM_init(&d);
+    d.proj = proj;
+    d.clat = clat;
+    d.clon = clon;
+    d.dx = dx;
+    d.dy = dy;
+    d.nx = nx;
+    d.ny = ny;
+    return d;
+}
 int record_domain(Domain *d) {
     g_seen = *d;
     ++g_calls;
@@ -330,18 +343,8 @@ int record_domain(Domain *d) {
 }  // namespace
 
 TEST_F(Plot, ZoomResizeAndRefreshHandlers) {
-    Domain hodo;
-    DOM_init(&hodo);
-    hodo.proj = MAP_hodo;
-    hodo.clat = -150;
-    hodo.clon = -150;
-    hodo.dx = 300;
-    hodo.dy = 300;
-    hodo.nx = 11;
-    hodo.ny = 11;
+    Domain hodo = make_domain(MAP_hodo, -150, -150, 300, 300, 11, 11);
     MAP_domain(&hodo);
-    MAP_limits lim;
-    MAP_get_limits(&lim);
     PLT_set_zoom_func(record_domain);
     PLT_set_resize_func(record_domain);
     g_calls = 0;
@@ -392,15 +395,7 @@ TEST_F(Plot, ZoomResizeAndRefreshHandlers) {
 }
 
 TEST_F(Plot, MapZoomKeepsTheProjectionCentre) {
-    Domain ll;
-    DOM_init(&ll);
-    ll.proj = MAP_latlon;
-    ll.clat = 40;
-    ll.clon = -100;
-    ll.nx = 41;
-    ll.ny = 21;
-    ll.dx = 1;
-    ll.dy = 1;
+    Domain ll = make_domain(MAP_latlon, 40, -100, 1, 1, 41, 21);
     MAP_domain(&ll);
     PLT_set_zoom_func(record_domain);
     float x1, y1, x2, y2;
