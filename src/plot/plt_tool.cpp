@@ -14,6 +14,7 @@
 #include "zupcty.h"
 #include "zupgks.h"
 #include "zupgrd.h"
+#include "zupimg.h"
 #include "zupplt.h"
 #include "zupresrc.h"
 
@@ -128,9 +129,9 @@ const Switch kSwitches[] = {
     {"id", [] { S.params.id_type = 0; }},
     {"wmo", [] { S.params.id_type = 1; }},
     {"cod_wmo", [] { S.params.id_type = 2; }},
-    {"gif_inter", [] { S.params.gif_interlace = 1; }},
-    {"gif_norm", [] { S.params.gif_interlace = 0; }},
-    {"gif_trans", [] { S.params.gif_transparent = 1; }},
+    {"gif_inter", [] { S.params.gif_interlace = 1; GIF_interlace(1); }},
+    {"gif_norm", [] { S.params.gif_interlace = 0; GIF_interlace(0); }},
+    {"gif_trans", [] { S.params.gif_transparent = 1; GIF_transparent(1); }},
     {"inv", [] { gset_inverse(1); }},
     {"lcmap", [] { gset_local_colormap(1); }},
     {"nolcmap", [] { gset_local_colormap(0); }},
@@ -300,16 +301,16 @@ using DumpWriter = int (*)(const char *file);
 
 struct DumpKind {
     const char *name;    // as in the messages
-    DumpWriter write;    // null until the image writers are part of the program
+    DumpWriter write;
 };
 
 // Indexed by the dump type.
 const DumpKind kDumpKinds[] = {
-    {"", nullptr},        // none
-    {"xdump", nullptr},   // XWD_dump
-    {"GIF", nullptr},     // GIF_dump
-    {"IMG", nullptr},     // IMG_dump
-    {"PNG", nullptr},     // PNG_dump
+    {"", nullptr},          // none
+    {"xdump", XWD_dump},
+    {"GIF", GIF_dump},
+    {"IMG", IMG_dump},
+    {"PNG", PNG_dump},
 };
 
 // Builds the file name of one dump: the dump file is the name template,
@@ -363,6 +364,8 @@ int PLT_open(float aspect) {
     PLT_param_decode();
     S.dis_view = S.view_off;
     if (plotting_off()) return -1;
+    // a batch image dump without a display is drawn off-screen
+    gset_raster_fallback(S.dump != PLT_DUMP_NONE && FLAG_batch());
     GPH_setup(&S.work_id, &S.wk_type, aspect, &S.dis_view);
     return 0;
 }
@@ -571,6 +574,9 @@ int PLT_get_dump(int *type, char *file) {
 
 int PLT_dump(int frame) {
     if (S.dump == PLT_DUMP_NONE) return -1;
+    Date date;
+    PLT_get_label_date(&date);
+    gset_image_date(&date);
     GksDevice *dev = gdev();
     int frames = dev ? dev->frame_count() : 0;
     bool ok = true;

@@ -293,7 +293,7 @@ TEST_F(Plot, PostScriptPageAndPanels) {
     EXPECT_NE(ps.find("showpage"), std::string::npos);
 }
 
-TEST_F(Plot, DumpWithoutWritersReportsFailure) {
+TEST_F(Plot, DumpOfAFileDeviceReportsFailure) {
     EXPECT_EQ(PLT_dump(0), -1);
     RES_put("plot_param", "png");
     RES_put("image_path", "/tmp/imgs");
@@ -315,6 +315,29 @@ TEST_F(Plot, DumpWithoutWritersReportsFailure) {
     PLT_set_dump(PLT_DUMP_NONE, nullptr);
     PLT_close();
     RES_put("image_path", "");
+}
+
+TEST_F(Plot, BatchPngDumpWithoutDisplay) {
+    unsetenv("DISPLAY");
+    std::string f = out_path("plt_dump_%y%m%d.png");
+    std::string want = out_path("plt_dump_090501.png");
+    std::remove(want.c_str());
+    RES_put("plot_param", ("png=" + f).c_str());
+    RES_put("device", "");
+    Date d = {2009, 5, 1, 121, 5, 12, 0, 0};
+    PLT_label_date(&d);
+    PLT_label_low_left("LOWER LEFT");
+    FLAG_set_batch(1);
+    ASSERT_EQ(PLT_open(1.0f), 0);
+    FLAG_set_batch(0);  // the detach of PLT_close would end the test
+    PLT_labels();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(PLT_dump(0), 0);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("Wrote PNG file: " + want), std::string::npos) << out;
+    PLT_close();
+    EXPECT_EQ(read_all(want).substr(1, 3), "PNG");
+    gset_raster_fallback(0);
 }
 
 namespace {
