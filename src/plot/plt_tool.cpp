@@ -9,6 +9,9 @@
 
 #include "gks.h"
 #include "gks_dev.h"
+#include "gks_evnt.h"
+#include "gks_loop.h"
+#include "gks_obj.h"
 #include "grib.h"
 #include "zup.h"
 #include "zupcty.h"
@@ -125,7 +128,7 @@ const Switch kSwitches[] = {
     {"fullab", [] { S.view_off = {0, 0, 0, 0}; S.full_lab = 1; }},
     {"nopage", [] { MESS_set_page(0); }},
     {"page", [] { MESS_set_page(2); }},
-    {"noredraw", [] { S.params.redraw = 0; }},
+    {"noredraw", [] { S.params.redraw = 0; gset_redraw(0); }},
     {"id", [] { S.params.id_type = 0; }},
     {"wmo", [] { S.params.id_type = 1; }},
     {"cod_wmo", [] { S.params.id_type = 2; }},
@@ -137,7 +140,7 @@ const Switch kSwitches[] = {
     {"nolcmap", [] { gset_local_colormap(0); }},
     {"rwclr", [] { gset_rw_colors(1); }},
     {"norwclr", [] { gset_rw_colors(0); }},
-    {"nolooptitle", [] { S.params.loop_title = 0; }},
+    {"nolooptitle", [] { S.params.loop_title = 0; gset_loop_title(0); }},
     {"pscolor", [] { gps_set_colorPS(1); gset_inverse(1); }},
     {"psrev", [] { gps_set_reverse(1); }},
     {"clear", [] { gset_pix_mode(1); }},
@@ -577,19 +580,18 @@ int PLT_dump(int frame) {
     Date date;
     PLT_get_label_date(&date);
     gset_image_date(&date);
-    GksDevice *dev = gdev();
-    int frames = dev ? dev->frame_count() : 0;
+    int frames = gget_num_images();
     bool ok = true;
-    if (frame == -4 && frames >= 2) {
-        int current = dev->current_frame();
+    if (frame == GFRAME_ALL && frames >= 2) {
+        int current = gget_cur_frame();
         for (int f = 0; f < frames; ++f) {
-            dev->select_frame(f);
+            gselect_frame(f);
             ok = write_dump(f) && ok;
         }
-        if (current >= 0) dev->select_frame(current);
-    } else if (frames > 0) {
-        int f = frame >= 0 && frame < frames ? frame : dev->current_frame();
-        dev->select_frame(f);
+        if (current >= 0) gselect_frame(current);
+    } else if (gget_cur_frame() >= 0) {
+        int f = gget_cur_frame();
+        gselect_frame(f);
         ok = write_dump(f);
     } else {
         ok = write_dump(-1);

@@ -22,12 +22,12 @@
 #include "gks.h"
 #include "zup.h"
 
-// The program's mouse and key callback: kind 2 keys and resize, 3 mouse
-// buttons; event name ("B1-P-Shft", "v-Alt", "size", ...); x, y in world
-// coordinates of the current transformation (for "size" the new width and
-// height).  The sounding plots' THERM_callback and HODO_callback have this
-// form.
-using PLT_callback_fn = int (*)(int kind, const char *event, float x, float y);
+// The program's mouse and key callback (the window device's Gevent_fn):
+// kind 2 keys and resize, 3 mouse buttons; event name ("B1-P-Shft",
+// "v-Alt", "size", ...); x, y in world coordinates of the current
+// transformation (for "size" the new width and height).  The sounding
+// plots' THERM_callback and HODO_callback have this form.
+using PLT_callback_fn = void (*)(int kind, const char *event, float x, float y);
 // Redraw with a domain: the zoom, resize and refresh functions (THERM_plot).
 using PLT_domain_fn = int (*)(Domain *dom);
 
