@@ -309,6 +309,10 @@ long FILE_size(const char *name);
 int FILE_is_dir(const char *name);
 int FILE_delete(const char *name);
 int FILE_make_dir(const char *path);   // makes every missing directory; -> 0
+// Confines what the package may do with file names, for untrusted input
+// (tests, fuzzing): with a directory, "|command" names are refused and files
+// are written, made or deleted only below it.  Null or "" lifts it.  -> 0
+int FILE_set_sandbox(const char *dir);
 
 // Owning handle for FILE_open.
 struct FileCloser {

@@ -52,6 +52,7 @@ struct FileState {
     std::vector<std::string> stars;      // texts a typed name gave the "*"s
     SavedConv saved;
     std::set<FILE *> pipes;  // streams opened with popen
+    std::string sandbox;     // when set: no commands, writes only below it
 };
 FileState fs;
 
@@ -154,10 +155,35 @@ int FILE_is_dir(const char *name) {
     return stat(path, &sb) == 0 && S_ISDIR(sb.st_mode) ? 1 : 0;
 }
 
+int FILE_set_sandbox(const char *dir) {
+    fs.sandbox = dir ? dir : "";
+    while (fs.sandbox.size() > 1 && fs.sandbox.back() == '/') fs.sandbox.pop_back();
+    return 0;
+}
+
+namespace {
+
+// false (with a message) when the sandbox forbids changing this path: it
+// must lie below the sandbox directory, without any ".." step.
+bool sandbox_allows(const char *func, const char *path) {
+    if (fs.sandbox.empty()) return true;
+    std::string p = path ? path : "";
+    bool inside = p.size() > fs.sandbox.size() + 1 &&
+                  p.compare(0, fs.sandbox.size(), fs.sandbox) == 0 &&
+                  p[fs.sandbox.size()] == '/' && p.find("/../") == std::string::npos &&
+                  (p.size() < 3 || p.compare(p.size() - 3, 3, "/..") != 0);
+    if (!inside) MESS_print(64, "%s: Not allowed outside %s: %s\n", func, fs.sandbox.c_str(),
+                            p.c_str());
+    return inside;
+}
+
+}  // namespace
+
 int FILE_delete(const char *name) {
     if (!name || !name[0]) return -1;
     char path[FILE_NAME_LEN];
     FILE_add_user_path(name, path);
+    if (!sandbox_allows("FILE_delete", path)) return -1;
     return unlink(path) == 0 ? 0 : -1;
 }
 
@@ -165,6 +191,7 @@ int FILE_make_dir(const char *dir) {
     if (!dir || !dir[0]) return -1;
     char path[FILE_NAME_LEN];
     FILE_add_user_path(dir, path);
+    if (!sandbox_allows("FILE_make_dir", path)) return -1;
     std::string p = path;
     for (std::size_t i = 1; i <= p.size(); ++i) {
         if (i == p.size() || p[i] == '/') {
@@ -179,8 +206,12 @@ int FILE_make_dir(const char *dir) {
 
 FILE *FILE_open(const char *name, const char *mode) {
     const char *m = mode && mode[0] ? mode : "r";
-    bool writing = m[0] == 'w' || m[0] == 'a';
+    bool writing = m[0] == 'w' || m[0] == 'a' || std::strchr(m, '+') != nullptr;
     if (FILE_is_stdio(name)) return writing ? stdout : stdin;
+    if (name[0] == '|' && !fs.sandbox.empty()) {
+        MESS_print(64, "FILE_open: Commands are not allowed: %s\n", name);
+        return nullptr;
+    }
     if (name[0] == '|') {
         const char *cmd = name + 1;
         while (*cmd == ' ') ++cmd;
@@ -191,6 +222,7 @@ FILE *FILE_open(const char *name, const char *mode) {
     }
     char path[FILE_NAME_LEN];
     FILE_add_user_path(name, path);
+    if (writing && !sandbox_allows("FILE_open", path)) return nullptr;
     if (writing) {
         const char *slash = std::strrchr(path, '/');
         if (slash && slash != path) {
@@ -457,6 +489,17 @@ void apply_forced(Date *d, int *forced_off) {
     }
 }
 
+// Seconds of a truncation step of n units; a step longer than the whole
+// range of its field (most units) is cut to that range, with a message.
+int step_seconds(int n, int unit, int most, const char *tmpl) {
+    if (n > most) {
+        MESS_print(192, "FILE_set_date: Step %d too long in template %s, %d used\n", n, tmpl,
+                   most);
+        n = most;
+    }
+    return n * unit;
+}
+
 // Expands tmpl for the date; the date used is written to used.
 std::string expand(const char *tmpl, const Date *date, Date *used) {
     Date d;
@@ -531,7 +574,7 @@ std::string expand(const char *tmpl, const Date *date, Date *used) {
                 int v = (d.day / N) * N;
                 used->day = v;
                 out += two(v);
-                note_step(N * 86400);
+                note_step(step_seconds(N, 86400, 31, tmpl));
             }
             break;
         case 'j': {
@@ -556,7 +599,7 @@ std::string expand(const char *tmpl, const Date *date, Date *used) {
                 int v = (d.hour / N) * N;
                 used->hour = v;
                 out += two(v);
-                note_step(N * 3600);
+                note_step(step_seconds(N, 3600, 744, tmpl));
             }
             break;
         case 'n':

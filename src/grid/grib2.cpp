@@ -552,8 +552,13 @@ int GRIB_PDS(int slot, GRD_report *grid) {
                 z2 = s.s4(31) * std::pow(10.0, -f2);
         }
         MESS_print(DEBUG, "LEV %d %d %f %f\n", t1, t2, z1, z2);
-        auto I = [](double v) { return static_cast<int>(v); };
-        int lt = t1, lv = I(z1);
+        // Levels are worked out in wide integers: a scaled value that does
+        // not fit the level field is refused below instead of wrapping.
+        auto I = [](double v) -> long long {
+            return std::isfinite(v) ? static_cast<long long>(std::clamp(v, -1e15, 1e15)) : 0;
+        };
+        int lt = t1;
+        long long lv = I(z1);
         switch (t1) {
             case 100:
                 if (t2 == 255) { lt = 100; lv = I(z1 / 100); }
@@ -587,8 +592,12 @@ int GRIB_PDS(int slot, GRD_report *grid) {
             default: break;
         }
         if (z1 == MISSING) lv = 0;  // a surface without a value
+        if (lv < -2147483647LL || lv > 2147483647LL) {
+            MESS_print(192, "GRIB_PDS: Level value out of range: %g %g\n", z1, z2);
+            lv = MISSING;
+        }
         grid->ltype = lt;
-        grid->level = lv;
+        grid->level = static_cast<int>(lv);
     }
 
     // Ensemble and probability information.

@@ -1,6 +1,7 @@
 // var_tool.cpp - parameter numbers, level and time texts, the variable list,
 // the edition 2 parameter table, model names and forecast-time texts.
 #include <cctype>
+#include <cerrno>
 #include <cstdarg>
 #include <cmath>
 #include <cstdio>
@@ -773,6 +774,21 @@ void GRIB_get_ver2_param(GribParam *gp, int center, int disc, int cat, int param
 // ---------------------------------------------------------------------------
 // Forecast-time texts
 
+namespace {
+
+// Forecast hours beyond a century are no forecast time: refusing them keeps
+// every encoded time (start * 1000 + end + range code) inside an int.
+constexpr long long kMaxHours = 1000000;
+
+// Hours from the digits at text (saturating instead of overflowing).
+long long hours_at(const char *text) {
+    errno = 0;
+    long long v = std::strtoll(text, nullptr, 10);
+    return errno == ERANGE ? kMaxHours + 1 : v;
+}
+
+}  // namespace
+
 int VAR_dec_time(const char *text, int *time) {
     int dummy;
     if (!time) time = &dummy;
@@ -780,20 +796,33 @@ int VAR_dec_time(const char *text, int *time) {
     if (!text) text = "";
     char head[200] = "";
     char kind[200] = "";
-    int n = 0;
+    char digits[20] = "";
     int got = 0;
     if (text[0] != '-') {
-        got = std::sscanf(text, "%199[^-]-%d%199s", head, &n, kind);
+        got = std::sscanf(text, "%199[^-]-%19[0-9]%199s", head, digits, kind);
     } else {
-        got = std::sscanf(text, "-%d%199s", &n, kind);
+        got = std::sscanf(text, "-%19[0-9]%199s", digits, kind);
         if (got > 0) got += 1;
     }
     if (got < 0) got = 0;
     bool has_n = got >= 2;
     bool has_kind = got >= 3;
+    long long n = has_n ? hours_at(digits) : 0;
     // trailing blanks of the head
     std::size_t hl = std::strlen(head);
     while (hl > 0 && head[hl - 1] == ' ') head[--hl] = '\0';
+
+    // The time of a start and an end hour (a range when the kind is given),
+    // or a refusal when an hour is out of range.
+    auto store = [&](long long t, bool range, long long code, int result) {
+        if (t < -kMaxHours || t > kMaxHours || n > kMaxHours) {
+            MESS_print(64, "VAR_dec_time: Forecast time out of range: %s\n", text);
+            *time = 0;
+            return 0;
+        }
+        *time = static_cast<int>(range ? (t - n) * 1000 + t + code : t);
+        return result;
+    };
 
     if (grd_same(head, "miss")) {
         *time = MISSING;
@@ -804,40 +833,34 @@ int VAR_dec_time(const char *text, int *time) {
         return 2;
     }
     if (grd_same(head, "anal")) {
-        *time = (has_n && has_kind) ? n * 1000 + range_code(kind) : 0;
+        // an analysis range: the start hour n, ending at hour 0
+        if (!(has_n && has_kind)) return store(0, false, 0, 2);
+        if (n > kMaxHours) return store(0, false, 0, 2);
+        *time = static_cast<int>(n * 1000 + range_code(kind));
         return 2;
     }
     char h0 = static_cast<char>(std::tolower(static_cast<unsigned char>(head[0])));
     bool digit1 = std::isdigit(static_cast<unsigned char>(head[1])) != 0;
-    if (h0 == 'h' && digit1) {
-        int t = std::atoi(head + 1);
-        *time = (has_n && has_kind) ? (t - n) * 1000 + t + range_code(kind) : t;
-        return 2;
-    }
-    if (h0 == 'd' && digit1) {
-        int d = std::atoi(head + 1);
+    bool range = has_n && has_kind;
+    if (h0 == 'h' && digit1)
+        return store(hours_at(head + 1), range, range ? range_code(kind) : 0, 2);
+    if ((h0 == 'd' || h0 == 'e') && digit1) {
+        long long d = hours_at(head + 1);
         // the one-digit "d0" of the time menu is ten days
         if (d == 0 && head[2] == '\0') d = 10;
-        *time = d * 24;
-        return 2;
-    }
-    if (h0 == 'e' && digit1) {
-        int d = std::atoi(head + 1);
-        if (d == 0 && head[2] == '\0') d = 10;
-        *time = d * 24 + 12;
-        return 2;
+        if (d > kMaxHours) return store(d, false, 0, 2);
+        return store(d * 24 + (h0 == 'e' ? 12 : 0), false, 0, 2);
     }
     if (std::isdigit(static_cast<unsigned char>(head[0]))) {
         int v = 0;
         const char *rest = head;
         lead_int(head, &v, &rest);
-        int t = v;
+        long long t = v;
         if (grd_same(rest, "day") || grd_same(rest, "d"))
-            t = v * 24;
+            t = t * 24;
         else if (grd_same(rest, ".5day") || grd_same(rest, "e"))
-            t = v * 24 + 12;
-        *time = (has_n && has_kind) ? (t - n) * 1000 + t + range_code(kind) : t;
-        return 2;
+            t = t * 24 + 12;
+        return store(t, range, range ? range_code(kind) : 0, 2);
     }
     if (grd_same(head, "time") || head[0] == '\0') {
         long flag6 = FLAG_getl(6);
@@ -848,14 +871,9 @@ int VAR_dec_time(const char *text, int *time) {
         }
         int cur = have ? static_cast<int>(flag6) : 0;
         int end = cur % 1000;
-        if (has_n && has_kind) {
-            int code = range_code(kind);
-            *time = (end - n) * 1000 + end + code;
-        } else if (has_n) {
-            *time = end - n;
-        } else {
-            *time = cur;
-        }
+        if (range) return store(end, true, range_code(kind), 1);
+        if (has_n) return store(end - n, false, 0, 1);
+        *time = cur;
         return 1;
     }
     return 0;

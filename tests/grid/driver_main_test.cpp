@@ -2,8 +2,6 @@
 // driven through standard input.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -13,33 +11,6 @@
 using namespace grdtest;
 
 namespace {
-
-struct RunResult {
-    int status = -1;
-    std::string out;
-};
-
-// Runs the program with the given arguments (shell words) and input.
-RunResult raziva(const std::string &args, const std::string &input = "") {
-    RunResult r;
-    const char *bin = std::getenv("RAZIVA_BIN");
-    if (!bin) return r;
-    std::string in_file = write_file("driver_input.txt", input);
-    std::string cmd = std::string("cd ") + scratch_dir() + " && '" + bin + "' -file_path '" +
-                      data_dir() + "' " + args + " < '" + in_file + "' 2>&1";
-    FILE *p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof(buf), p)) > 0) r.out.append(buf, n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
-
-bool has(const std::string &text, const std::string &part) {
-    return text.find(part) != std::string::npos;
-}
 
 class Driver : public ::testing::Test {
 protected:

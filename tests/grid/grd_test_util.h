@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -58,6 +59,36 @@ inline std::string read_file(const std::string &path) {
     while ((n = std::fread(buf, 1, sizeof(buf), f)) > 0) s.append(buf, n);
     std::fclose(f);
     return s;
+}
+
+// What a run of the whole program gave: exit status (-1 when it did not
+// exit normally, a signal or a sanitizer abort) and its output, both streams.
+struct RunResult {
+    int status = -1;
+    std::string out;
+};
+
+// Runs the program (RAZIVA_BIN) in the scratch directory with the given
+// arguments (shell words), lookup files from data/, and the given input.
+inline RunResult raziva(const std::string &args, const std::string &input = "") {
+    RunResult r;
+    const char *bin = std::getenv("RAZIVA_BIN");
+    if (!bin) return r;
+    std::string in_file = write_file("driver_input.txt", input);
+    std::string cmd = std::string("cd ") + scratch_dir() + " && '" + bin + "' -file_path '" +
+                      data_dir() + "' " + args + " < '" + in_file + "' 2>&1";
+    FILE *p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof(buf), p)) > 0) r.out.append(buf, n);
+    int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+inline bool has(const std::string &text, const std::string &part) {
+    return text.find(part) != std::string::npos;
 }
 
 // Resources as the program would have them: the shipped lookup files on

@@ -275,46 +275,27 @@ TEST_F(VarTool, EditionTwoParameterTable) {
 }
 
 TEST_F(VarTool, ForecastTimeTexts) {
+    const struct {
+        const char *text;
+        int result;
+        int time;
+    } cases[] = {
+        {"init", 2, 0}, {"IN", 2, 0}, {"miss", 2, MISSING}, {"h12", 2, 12},
+        {"h12-6acc", 2, 4000000 + 6000 + 12}, {"h24-24avg", 2, 3000000 + 24},
+        {"h12-6xyz", 2, 2000000 + 6000 + 12}, {"d3", 2, 72}, {"e3", 2, 84}, {"d0", 2, 240},
+        {"36", 2, 36}, {"2day", 2, 48}, {"2d", 2, 48}, {"2e", 2, 60}, {"2.5day", 2, 60},
+        {"12-12max", 2, 6000000 + 12}, {"anal", 2, 0}, {"anal-6avg", 2, 3000000 + 6000},
+        {"garbage", 0, 0}, {"", 2, 0},
+        // hours that would not fit the encoded time are refused, not wrapped
+        {"d536870913", 0, 0}, {"h99999999999", 0, 0}, {"626022223e", 0, 0},
+        {"h12-99999999999acc", 0, 0}, {"anal-2147483647avg", 0, 0}, {"h1000000", 2, 1000000},
+    };
+    for (const auto &c : cases) {
+        int t = 1;
+        EXPECT_EQ(VAR_dec_time(c.text, &t), c.result) << c.text;
+        EXPECT_EQ(t, c.time) << c.text;
+    }
     int t = 1;
-    EXPECT_EQ(VAR_dec_time("init", &t), 2);
-    EXPECT_EQ(t, 0);
-    EXPECT_EQ(VAR_dec_time("IN", &t), 2);
-    EXPECT_EQ(t, 0);
-    EXPECT_EQ(VAR_dec_time("miss", &t), 2);
-    EXPECT_EQ(t, MISSING);
-    EXPECT_EQ(VAR_dec_time("h12", &t), 2);
-    EXPECT_EQ(t, 12);
-    EXPECT_EQ(VAR_dec_time("h12-6acc", &t), 2);
-    EXPECT_EQ(t, 4000000 + 6000 + 12);
-    EXPECT_EQ(VAR_dec_time("h24-24avg", &t), 2);
-    EXPECT_EQ(t, 3000000 + 24);
-    EXPECT_EQ(VAR_dec_time("h12-6xyz", &t), 2);
-    EXPECT_EQ(t, 2000000 + 6000 + 12);
-    EXPECT_EQ(VAR_dec_time("d3", &t), 2);
-    EXPECT_EQ(t, 72);
-    EXPECT_EQ(VAR_dec_time("e3", &t), 2);
-    EXPECT_EQ(t, 84);
-    EXPECT_EQ(VAR_dec_time("d0", &t), 2);
-    EXPECT_EQ(t, 240);
-    EXPECT_EQ(VAR_dec_time("36", &t), 2);
-    EXPECT_EQ(t, 36);
-    EXPECT_EQ(VAR_dec_time("2day", &t), 2);
-    EXPECT_EQ(t, 48);
-    EXPECT_EQ(VAR_dec_time("2d", &t), 2);
-    EXPECT_EQ(t, 48);
-    EXPECT_EQ(VAR_dec_time("2e", &t), 2);
-    EXPECT_EQ(t, 60);
-    EXPECT_EQ(VAR_dec_time("2.5day", &t), 2);
-    EXPECT_EQ(t, 60);
-    EXPECT_EQ(VAR_dec_time("12-12max", &t), 2);
-    EXPECT_EQ(t, 6000000 + 12);
-    EXPECT_EQ(VAR_dec_time("anal", &t), 2);
-    EXPECT_EQ(t, 0);
-    EXPECT_EQ(VAR_dec_time("anal-6avg", &t), 2);
-    EXPECT_EQ(t, 3000000 + 6000);
-    EXPECT_EQ(VAR_dec_time("garbage", &t), 0);
-    EXPECT_EQ(VAR_dec_time("", &t), 2);
-    EXPECT_EQ(t, 0);
     FLAG_setl(6, 30);
     EXPECT_EQ(VAR_dec_time("time", &t), 1);
     EXPECT_EQ(t, 30);
