@@ -10,8 +10,11 @@ merged inputs) are left alone.
 """
 import glob
 import os
+import shutil
 import struct
+import subprocess
 import sys
+import tempfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 MAX_SEED = 24000  # octets: small seeds keep the GRIB entry points fast
@@ -91,6 +94,43 @@ def grib_seeds(outdir):
             write(outdir, "unpack", name, struct.pack(">H", len(s5)) + s5 + secs[7][5:])
 
 
+def repacked_seeds(outdir):
+    """Packings no sample file has, made with eccodes' grib_set when it is
+    there: IEEE floats in both editions, GRIB1 second-order packing."""
+    if not shutil.which("grib_set"):
+        return
+    src = os.path.join(ROOT, "tests/data/grib/regular_latlon_surface")
+    with tempfile.TemporaryDirectory() as tmp:
+        for packing, editions in (("grid_ieee", ("grib1", "grib2")),
+                                  ("grid_second_order", ("grib1",))):
+            for ed in editions:
+                out = os.path.join(tmp, packing + "." + ed)
+                r = subprocess.run(["grib_set", "-r", "-s", "packingType=" + packing,
+                                    src + "." + ed, out], capture_output=True)
+                if r.returncode != 0 or not os.path.exists(out):
+                    continue
+                buf = open(out, "rb").read()
+                write(outdir, "grib", "%s_%s" % (packing, ed), buf)
+                if ed == "grib2":
+                    secs = sections2(buf)
+                    s5 = secs.get(5)
+                    if s5 and 7 in secs:
+                        write(outdir, "unpack", packing,
+                              struct.pack(">H", len(s5)) + s5 + secs[7][5:])
+
+
+def gridfile_seeds(outdir):
+    """The own grid formats (a few grids of each, cut short) and netCDF
+    files of every layout and kind."""
+    for path in sorted(glob.glob(os.path.join(ROOT, "tests/data/grid/*.zup*"))):
+        name = os.path.basename(path).replace(".", "_")
+        write(outdir, "gridfile", name, open(path, "rb").read()[:6000])
+    for path in sorted(glob.glob(os.path.join(ROOT, "tests/data/grid/*.nc"))):
+        buf = open(path, "rb").read()
+        if len(buf) <= 40000:
+            write(outdir, "netcdf", os.path.basename(path).replace(".", "_"), buf)
+
+
 def text_seeds(outdir):
     def data(name):
         return open(os.path.join(ROOT, "data", name), "rb").read()
@@ -125,6 +165,8 @@ def text_seeds(outdir):
 def main():
     outdir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "tests/fuzz/corpus")
     grib_seeds(outdir)
+    repacked_seeds(outdir)
+    gridfile_seeds(outdir)
     text_seeds(outdir)
 
 

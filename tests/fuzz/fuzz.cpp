@@ -100,6 +100,40 @@ void split_first_line(const std::uint8_t *data, std::size_t size, std::string *f
 
 void use_shipped_tables() { RES_put("file_path", RAZIVA_DATA_DIR); }
 
+void read_grids(int slot) {
+    GRD_info info;
+    GRD_getinfo(slot, &info);
+    GRD_report rec;
+    GRD_init(&rec);
+    for (int m = 0; m < 32; ++m) {
+        int num = m;
+        int r = GRD_read(slot, &rec, 1, &num);
+        if (r < 0) break;
+        if (r > 0) continue;
+        num = m;
+        if (GRD_read(slot, &rec, 0, &num) != 0) continue;
+        Domain dom = rec.domain;
+        float x = 0, y = 0;
+        GRD_get_value_domain(&rec, &dom, &x, &y);
+    }
+    GRD_free(&rec);
+    GRD_close(slot);
+}
+
+void read_grid_file(const std::string &path) {
+    static const bool copied = [] {
+        std::error_code ec;
+        std::filesystem::copy_file(RAZIVA_TEST_DATA_DIR "/grid/nam_cut.dat",
+                                   workdir() + "/nam_cut.dat",
+                                   std::filesystem::copy_options::overwrite_existing, ec);
+        return true;
+    }();
+    (void)copied;
+    int type = 0;
+    int slot = GRD_open(path.c_str(), 0, &type);
+    if (slot >= 0) read_grids(slot);
+}
+
 int open_grid_memory(const std::uint8_t *data, std::size_t size, int type) {
     workdir();
     int code = type;

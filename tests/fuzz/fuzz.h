@@ -39,6 +39,14 @@ void split_first_line(const std::uint8_t *data, std::size_t size, std::string *f
 // Points file_path at the shipped lookup tables (parameter names, units).
 void use_shipped_tables();
 
+// Reads message after message of an open grid file (header, then values,
+// then one value at the grid's centre), at most 32; closes it.
+void read_grids(int slot);
+// Opens a grid file by name (format found from its first bytes) and reads
+// it grid after grid, header then values, as the sounding scan does.  A
+// ZUPGRID4 data file "nam_cut.dat" from the test data stands next to it.
+void read_grid_file(const std::string &path);
+
 // Opens the bytes as a grid file of the given format code, read from
 // memory; -> the slot, or -1.  The stream goes away with GRD_close.
 int open_grid_memory(const std::uint8_t *data, std::size_t size, int type);
