@@ -263,6 +263,8 @@ std::string cf_units(std::string u) {
         {"kg kg^-1", "kg/kg"},    {"kg/kg", "kg/kg"},    {"degK", "K"},
         {"kelvin", "K"},          {"degC", "C"},         {"celsius", "C"},
         {"degrees_celsius", "C"}, {"mbar", "hPa"},       {"millibar", "hPa"},
+        {"millibars", "hPa"},     {"hectopascal", "hPa"}, {"hectopascals", "hPa"},
+        {"pascal", "Pa"},         {"pascals", "Pa"},
         {"mb", "hPa"},            {"hPa", "hPa"},        {"gpm", "m"},
         {"meter", "m"},           {"metre", "m"},        {"meters", "m"},
         {"percent", "%"},         {"Pa s-1", "Pa/s"},    {"Pa s^-1", "Pa/s"},
@@ -292,6 +294,17 @@ const CfRule cf_rules[] = {
     {"air_pressure_at_mean_sea_level", 2, 102, 0},
     {"air_pressure_at_sea_level", 2, 102, 0},
     {"lagrangian_tendency_of_air_pressure", 39, 1, 0},
+};
+
+struct CfName {
+    const char *names;
+    CfRule rule;
+};
+const CfName cf_names[] = {
+    {"t2m 2t", {"", 11, 105, 2}},   {"d2m 2d", {"", 17, 105, 2}},
+    {"r2 2r", {"", 52, 105, 2}},    {"u10 10u", {"", 33, 105, 10}},
+    {"v10 10v", {"", 34, 105, 10}}, {"sp", {"", 1, 1, 0}},
+    {"msl prmsl", {"", 2, 102, 0}},
 };
 
 // Seconds per unit of a CF time unit word.
@@ -593,7 +606,8 @@ bool is_pressure_axis(int nc, int dim, int &ltype, std::vector<float> &lev) {
     std::string sn = id >= 0 ? text_att(nc, id, "standard_name") : "";
     std::string u = id >= 0 ? cf_units(text_att(nc, id, "units")) : "";
     bool pname = same(name, "plev") || strnicmp(name, "isobaric", 8) == 0 ||
-                 same(name, "level") || same(name, "lev") || same(name, "pressure");
+                 same(name, "level") || same(name, "lev") || same(name, "pressure") ||
+                 same(name, "pressure_level");
     bool hname = strnicmp(name, "height", 6) == 0 || same(sn, "height");
     if (c.empty()) return false;
     lev.clear();
@@ -614,6 +628,11 @@ bool is_pressure_axis(int nc, int dim, int &ltype, std::vector<float> &lev) {
 
 bool scan_cf(int nc, GRD_file *f, NcFile &nf) {
     int tdim = dim_id(nc, "time");
+    const char *tname = "time";
+    if (tdim < 0) {
+        tdim = dim_id(nc, "valid_time");
+        tname = "valid_time";
+    }
     f->t_dim = tdim;
     f->t_size = tdim >= 0 ? dim_len(nc, tdim) : 1;
     // projection from the first data variable's grid_mapping, else lat/lon
@@ -648,7 +667,7 @@ bool scan_cf(int nc, GRD_file *f, NcFile &nf) {
     // times: the reference time is a forecast_reference_time variable, else
     // the origin of the time units when the times look like forecast hours
     // from it (below 1000 hours), else the first time of the file
-    int tv = tdim >= 0 ? var_id(nc, "time") : -1;
+    int tv = tdim >= 0 ? var_id(nc, tname) : -1;
     std::vector<double> tval = read_1d(nc, tv);
     double per = 3600;
     Date origin;
@@ -681,6 +700,10 @@ bool scan_cf(int nc, GRD_file *f, NcFile &nf) {
         const CfRule *rule = nullptr;
         for (const CfRule &r : cf_rules)
             if (same(sn, r.standard_name)) rule = &r;
+        // surface fields often come without a standard_name: their usual
+        // short names stand in for it
+        for (const CfName &c : cf_names)
+            if (sn.empty() && name_in(name, c.names)) rule = &c.rule;
         if (!rule || !valid_var(nc, id)) continue;
         NcVar v;
         v.id = id;
@@ -752,14 +775,14 @@ bool scan_cf(int nc, GRD_file *f, NcFile &nf) {
             if (c.var == 11 && same_levels(c)) t = static_cast<int>(o);
             if (c.var == 1 && c.ltype == 1 && c.zpos < 0 && c.nt == h.nt) p = static_cast<int>(o);
         }
-        if (have_rh || t < 0 || (h.zpos < 0 && p < 0) || (h.zpos >= 0 && h.zltype != 100) ||
+        if (have_rh || t < 0 || (h.var == 51 && h.zpos < 0 && p < 0) || (h.zpos >= 0 && h.zltype != 100) ||
             static_cast<int>(nf.vars.size()) >= GRD_MAX_VARS)
             continue;
         NcVar d = h;
         d.derive = h.var;
         d.var = 52;
         d.t_index = t;
-        d.p_index = h.zpos < 0 ? p : -1;
+        d.p_index = h.var == 51 && h.zpos < 0 ? p : -1;
         d.first = total;
         total += d.nt * d.nz;
         f->var[f->var_num] = 52;

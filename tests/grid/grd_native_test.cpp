@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -184,6 +185,24 @@ TEST(OwnGrid, ProjectionWords) {
     EXPECT_STREQ(v0.rec.info, "500 mb Temperature");
     EXPECT_EQ(v0.rec.var, 0);
     EXPECT_EQ(v0.rec.source, 1);
+}
+
+TEST(OwnGrid, BinaryEditionFourFile) {
+    // "ZUPGRID4B": a domain text, then big-endian 4-octet values
+    std::string bytes = "ZUPGRID4B\n12Z 8 DEC 04\n0-test\nll,40,-100,2,2,1,1\n";
+    for (float v : {1.5f, -2.0f, 3.25f, 1000.0f}) {
+        unsigned u;
+        std::memcpy(&u, &v, 4);
+        for (int b = 3; b >= 0; --b) bytes.push_back(static_cast<char>((u >> (8 * b)) & 0xFF));
+    }
+    Own g(write_file("b4.zup", bytes + "\n"));
+    EXPECT_EQ(GRD_get_file(g.slot)->itype, 3);
+    ASSERT_EQ(g.read(0), 0);
+    EXPECT_EQ(g.rec.domain.proj, 2);
+    EXPECT_EQ(g.rec.domain.nx, 2);
+    EXPECT_FLOAT_EQ(g.rec.grid[1], -2.0f);
+    EXPECT_FLOAT_EQ(g.rec.grid[3], 1000.0f);
+    EXPECT_EQ(g.read(1), -1);
 }
 
 TEST(OwnGrid, PositioningForwardSameAndBackward) {
@@ -415,6 +434,57 @@ data:
     EXPECT_STREQ(g.rec.units, "%");
     EXPECT_NEAR(g.rec.grid[2], 50, 1.5);
     EXPECT_EQ(g.rec.grid[0], MISSING_F);  // the fill value, on the northern row
+}
+
+TEST(NetcdfGrid, CfPackedReanalysisLayout) {
+    if (!have_ncgen()) GTEST_SKIP() << "ncgen not installed";
+    // packed values, levels in millibars, times counted from 1900, surface
+    // fields known by their short names only
+    std::string path = from_cdl("era", R"(netcdf era {
+dimensions: longitude = 3 ; latitude = 2 ; level = 2 ; time = 2 ;
+variables:
+ float longitude(longitude) ; longitude:units = "degrees_east" ;
+ float latitude(latitude) ; latitude:units = "degrees_north" ;
+ int level(level) ; level:units = "millibars" ;
+ int time(time) ; time:units = "hours since 1900-01-01 00:00:00.0" ;
+ short t(time, level, latitude, longitude) ; t:scale_factor = 0.01 ; t:add_offset = 250. ;
+   t:units = "K" ; t:standard_name = "air_temperature" ; t:missing_value = -32767s ;
+ short t2m(time, latitude, longitude) ; t2m:scale_factor = 0.01 ; t2m:add_offset = 250. ;
+   t2m:units = "K" ;
+ short d2m(time, latitude, longitude) ; d2m:scale_factor = 0.01 ; d2m:add_offset = 250. ;
+   d2m:units = "K" ;
+data:
+ longitude = 0, 0.25, 0.5 ; latitude = 50, 49.75 ; level = 500, 850 ;
+ time = 1086444, 1086450 ;
+ t = 0, 1, 2, 3, 4, 5,  100, 101, 102, 103, 104, 105,
+     -32767, 1, 2, 3, 4, 5,  200, 201, 202, 203, 204, 205 ;
+ t2m = 3000, 3000, 3000, 3000, 3000, 3000,  3100, 3100, 3100, 3100, 3100, 3100 ;
+ d2m = 3000, 3000, 3000, 3000, 3000, 3000,  2000, 2000, 2000, 2000, 2000, 2000 ;
+})");
+    ASSERT_FALSE(path.empty());
+    Own g(path);
+    GRD_file *f = GRD_get_file(g.slot);
+    ASSERT_EQ(f->max_num, 10);  // t 2x2, t2m 2, d2m 2, relative humidity 2
+    EXPECT_EQ(f->date.year, 2023);
+    EXPECT_EQ(f->date.month, 12);
+    EXPECT_EQ(f->date.day, 9);
+    EXPECT_EQ(f->date.hour, 12);
+    ASSERT_EQ(g.read(3), 0);  // t, second time, 850 mb
+    EXPECT_EQ(g.rec.time, 6);
+    EXPECT_EQ(g.rec.ltype, 100);
+    EXPECT_EQ(g.rec.level, 850);
+    EXPECT_FLOAT_EQ(g.rec.grid[5], 252.05f);
+    ASSERT_EQ(g.read(2), 0);
+    EXPECT_EQ(g.rec.grid[0], MISSING_F);
+    ASSERT_EQ(g.read(4), 0);
+    EXPECT_EQ(g.rec.var, 11);
+    EXPECT_EQ(g.rec.ltype, 105);
+    EXPECT_EQ(g.rec.level, 2);
+    ASSERT_EQ(g.read(8), 0);
+    EXPECT_EQ(g.rec.var, 52);
+    EXPECT_FLOAT_EQ(g.rec.grid[0], 100);
+    ASSERT_EQ(g.read(9), 0);
+    EXPECT_LT(g.rec.grid[0], 50);  // 20 K of dew point spread
 }
 
 TEST(NetcdfGrid, BadFilesAreRefused) {
