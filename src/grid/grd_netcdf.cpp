@@ -626,6 +626,19 @@ bool is_pressure_axis(int nc, int dim, int &ltype, std::vector<float> &lev) {
     return false;
 }
 
+// CF-convention files (read only when neither layout of the package
+// matches): the dimensions time (or valid_time), a pressure axis (plev,
+// isobaric*, level, lev, pressure, pressure_level, or any axis whose
+// standard_name is air_pressure), height axes of one level for the 2 m and
+// 10 m fields, lat/latitude and lon/longitude or projection x/y with a
+// lambert_conformal_conic grid mapping.  Variables are taken by their
+// standard_name (cf_rules, and cf_names for surface fields without one),
+// their values converted from their units to the program's through the unit
+// table, fill and missing values made -9999, packing undone.  Relative
+// humidity missing from a file is made from specific humidity or dew point.
+// The reference time is a forecast_reference_time (or reftime) variable,
+// else the origin of the time units when the times are within 1000 hours of
+// it, else the first time of the file; forecast hours count from it.
 bool scan_cf(int nc, GRD_file *f, NcFile &nf) {
     int tdim = dim_id(nc, "time");
     const char *tname = "time";
