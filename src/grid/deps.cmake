@@ -12,3 +12,6 @@ target_link_libraries(zup${sub} PUBLIC PkgConfig::RAZIVA_OPENJP2 PkgConfig::RAZI
 # netCDF grid files are read through the netCDF C library.
 pkg_check_modules(RAZIVA_NETCDF REQUIRED IMPORTED_TARGET netcdf)
 target_link_libraries(zup${sub} PUBLIC PkgConfig::RAZIVA_NETCDF)
+# Products of a sounding are decoded side by side on a few threads.
+find_package(Threads REQUIRED)
+target_link_libraries(zup${sub} PUBLIC Threads::Threads)

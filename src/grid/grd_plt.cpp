@@ -1,13 +1,19 @@
 // grd_plt.cpp - a vertical sounding out of the grids of one forecast time.
 //
 // The file is scanned once with header-only reads; a message is decoded
-// only when its header is one of the ten wanted fields.  The raw values
+// only when its header is one of the ten wanted fields, and then only at
+// the points the stations need where its packing allows.  The raw values
 // (K, %, u and v in m/s) are gathered per pressure level, the surface is
 // inserted, and the levels are converted to dew point, direction and speed.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <memory>
+#include <vector>
 
+#include "grd_points.h"
 #include "grd_priv.h"
 #include "zup.h"
 #include "zupcty.h"
@@ -70,90 +76,79 @@ void GRD_snd_param() {
     free_parsed_array(count, list);
 }
 
-int GRD_get_sound(int slot, float lat, float lon, UPA_level *lev, int *num, float *sfcp) {
-    MESS_print(3840, "Searching file for grids...\n");
-    const float dp = st().sound_dp;
-    const int n = dp == 25.0f ? 40 : 20;
-    if (num) *num = 0;
-    if (!lev) return 0;
-    for (int k = 0; k < n; ++k) blank_level(lev[k], 1000.0f - k * dp);
-    blank_level(lev[n], MISSING_F);
-    blank_level(lev[n + 1], MISSING_F);
+namespace {
 
-    // the ten wanted fields for the selected forecast time
-    long fhour = FLAG_getl(6);
-    int time = fhour == MISSING ? MISSING : static_cast<int>(fhour);
-    static const int kWant[NUM_WANTED][3] = {
-        {100, MISSING, 7},  {100, MISSING, 11}, {100, MISSING, 52}, {100, MISSING, 33},
-        {100, MISSING, 34}, {1, MISSING, 1},    {105, 2, 11},       {105, 2, 52},
-        {105, 10, 33},      {105, 10, 34}};
-    VAR_data want[NUM_WANTED];
-    for (int k = 0; k < NUM_WANTED; ++k)
-        GRD_set_params(&want[k], time, kWant[k][0], kWant[k][1], kWant[k][2]);
-    int grid_type = MISSING;
-    RES_getval("grid_type", &grid_type, CV_int);
+// The ten wanted fields: level type, level, parameter.
+const int kWant[NUM_WANTED][3] = {
+    {100, MISSING, 7},  {100, MISSING, 11}, {100, MISSING, 52}, {100, MISSING, 33},
+    {100, MISSING, 34}, {1, MISSING, 1},    {105, 2, 11},       {105, 2, 52},
+    {105, 10, 33},      {105, 10, 34}};
 
-    GRD_report rec;
-    GRD_init(&rec);
-    int count = 0;
-    for (int m = 0;; ++m) {
-        int msg = m;
-        if (GRD_read(slot, &rec, 1, &msg) != 0) break;
-        m = msg;
-        bool have_data = false;
-        for (int k = 0; k < NUM_WANTED; ++k) {
-            if (!GRD_test(&rec, &want[k], grid_type)) continue;
-            if (!have_data) {
-                int again = m;
-                if (GRD_read(slot, &rec, 0, &again) != 0) break;
-                have_data = true;
-            }
-            float x = MISSING_F, y = MISSING_F;
-            MAP_domain(&rec.domain);
-            MAP_tran(lat, lon, &x, &y);
-            float value = GRD_get_value_domain(&rec, nullptr, &x, &y);
-            if (value == MISSING_F) continue;
-            int e;
-            if (k < 5) {
-                float level = static_cast<float>(rec.level);
-                if (!(level > 49.0f) || std::fmod(level, dp) != 0.0f || level > 1000.0f)
-                    continue;
-                e = static_cast<int>((1000.0f - level) / dp);
-                if (e < 0 || e >= n) continue;
-            } else {
-                e = n + 1;
-            }
-            UPA_level &l = lev[e];
-            switch (rec.var) {
-            case 1: l.p = value / 100.0f; break;
-            case 7: l.h = UNIT_cvt(value, rec.units, "m"); break;
-            case 11: l.t = UNIT_cvt(value, rec.units, "K"); break;
-            case 52: l.td = value; break;
-            case 33: l.dir = value; break;
-            case 34: l.spd = value; break;
-            default:
-                // a grid of parameter 0 matched through the open entries
-                continue;
-            }
-            if (count == 0) UPA_set_datim(rec.datim);
-            ++count;
-        }
+// One product that matched, in file order, with its values at the stations.
+struct Match {
+    std::vector<int> wanted;  // entries of kWant it matches
+    int var = 0;
+    int level = 0;
+    char units[15] = "";
+    char datim[50] = "";
+    std::unique_ptr<GRD_point_job> job;  // decoded at the stations' cells
+    std::vector<GRD_cell> cells;         // per station
+    std::vector<int> at;                 // per station: first cell of the job, -1 none
+    std::vector<float> value;            // per station, when decoded whole
+};
+
+// The value of a match at station s.
+float match_value(const Match &m, std::size_t s) {
+    if (!m.job) return m.value[s];
+    if (m.at[s] < 0) return MISSING_F;
+    const float *c = m.job->values.data() + m.at[s];
+    return GRD_blend(m.cells[s], c);
+}
+
+// Puts a value into the levels of a station; false when it is not used.
+bool take_value(const Match &m, int k, float value, float dp, int n, UPA_level *lev) {
+    if (value == MISSING_F) return false;
+    int e;
+    if (k < 5) {
+        float level = static_cast<float>(m.level);
+        if (!(level > 49.0f) || std::fmod(level, dp) != 0.0f || level > 1000.0f) return false;
+        e = static_cast<int>((1000.0f - level) / dp);
+        if (e < 0 || e >= n) return false;
+    } else {
+        e = n + 1;
     }
-    GRD_free(&rec);
+    UPA_level &l = lev[e];
+    switch (m.var) {
+    case 1: l.p = value / 100.0f; break;
+    case 7: l.h = UNIT_cvt(value, m.units, "m"); break;
+    case 11: l.t = UNIT_cvt(value, m.units, "K"); break;
+    case 52: l.td = value; break;
+    case 33: l.dir = value; break;
+    case 34: l.spd = value; break;
+    default:
+        // a grid of parameter 0 matched through the open entries
+        return false;
+    }
+    return true;
+}
 
+// Inserts the surface, drops empty levels and converts the raw values of a
+// station's levels; false when too few grids were found.
+bool finish_sound(GRD_sound &snd, int count, int n) {
+    UPA_level *lev = snd.lev;
     if (count < NUM_WANTED) {
         MESS_print(64, "GRD_get_sound: Too few grids to make sounding: %d\n", count);
-        return 0;
+        return false;
     }
 
     int total;
     UPA_level &sfc = lev[n + 1];
     if (sfc.p == MISSING_F) {
-        if (sfcp) *sfcp = 1000.0f;
+        snd.sfcp = 1000.0f;
         total = n;
     } else {
         float psfc = sfc.p;
-        if (sfcp) *sfcp = psfc;
+        snd.sfcp = psfc;
         int i = -1;
         for (int k = 0; k < 10 && k < n; ++k)
             if (lev[k].p != MISSING_F && lev[k].p < psfc) {
@@ -198,6 +193,120 @@ int GRD_get_sound(int slot, float lat, float lon, UPA_level *lev, int *num, floa
         if (l.spd != MISSING_F) l.spd *= 1.944f;
     }
     UPA_calc_height(lev, total);
-    if (num) *num = total;
+    snd.num = total;
+    return true;
+}
+
+}  // namespace
+
+// The file is scanned once; each product that matches is decoded once, at
+// the cells around every station only where the packing allows (the
+// decodes run side by side on the pool's threads while the scan goes on),
+// and the values are taken in file order, so the result is that of decoding
+// every product whole, station after station.
+int GRD_get_sounds(int slot, GRD_sound *snd, int count) {
+    MESS_print(3840, "Searching file for grids...\n");
+    const float dp = st().sound_dp;
+    const int n = dp == 25.0f ? 40 : 20;
+    if (!snd || count <= 0) return 0;
+    const std::size_t ns = static_cast<std::size_t>(count);
+    for (std::size_t s = 0; s < ns; ++s) {
+        UPA_level *lev = snd[s].lev;
+        for (int k = 0; k < n; ++k) blank_level(lev[k], 1000.0f - k * dp);
+        blank_level(lev[n], MISSING_F);
+        blank_level(lev[n + 1], MISSING_F);
+        snd[s].num = 0;
+        snd[s].made = 0;
+        snd[s].datim[0] = '\0';
+    }
+
+    // the ten wanted fields for the selected forecast time
+    long fhour = FLAG_getl(6);
+    int time = fhour == MISSING ? MISSING : static_cast<int>(fhour);
+    VAR_data want[NUM_WANTED];
+    for (int k = 0; k < NUM_WANTED; ++k)
+        GRD_set_params(&want[k], time, kWant[k][0], kWant[k][1], kWant[k][2]);
+    int grid_type = MISSING;
+    RES_getval("grid_type", &grid_type, CV_int);
+
+    std::vector<Match> matches;
+    {
+        GRD_job_pool pool;
+        GRD_report rec;
+        GRD_init(&rec);
+        for (int m = 0;; ++m) {
+            int msg = m;
+            if (GRD_read(slot, &rec, 1, &msg) != 0) break;
+            m = msg;
+            Match mt;
+            for (int k = 0; k < NUM_WANTED; ++k)
+                if (GRD_test(&rec, &want[k], grid_type)) mt.wanted.push_back(k);
+            if (mt.wanted.empty()) continue;
+            auto job = std::make_unique<GRD_point_job>();
+            bool partial = false;
+            int again = m;
+            if (GRD_read_points(slot, &rec, &again, job.get(), &partial) != 0) continue;
+            mt.var = rec.var;
+            mt.level = rec.level;
+            copy_field(mt.units, rec.units);
+            copy_field(mt.datim, rec.datim);
+            MAP_domain(&rec.domain);
+            mt.cells.resize(ns);
+            mt.at.assign(ns, -1);
+            if (!partial) mt.value.assign(ns, MISSING_F);
+            for (std::size_t s = 0; s < ns; ++s) {
+                float x = MISSING_F, y = MISSING_F, gx = MISSING_F, gy = MISSING_F;
+                MAP_tran(snd[s].lat, snd[s].lon, &x, &y);
+                MAP_grid_untran(x, y, &gx, &gy);
+                if (gx == MISSING_F || gy == MISSING_F) continue;
+                if (!partial) {
+                    mt.value[s] = GRD_get_value(&rec, gx, gy);
+                    continue;
+                }
+                if (!GRD_find_cell(rec.domain.nx, rec.domain.ny, gx, gy, &mt.cells[s])) continue;
+                mt.at[s] = static_cast<int>(job->cells.size());
+                job->cells.insert(job->cells.end(), mt.cells[s].idx, mt.cells[s].idx + 4);
+            }
+            if (partial) {
+                mt.job = std::move(job);
+                pool.submit(mt.job.get());
+            }
+            matches.push_back(std::move(mt));
+        }
+        GRD_free(&rec);
+        pool.wait_all();
+    }
+
+    std::vector<int> found(ns, 0);
+    for (const Match &mt : matches) {
+        if (mt.job && !mt.job->msg.empty()) MESS_print(mt.job->msg_level, "%s", mt.job->msg.c_str());
+        for (int k : mt.wanted)
+            for (std::size_t s = 0; s < ns; ++s) {
+                if (!take_value(mt, k, match_value(mt, s), dp, n, snd[s].lev)) continue;
+                if (found[s] == 0) copy_field(snd[s].datim, mt.datim);
+                ++found[s];
+            }
+    }
+
+    int made = 0;
+    for (std::size_t s = 0; s < ns; ++s) {
+        snd[s].made = finish_sound(snd[s], found[s], n) ? 1 : 0;
+        made += snd[s].made;
+    }
+    return made;
+}
+
+int GRD_get_sound(int slot, float lat, float lon, UPA_level *lev, int *num, float *sfcp) {
+    if (num) *num = 0;
+    if (!lev) return 0;
+    auto one = std::make_unique<GRD_sound>();
+    one->lat = lat;
+    one->lon = lon;
+    GRD_get_sounds(slot, one.get(), 1);
+    std::copy(std::begin(one->lev), std::end(one->lev), lev);
+    if (one->datim[0]) UPA_set_datim(one->datim);
+    if (!one->made) return 0;
+    if (sfcp) *sfcp = one->sfcp;
+    if (num) *num = one->num;
     return 1;
 }

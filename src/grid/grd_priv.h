@@ -58,4 +58,15 @@ void grd_nc_close(GRD_file *f);
 int grd_nc_getinfo(GRD_file *f, GRD_info *info);
 int grd_nc_read(GRD_file *f, GRD_report *rec, int mode, int *num);
 
+// The four grid cells around grid coordinates (x along a row; index
+// nx*j + i) and the weights of the bilinear interpolation of
+// GRD_get_value; false when the point lies outside the grid.  GRD_blend
+// gives the value from the cells' values, -9999 when one is missing.
+struct GRD_cell {
+    long idx[4];  // (i,j), (i+1,j), (i,j+1), (i+1,j+1), clamped at the edges
+    float fx, fy;
+};
+bool GRD_find_cell(int nx, int ny, float x, float y, GRD_cell *cell);
+float GRD_blend(const GRD_cell &cell, const float c[4]);
+
 #endif  // GRD_PRIV_H

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "grd_points.h"
 #include "grd_priv.h"
 #include "grib.h"
 #include "zup.h"
@@ -264,7 +265,10 @@ private:
     SlotState &ss_;
 };
 
-int read_grib(int slot, GRD_file *f, GRD_report *rec, int mode, int *num) {
+// mode 3 (planning, GRD_read_points) reads like mode 0 but describes the
+// packed values in *job instead of decoding them where it can (*partial).
+int read_grib(int slot, GRD_file *f, GRD_report *rec, int mode, int *num,
+              GRD_point_job *job = nullptr, int *partial = nullptr) {
     ReadState &s = st();
     SlotState &ss = s.slot[slot];
     SlotPositions keep(slot);
@@ -294,13 +298,18 @@ int read_grib(int slot, GRD_file *f, GRD_report *rec, int mode, int *num) {
         if (r > 0) r = GRIB_GDB(slot, rec);
         if (r <= 0) {
             // values of another grid must not stay behind this header
-            if (mode == 0) GRD_free(rec);
+            if (mode == 0 || mode == 3) GRD_free(rec);
             seek_to(f->file, s.cur_pos);
             return r;
         }
-        if (mode == 0) {
+        if (mode == 0 || mode == 3) {
             r = GRIB_BMB(slot, rec);
-            if (r > 0) r = GRIB_BDB(slot, rec);
+            if (r > 0 && mode == 3) {
+                r = GRIB_point_job1(slot, rec, job);
+                *partial = r > 0 ? 1 : 0;
+                if (r == 0) r = 1;  // decoded whole below
+            }
+            if (r > 0 && (mode == 0 || *partial == 0)) r = GRIB_BDB(slot, rec);
             if (r <= 0) {
                 GRD_free(rec);
                 seek_to(f->file, s.cur_pos);
@@ -318,6 +327,8 @@ int read_grib(int slot, GRD_file *f, GRD_report *rec, int mode, int *num) {
             seek_to(f->file, s.cur_pos);
             return r;
         }
+        // otherwise the caller reads the product again, values and all
+        if (mode == 3) *partial = GRIB_point_job2(job) ? 1 : 2;
     }
     seek_to(f->file, s.cur_pos);
     if (num) *num = f->num;
@@ -471,6 +482,26 @@ int GRD_getinfo(int slot, GRD_info *info) {
     copy_field(f->datim, info->datim);
     GRD_rewind(slot);
     return r < 0 ? -1 : 0;
+}
+
+int GRD_read_points(int slot, GRD_report *rec, int *num, GRD_point_job *job, bool *partial) {
+    *partial = false;
+    GRD_file *f = slot_file(slot);
+    if (!f || !rec || !job || f->type != GRD_TYPE_GRIB || f->is_std || !f->file)
+        return GRD_read(slot, rec, 0, num);
+    GRD_free(rec);
+    job->fd = fileno(f->file);
+    int how = 0;  // 0 decoded whole, 1 described, 2 to be read again whole
+    int r = read_grib(slot, f, rec, 3, num, job, &how);
+    if (r != 0) return r;
+    if (how == 2) {
+        int again = f->num;
+        r = GRD_read(slot, rec, 0, &again);
+        if (r == 0 && num) *num = again;
+        return r;
+    }
+    *partial = how == 1;
+    return 0;
 }
 
 int GRD_read(int slot, GRD_report *rec, int mode, int *num) {

@@ -260,28 +260,38 @@ int GRD_test(const GRD_report *rec, const VAR_data *var, int grid_type) {
     return r;
 }
 
-float GRD_get_value(const GRD_report *rec, float x, float y) {
-    if (!rec || !rec->grid) return MISSING_F;
-    int nx = rec->domain.nx;
-    int ny = rec->domain.ny;
-    if (nx <= 0 || ny <= 0) return MISSING_F;
-    if (!(x >= 0) || !(y >= 0) || x > nx - 0.9999f || y > ny - 0.9999f) return MISSING_F;
+bool GRD_find_cell(int nx, int ny, float x, float y, GRD_cell *cell) {
+    if (nx <= 0 || ny <= 0) return false;
+    if (!(x >= 0) || !(y >= 0) || x > nx - 0.9999f || y > ny - 0.9999f) return false;
     int i = static_cast<int>(x);
     int j = static_cast<int>(y);
-    float fx = x - i;
-    float fy = y - j;
-    const float *g = rec->grid;
-    auto at = [&](int ii, int jj) { return g[static_cast<long>(nx) * jj + ii]; };
-    float c00 = at(i, j);
+    cell->fx = x - i;
+    cell->fy = y - j;
+    auto at = [&](int ii, int jj) { return static_cast<long>(nx) * jj + ii; };
     bool col_out = i + 1 > nx - 0.9999f;
     bool row_out = j + 1 > ny - 0.9999f;
-    float c10 = col_out ? c00 : at(i + 1, j);
-    float c01 = row_out ? c00 : at(i, j + 1);
-    float c11 = (col_out || row_out) ? c00 : at(i + 1, j + 1);
-    if (c00 == MISSING_F || c10 == MISSING_F || c01 == MISSING_F || c11 == MISSING_F)
+    cell->idx[0] = at(i, j);
+    cell->idx[1] = col_out ? at(i, j) : at(i + 1, j);
+    cell->idx[2] = row_out ? at(i, j) : at(i, j + 1);
+    cell->idx[3] = (col_out || row_out) ? at(i, j) : at(i + 1, j + 1);
+    return true;
+}
+
+float GRD_blend(const GRD_cell &cell, const float c[4]) {
+    const float fx = cell.fx, fy = cell.fy;
+    if (c[0] == MISSING_F || c[1] == MISSING_F || c[2] == MISSING_F || c[3] == MISSING_F)
         return MISSING_F;
-    return (1 - fy) * (1 - fx) * c00 + (1 - fy) * fx * c10 + fy * (1 - fx) * c01 +
-           fy * fx * c11;
+    return (1 - fy) * (1 - fx) * c[0] + (1 - fy) * fx * c[1] + fy * (1 - fx) * c[2] +
+           fy * fx * c[3];
+}
+
+float GRD_get_value(const GRD_report *rec, float x, float y) {
+    if (!rec || !rec->grid) return MISSING_F;
+    GRD_cell cell;
+    if (!GRD_find_cell(rec->domain.nx, rec->domain.ny, x, y, &cell)) return MISSING_F;
+    const float c[4] = {rec->grid[cell.idx[0]], rec->grid[cell.idx[1]], rec->grid[cell.idx[2]],
+                        rec->grid[cell.idx[3]]};
+    return GRD_blend(cell, c);
 }
 
 float GRD_get_value_domain(GRD_report *rec, Domain *dom, float *x, float *y) {

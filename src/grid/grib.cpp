@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "gbits.h"
+#include "grd_points.h"
 #include "grib_priv.h"
 #include "zup.h"
 #include "zupcty.h"
@@ -1206,4 +1207,50 @@ int GRIB_BDB(int slot, GRD_report *grid) {
     }
     place_points(pts.data(), pts.size(), grid, 0);
     return finish(1);
+}
+
+int GRIB_point_job1(int slot, GRD_report *grid, GRD_point_job *job) {
+    State &g = state();
+    FILE *fp = stream(slot);
+    if (!fp || !grid) return -1;
+    const long start = std::ftell(fp);
+    std::uint8_t head[11];
+    if (!read_exact(fp, head, 11)) return -1;
+    const long len = static_cast<long>(gbits::u3(head));
+    const int flag = head[3];
+    const int nx = g.dom.nx, ny = g.dom.ny;
+    const int bpval = head[10];
+    // what the full decode treats specially is left to it: the spike
+    // filter, pole rows, the octagonal grid, thinned rows, other packings
+    const bool plain = g.bad_max < 1 && !g.pole && !(g.grid_id == 50 && nx == 36 && ny == 33) &&
+                       static_cast<int>(g.thin.size()) != ny && nx > 0 && ny > 0 && nx <= 2000 &&
+                       ny <= 2000 && len >= 11 && !(flag & 0xc0) && bpval <= 32;
+    if (!plain || std::fseek(fp, len - 11, SEEK_CUR) != 0) {
+        std::fseek(fp, start, SEEK_SET);
+        return 0;
+    }
+    grid->domain = g.dom;
+    g.sfac = GRIB_scl_conv(head + 4);
+    g.ref = GRIB_flt_conv(head + 6);
+    g.bpval = bpval;
+    g.first_grid = false;
+    job->edition = 1;
+    job->data_pos = start + 11;
+    job->data_len = len - 11;
+    job->nx = nx;
+    job->ny = ny;
+    job->ydir = g.ydir;
+    job->xrev = g.xrev;
+    job->jcons = g.jcons;
+    job->xalt = 0;
+    job->ref = g.ref;
+    job->sfac = g.sfac;
+    job->dscale = g.dscale;
+    job->bpval = bpval;
+    job->has_bm1 = g.has_bmb;
+    job->bm1.swap(g.bmb);
+    g.bmb.clear();
+    g.has_bmb = false;
+    if (!g.thin.empty()) g.thin.clear();
+    return 1;
 }

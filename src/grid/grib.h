@@ -106,7 +106,8 @@ int GRIB_DS(int slot, GRD_report *grid);   // section 7; 0 when decoding failed
 
 // Reads one product of an edition 2 message from the current position
 // (after the indicator section, or at a continuation position): header
-// only in mode 1 and 2, header and values in mode 0.  Result as for
+// only in mode 1 and 2, header and values in mode 0; mode 3 (planning) reads
+// the header and notes where the packed values are (GRIB_point_job2).  Result as for
 // GRD_read: 0 read, 1 no product in the message ("No product found"),
 // -1 short read, or the GRIB_GDS result when that is 0.  The continuation
 // is recorded with GRD_set_cont/GRD_set_new_pos and also returned in *cont

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "gbits.h"
+#include "grd_points.h"
 #include "grib.h"
 #include "grib_priv.h"
 #include "unpack.h"
@@ -208,6 +209,14 @@ bool load_bitmap(FILE *fp) {
     std::fseek(fp, here, SEEK_SET);
     g.bm2_loaded = ok;
     return ok;
+}
+
+// No bits per value (simple packing, or complex packing without groups):
+// every packed point is the reference value, whatever the data section holds.
+bool constant_product(const UNPACK_params &p) {
+    return p.num_bits == 0 &&
+           (p.drs_temp == DRS_SIMPLE || ((p.drs_temp == DRS_COMPLEX || p.drs_temp == DRS_COMPLEX_SPATIAL) &&
+                                         p.num_group <= 0 && p.num_bits_gref == 0));
 }
 
 }  // namespace
@@ -737,10 +746,7 @@ int GRIB_DS(int slot, GRD_report *grid) {
         for (int n : g.thin) total += n;
     }
     UNPACK_out out;
-    const bool constant =
-        p.num_bits == 0 && (p.drs_temp == DRS_SIMPLE ||
-                            ((p.drs_temp == DRS_COMPLEX || p.drs_temp == DRS_COMPLEX_SPATIAL) &&
-                             p.num_group <= 0 && p.num_bits_gref == 0));
+    const bool constant = constant_product(p);
     if (constant) {
         // No bits per value: every packed point is the reference value.
         const long n = std::min<long>(p.data_pnts > 0 ? p.data_pnts : total, total);
@@ -816,6 +822,7 @@ void note_continuation(int slot, int *cont) {
 int GRIB_read_product(int slot, GRD_report *grid, int mode, int *cont) {
     State &g = state();
     if (!stream(slot) || !grid) return -1;
+    g.ds_pos = -1;
     bool got_ds = false;
     while (!got_ds && GRIB_read_section(slot) == 1) {
         MESS_print(DEBUG, "SECT: %d %ld\n", g.sect, g.slen);
@@ -839,10 +846,14 @@ int GRIB_read_product(int slot, GRD_report *grid, int mode, int *cont) {
             case 6: r = bitmap_section(slot, mode == 0); break;
             case 7:
                 got_ds = true;
-                if (mode == 0)
+                if (mode == 0) {
                     r = GRIB_DS(slot, grid);
-                else
+                } else {
+                    // a planning read notes where the packed values are
+                    g.ds_pos = g.sect_start + 5;
+                    g.ds_len = g.slen - 5;
                     r = GRIB_skip_section(slot);
+                }
                 break;
             default: r = GRIB_skip_section(slot); break;
         }
@@ -892,4 +903,28 @@ int GRIB_skip_product(int slot, int *cont) {
     }
     note_continuation(slot, cont);
     return 0;
+}
+
+bool GRIB_point_job2(GRD_point_job *job) {
+    const State &g = state();
+    const int nx = g.dom.nx, ny = g.dom.ny;
+    // thinned rows are stretched row by row: decoded whole
+    if (nx <= 0 || ny <= 0 || static_cast<int>(g.thin.size()) == ny) return false;
+    if (!g.drs_ok || !UNPACK_supported(g.drs.drs_temp) || g.ds_pos < 0) return false;
+    if (g.bm2_active && g.bm2_pos < 0) return false;
+    job->edition = 2;
+    job->data_pos = g.ds_pos;
+    job->data_len = g.ds_len;
+    job->nx = nx;
+    job->ny = ny;
+    job->ydir = g.ydir;
+    job->xrev = g.xrev;
+    job->jcons = g.jcons;
+    job->xalt = g.xalt;
+    job->drs = g.drs;
+    job->constant = constant_product(g.drs);
+    job->bitmap = g.bm2_active;
+    job->bm_pos = g.bm2_pos;
+    job->bm_len = g.bm2_len;
+    return true;
 }

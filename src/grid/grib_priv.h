@@ -73,6 +73,8 @@ struct State {
     long bm2_pos = -1;        // file position of the bits
     long bm2_len = 0;
     bool bm2_active = false;  // the product in hand uses a bitmap
+    long ds_pos = -1;         // octets of the data section after its header,
+    long ds_len = 0;          // noted by a planning read (mode 3)
     std::set<int> warned_drs; // templates already reported as unsupported
     std::set<int> warned_pds;
 };

@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -147,6 +148,34 @@ int UNPACK_grib1_second_order(const std::uint8_t *bds, std::size_t len, double r
 int UNPACK_data(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
                 std::size_t max_pts, UNPACK_out *out);
 
+// Partial decoding, for callers that need a few points of a field (a
+// sounding needs four of each).  The decoder first works out what the full
+// decoder would give: the same refusals with the same texts, the number of
+// values and out->width, out->height and out->miss_managed.  It then asks
+// `choose` for the indices of the wanted values (strictly increasing, each
+// below that number) and decodes no further than the last of them where the
+// packing allows: simple packing reads the wanted values directly, complex
+// packing stops after the last wanted value, JPEG 2000 decodes only the area
+// around them (reversible streams), PNG stops after the last wanted row and
+// CCSDS after the last wanted block.  out->values then holds one value per
+// wanted index, in their order, bit-identical to the full decode.
+using UNPACK_chooser = std::function<std::vector<std::size_t>(std::size_t count,
+                                                              const UNPACK_out &shape)>;
+int UNPACK_simple_points(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
+                         std::size_t max_pts, const UNPACK_chooser &choose, UNPACK_out *out);
+int UNPACK_complex_points(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
+                          std::size_t max_pts, const UNPACK_chooser &choose, UNPACK_out *out);
+int UNPACK_jpeg2000_points(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
+                           std::size_t max_pts, const UNPACK_chooser &choose, UNPACK_out *out);
+int UNPACK_png_points(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
+                      std::size_t max_pts, const UNPACK_chooser &choose, UNPACK_out *out);
+int UNPACK_ccsds_points(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
+                        std::size_t max_pts, const UNPACK_chooser &choose, UNPACK_out *out);
+// Picks the partial decoder for p.drs_temp; templates without one are
+// decoded whole and the wanted values picked out.
+int UNPACK_data_points(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
+                       std::size_t max_pts, const UNPACK_chooser &choose, UNPACK_out *out);
+
 // Helpers shared by the decoder sources.
 namespace unpack_detail {
 
@@ -170,6 +199,22 @@ inline void reset(UNPACK_out *out) {
     out->height = 0;
     out->miss_managed = false;
     out->msg.clear();
+}
+
+// Keeps only the wanted entries of a fully decoded out->values, asking
+// choose with the shape of the full decode.
+inline void keep_chosen(const UNPACK_chooser &choose, UNPACK_out *out) {
+    std::vector<std::size_t> idx = choose(out->values.size(), *out);
+    std::vector<float> kept(idx.size());
+    for (std::size_t w = 0; w < idx.size(); ++w) kept[w] = out->values[idx[w]];
+    out->values.swap(kept);
+}
+
+// A constant field of n values (no bits per value), full or picked.
+inline void constant_field(std::size_t n, double value, UNPACK_out *out) {
+    out->values.assign(n, static_cast<float>(value));
+    out->width = static_cast<int>(n);
+    out->height = 1;
 }
 
 // Reads fields of 1 to 32 bits at a running bit position.  The caller has

@@ -42,14 +42,41 @@ struct Groups {
     std::uint32_t num_group;
 };
 
+// Where decoded values go: every value in order (the full decode), or only
+// the wanted ones, stopping after the last of them (partial decode).
+struct AllValues {
+    static constexpr bool PICK = false;
+    float *out;
+    std::size_t i = 0;
+    void put(float v) { out[i++] = v; }
+    void skip(std::size_t) {}
+    bool done() const { return false; }
+    std::size_t next() const { return 0; }
+};
+
+struct WantedValues {
+    static constexpr bool PICK = true;
+    const std::size_t *want;  // increasing indices
+    std::size_t nwant;
+    float *vals;              // one per wanted index
+    std::size_t i = 0;        // index of the next value
+    std::size_t w = 0;        // next wanted entry
+    void put(float v) {
+        if (w < nwant && i == want[w]) vals[w++] = v;
+        ++i;
+    }
+    void skip(std::size_t n) { i += n; }
+    bool done() const { return w >= nwant; }
+    std::size_t next() const { return want[w]; }
+};
+
 // The decoding loop, specialised by differencing order and missing-value
-// management.  Returns the number of values written.
-template <int ORDER, int MISS_TYPE>
+// management.  Returns the number of values passed to the sink.
+template <int ORDER, int MISS_TYPE, class Sink>
 std::size_t decode(Groups g, FastBits vals, const std::int64_t *first, std::int64_t minimum,
-                   double ref, double sfac, double dscale, float *out) {
+                   double ref, double sfac, double dscale, Sink &sink) {
     const std::uint32_t gref_miss1 = g.nb_ref ? static_cast<std::uint32_t>((std::uint64_t{1} << g.nb_ref) - 1) : 0u;
     const std::uint32_t gref_miss2 = gref_miss1 - 1;
-    std::size_t i = 0;
     std::int64_t p1 = 0, p2 = 0;
     int k = 0;  // values decoded so far (differencing start-up)
 
@@ -69,18 +96,28 @@ std::size_t decode(Groups g, FastBits vals, const std::int64_t *first, std::int6
             p2 = p1;
             p1 = v;
         }
-        out[i++] = static_cast<float>((static_cast<double>(v) * sfac + ref) * dscale);
+        sink.put(static_cast<float>((static_cast<double>(v) * sfac + ref) * dscale));
     };
 
     for (std::uint32_t gi = 0; gi < g.num_group; ++gi) {
+        if (sink.done()) break;
         const std::uint32_t gref = field(g.refs, g.nb_ref);
         const int w = static_cast<int>(g.ref_width + field(g.widths, g.nb_width));
         const std::uint64_t scaled = field(g.lengths, g.nb_len);
         const std::size_t len = static_cast<std::size_t>(
             gi + 1 == g.num_group ? g.last_len : g.ref_len + scaled * g.inc_len);
+        if constexpr (Sink::PICK && ORDER == 0) {
+            // without differencing a group before the next wanted value is
+            // stepped over unread
+            if (sink.i + len <= sink.next()) {
+                vals.skip(static_cast<std::uint64_t>(len) * static_cast<unsigned>(w));
+                sink.skip(len);
+                continue;
+            }
+        }
         if (w == 0) {
             if (MISS_TYPE > 0 && (gref == gref_miss1 || (MISS_TYPE > 1 && gref == gref_miss2))) {
-                for (std::size_t j = 0; j < len; ++j) out[i++] = MISS;
+                for (std::size_t j = 0; j < len; ++j) sink.put(MISS);
             } else {
                 for (std::size_t j = 0; j < len; ++j) put(gref);
             }
@@ -94,33 +131,62 @@ std::size_t decode(Groups g, FastBits vals, const std::int64_t *first, std::int6
             for (std::size_t j = 0; j < len; ++j) {
                 std::uint32_t x = vals.get(w);
                 if (x == m1 || (MISS_TYPE > 1 && x == m2))
-                    out[i++] = MISS;
+                    sink.put(MISS);
                 else
                     put(std::int64_t{gref} + x);
             }
         }
     }
-    return i;
+    return sink.i;
 }
 
-template <int ORDER>
+template <int ORDER, class Sink>
 std::size_t decode_miss(int miss_type, const Groups &g, const FastBits &vals,
                         const std::int64_t *first, std::int64_t minimum, double ref, double sfac,
-                        double dscale, float *out) {
+                        double dscale, Sink &sink) {
     switch (miss_type) {
     case 1:
-        return decode<ORDER, 1>(g, vals, first, minimum, ref, sfac, dscale, out);
+        return decode<ORDER, 1>(g, vals, first, minimum, ref, sfac, dscale, sink);
     case 2:
-        return decode<ORDER, 2>(g, vals, first, minimum, ref, sfac, dscale, out);
+        return decode<ORDER, 2>(g, vals, first, minimum, ref, sfac, dscale, sink);
     default:
-        return decode<ORDER, 0>(g, vals, first, minimum, ref, sfac, dscale, out);
+        return decode<ORDER, 0>(g, vals, first, minimum, ref, sfac, dscale, sink);
+    }
+}
+
+// A checked complex-packed section, ready to decode.
+struct Prepared {
+    bool constant = false;     // no groups: every value is the reference
+    std::size_t count = 0;     // values the groups hold
+    int order = 0;
+    std::int64_t first[2] = {0, 0};
+    std::int64_t minimum = 0;
+    std::uint64_t values_at = 0;
+    Groups g{FastBits(nullptr, 0), FastBits(nullptr, 0), FastBits(nullptr, 0), 0, 0, 0, 0, 0, 0, 0, 0};
+};
+
+template <class Sink>
+std::size_t run(const UNPACK_params &p, const Prepared &pr, const std::uint8_t *data,
+                std::size_t len, Sink &sink) {
+    FastBits vals(data, len, pr.values_at);
+    switch (pr.order) {
+    case 1:
+        return decode_miss<1>(p.miss_type, pr.g, vals, pr.first, pr.minimum, p.ref, p.sfac, p.dscale, sink);
+    case 2:
+        return decode_miss<2>(p.miss_type, pr.g, vals, pr.first, pr.minimum, p.ref, p.sfac, p.dscale, sink);
+    default:
+        return decode_miss<0>(p.miss_type, pr.g, vals, pr.first, pr.minimum, p.ref, p.sfac, p.dscale, sink);
     }
 }
 
 }  // namespace
 
-int UNPACK_complex(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
-                   std::size_t max_pts, UNPACK_out *out) {
+namespace {
+
+// Every check of the full decode: descriptors, group widths, the sum of the
+// group lengths and the bits they need.  0 with pr filled, or -1.
+int prepare(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
+            std::size_t max_pts, UNPACK_out *out, Prepared *pr) {
     unpack_detail::reset(out);
     char msg[200];
     auto failf = [&](const char *fmt, auto... args) {
@@ -139,7 +205,8 @@ int UNPACK_complex(const UNPACK_params &p, const std::uint8_t *data, std::size_t
     if (ng == 0) {
         // No groups (and then no data): a constant field, as encoders write
         // a field without variation.
-        out->values.assign(n, static_cast<float>(p.ref * p.dscale));
+        pr->constant = true;
+        pr->count = n;
         out->width = static_cast<int>(n);
         out->height = 1;
         return 0;
@@ -155,8 +222,8 @@ int UNPACK_complex(const UNPACK_params &p, const std::uint8_t *data, std::size_t
 
     // Spatial differencing descriptors.
     int order = 0;
-    std::int64_t first[2] = {0, 0};
-    std::int64_t minimum = 0;
+    std::int64_t *first = pr->first;
+    std::int64_t &minimum = pr->minimum;
     std::size_t off = 0;
     if (p.drs_temp == DRS_COMPLEX_SPATIAL) {
         // Order 0 (as some encoders write when no differencing was done)
@@ -196,7 +263,10 @@ int UNPACK_complex(const UNPACK_params &p, const std::uint8_t *data, std::size_t
     if (values_at > total_bits)
         return failf("UNPACK_complex: %u groups overrun the data section (%zu octets)\n", ng, len);
 
-    Groups g{FastBits(data, len, refs_at), FastBits(data, len, widths_at),
+    pr->order = order;
+    pr->values_at = values_at;
+    Groups &g = pr->g;
+    g = Groups{FastBits(data, len, refs_at), FastBits(data, len, widths_at),
              FastBits(data, len, lengths_at), p.num_bits_gref, p.num_bits_gwidth,
              p.num_bits_glen, static_cast<std::uint64_t>(p.ref_gwidth),
              static_cast<std::uint64_t>(p.ref_glen), static_cast<std::uint64_t>(p.inc_glen),
@@ -220,26 +290,44 @@ int UNPACK_complex(const UNPACK_params &p, const std::uint8_t *data, std::size_t
         }
         if (values_at + bits > total_bits)
             return failf("UNPACK_complex: packed values overrun the data section (%zu octets)\n", len);
-        out->values.resize(static_cast<std::size_t>(count));
+        pr->count = static_cast<std::size_t>(count);
     }
-
-    FastBits vals(data, len, values_at);
-    float *o = out->values.data();
-    std::size_t done;
-    switch (order) {
-    case 1:
-        done = decode_miss<1>(p.miss_type, g, vals, first, minimum, p.ref, p.sfac, p.dscale, o);
-        break;
-    case 2:
-        done = decode_miss<2>(p.miss_type, g, vals, first, minimum, p.ref, p.sfac, p.dscale, o);
-        break;
-    default:
-        done = decode_miss<0>(p.miss_type, g, vals, first, minimum, p.ref, p.sfac, p.dscale, o);
-        break;
-    }
-    out->values.resize(done);
     out->miss_managed = p.miss_type > 0;
-    out->width = static_cast<int>(done);
+    out->width = static_cast<int>(pr->count);
     out->height = 1;
+    return 0;
+}
+
+}  // namespace
+
+int UNPACK_complex(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
+                   std::size_t max_pts, UNPACK_out *out) {
+    Prepared pr;
+    if (prepare(p, data, len, max_pts, out, &pr) < 0) return -1;
+    if (pr.constant) {
+        unpack_detail::constant_field(pr.count, p.ref * p.dscale, out);
+        return 0;
+    }
+    out->values.resize(pr.count);
+    AllValues sink{out->values.data()};
+    const std::size_t done = run(p, pr, data, len, sink);
+    out->values.resize(done);
+    out->width = static_cast<int>(done);
+    return 0;
+}
+
+int UNPACK_complex_points(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
+                          std::size_t max_pts, const UNPACK_chooser &choose, UNPACK_out *out) {
+    Prepared pr;
+    if (prepare(p, data, len, max_pts, out, &pr) < 0) return -1;
+    const std::vector<std::size_t> idx = choose(pr.count, *out);
+    if (pr.constant) {
+        out->values.assign(idx.size(), static_cast<float>(p.ref * p.dscale));
+        return 0;
+    }
+    out->values.assign(idx.size(), MISS);
+    if (idx.empty()) return 0;
+    WantedValues sink{idx.data(), idx.size(), out->values.data()};
+    run(p, pr, data, len, sink);
     return 0;
 }

@@ -172,3 +172,28 @@ int UNPACK_data(const UNPACK_params &p, const std::uint8_t *data, std::size_t le
     std::snprintf(buf, sizeof buf, "unsupported data representation template %d\n", p.drs_temp);
     return unpack_detail::fail(out, buf);
 }
+
+int UNPACK_data_points(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
+                       std::size_t max_pts, const UNPACK_chooser &choose, UNPACK_out *out) {
+    switch (p.drs_temp) {
+    case DRS_SIMPLE:
+        return UNPACK_simple_points(p, data, len, max_pts, choose, out);
+    case DRS_COMPLEX:
+    case DRS_COMPLEX_SPATIAL:
+        return UNPACK_complex_points(p, data, len, max_pts, choose, out);
+    case DRS_JPEG2000:
+    case DRS_JPEG2000_OLD:
+        return UNPACK_jpeg2000_points(p, data, len, max_pts, choose, out);
+    case DRS_PNG:
+    case DRS_PNG_OLD:
+        return UNPACK_png_points(p, data, len, max_pts, choose, out);
+    case DRS_CCSDS:
+        return UNPACK_ccsds_points(p, data, len, max_pts, choose, out);
+    default:
+        break;
+    }
+    // run-length packing and the rest: decoded whole, then picked
+    if (UNPACK_data(p, data, len, max_pts, out) < 0) return -1;
+    unpack_detail::keep_chosen(choose, out);
+    return 0;
+}

@@ -13,8 +13,11 @@ constexpr float MISS = -9999.0f;
 
 }  // namespace
 
-int UNPACK_simple(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
-                  std::size_t max_pts, UNPACK_out *out) {
+namespace {
+
+// Checks of simple packing; 0 with *count set, or -1 (out says why).
+int check_simple(const UNPACK_params &p, std::size_t len, std::size_t max_pts, UNPACK_out *out,
+                 std::size_t *count) {
     unpack_detail::reset(out);
     char msg[160];
     if (p.data_pnts < 0) return unpack_detail::fail(out, "UNPACK_simple: number of values missing\n");
@@ -36,19 +39,50 @@ int UNPACK_simple(const UNPACK_params &p, const std::uint8_t *data, std::size_t 
                       n, nb, len);
         return unpack_detail::fail(out, msg);
     }
-    out->values.resize(n);
     out->width = static_cast<int>(n);
     out->height = 1;
-    float *v = out->values.data();
+    *count = n;
+    return 0;
+}
+
+}  // namespace
+
+int UNPACK_simple(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
+                  std::size_t max_pts, UNPACK_out *out) {
+    std::size_t n = 0;
+    if (check_simple(p, len, max_pts, out, &n) < 0) return -1;
+    const int nb = p.num_bits;
     const double ref = p.ref, sfac = p.sfac, dscale = p.dscale;
     if (nb == 0) {
-        const float c = static_cast<float>(ref * dscale);
-        for (std::size_t i = 0; i < n; ++i) v[i] = c;
+        unpack_detail::constant_field(n, ref * dscale, out);
         return 0;
     }
+    out->values.resize(n);
+    float *v = out->values.data();
     FastBits bits(data, len);
     for (std::size_t i = 0; i < n; ++i)
         v[i] = static_cast<float>((bits.get(nb) * sfac + ref) * dscale);
+    return 0;
+}
+
+int UNPACK_simple_points(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
+                         std::size_t max_pts, const UNPACK_chooser &choose, UNPACK_out *out) {
+    std::size_t n = 0;
+    if (check_simple(p, len, max_pts, out, &n) < 0) return -1;
+    const std::vector<std::size_t> idx = choose(n, *out);
+    const int nb = p.num_bits;
+    const double ref = p.ref, sfac = p.sfac, dscale = p.dscale;
+    out->values.resize(idx.size());
+    for (std::size_t w = 0; w < idx.size(); ++w) {
+        // each value is read where it lies: nothing before it is touched
+        std::uint32_t x = 0;
+        if (nb > 0) {
+            FastBits bits(data, len, static_cast<std::uint64_t>(idx[w]) * static_cast<unsigned>(nb));
+            x = bits.get(nb);
+        }
+        out->values[w] = nb == 0 ? static_cast<float>(ref * dscale)
+                                 : static_cast<float>((x * sfac + ref) * dscale);
+    }
     return 0;
 }
 

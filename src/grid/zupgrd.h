@@ -202,6 +202,20 @@ float GRD_get_sound_dp();
 int GRD_get_sound(int slot, float lat, float lon, UPA_level *lev, int *num,
                   float *sfcp);
 
+// One station of a sounding extraction for many stations.
+struct GRD_sound {
+    float lat;            // the station
+    float lon;
+    UPA_level lev[42];    // the levels, as GRD_get_sound gives them
+    int num;              // number of levels
+    float sfcp;           // surface pressure (mb)
+    char datim[50];       // valid-time label of the first grid used
+    int made;             // 1 made, 0 too few grids
+};
+// GRD_get_sound for every station of snd[0..count-1] from one scan of the
+// file, each matching grid decoded once.  Returns the number made.
+int GRD_get_sounds(int slot, GRD_sound *snd, int count);
+
 // ---------------------------------------------------------------------------
 // Parameters, levels and units (var_tool.cpp, unittool.cpp)
 
