@@ -1,5 +1,8 @@
 // raziva.cpp - the grid sounding program: pick a grid file, a station and
 // forecast times, extract and analyse the soundings, print and plot them.
+#include <algorithm>
+#include <vector>
+
 #include "zup.h"
 #include "zupcty.h"
 #include "zupgrd.h"
@@ -76,38 +79,44 @@ int main(int argc, char **argv) {
     GRD_getinfo(grd_fd, &info);
     GRD_snd_param();
 
-    char id[STATION_ID_LEN] = "";
-    float lat = MISSING_F;
-    float lon = MISSING_F;
-    if (GRD_prompt_id(id, &lat, &lon) == 0) {
+    // One station, or every station of an "@FILE" answer, each reported in
+    // turn for every chosen time from one scan of the file.
+    std::vector<GRD_sound> stations;
+    if (GRD_prompt_stations(&stations) == 0) {
         MESS_print(64, "Station not found\n");
         return 31;
     }
-    THERM_set_id(id, MISSING);
 
     static UPA_level sm[300];
-    int num = 0;
-    float sfcp = 1000.0f;
     while (GRD_prompt_time() == 1) {
-        // a time without a sounding is skipped; the extraction says why
-        if (!GRD_get_sound(grd_fd, lat, lon, sm, &num, &sfcp)) continue;
-        THERM_set_data(sfcp, sm, num, sm, num);
+        GRD_get_sounds(grd_fd, stations.data(), static_cast<int>(stations.size()));
+        for (const GRD_sound &snd : stations) {
+            // a time without a sounding is skipped; the extraction says why
+            if (!snd.made) continue;
+            const char *id = snd.id;
+            const float lat = snd.lat, lon = snd.lon;
+            int num = snd.num;
+            std::copy(snd.lev, snd.lev + num, sm);
+            THERM_set_id(id, MISSING);
+            UPA_set_datim(snd.datim);
+            THERM_set_data(snd.sfcp, sm, num, sm, num);
 
-        MESS_print(4096, "Date: %s\n", UPA_get_datim());
-        MESS_print(4096, "Station: %s\n", id);
-        if (lat != MISSING_F) MESS_print(4096, "Latitude:  %6.2f\n", lat);
-        if (lon != MISSING_F) MESS_print(4096, "Longitude: %6.2f\n", lon);
+            MESS_print(4096, "Date: %s\n", UPA_get_datim());
+            MESS_print(4096, "Station: %s\n", id);
+            if (lat != MISSING_F) MESS_print(4096, "Latitude:  %6.2f\n", lat);
+            if (lon != MISSING_F) MESS_print(4096, "Longitude: %6.2f\n", lon);
 
-        THERM_sig_table();
-        THERM_calc();
-        THERM_indices();
-        THERM_wind_table();
-        THERM_wind();
-        THERM_storm_table();
+            THERM_sig_table();
+            THERM_calc();
+            THERM_indices();
+            THERM_wind_table();
+            THERM_wind();
+            THERM_storm_table();
 
-        // The plot loop comes here once the diagrams are part of the
-        // program: while THERM_prompt_plot_type() asks for another plot,
-        // THERM_plot(&domain) draws it.
+            // The plot loop comes here once the diagrams are part of the
+            // program: while THERM_prompt_plot_type() asks for another plot,
+            // THERM_plot(&domain) draws it.
+        }
     }
     GRD_close(grd_fd);
     return 0;

@@ -392,15 +392,11 @@ int GRD_get_mosaic_piece(int k, char *pattern, std::size_t size, int *col, int *
 // ---------------------------------------------------------------------------
 // Station and time prompts
 
-int GRD_prompt_id(char *id, float *lat, float *lon) {
-    char text[STATION_ID_LEN] = "";
-    const char *res = RES_get("identifier");
-    if (res) {
-        copy_field(text, res);
-    } else {
-        ZUP_prompts("\nEnter a station or lat,lon: ", text, STATION_ID_LEN);
-    }
-    if (id) copy_field(id, STATION_ID_LEN, text);
+namespace {
+
+// A station answer: a "lat,lon" pair (2) or an entry of the station
+// database (1); 0 when neither.
+int resolve_station(const char *text, float *lat, float *lon) {
     float a = MISSING_F, b = MISSING_F;
     int result = 0;
     if (std::sscanf(text, "%f,%f", &a, &b) == 2) {
@@ -417,8 +413,94 @@ int GRD_prompt_id(char *id, float *lat, float *lon) {
     }
     if (lat) *lat = a;
     if (lon) *lon = b;
+    return result;
+}
+
+// The station answer: the identifier resource, or what is typed at the prompt.
+void station_answer(char *text, std::size_t size) {
+    const char *res = RES_get("identifier");
+    if (res)
+        copy_field(text, size, res);
+    else
+        ZUP_prompts("\nEnter a station or lat,lon: ", text, static_cast<int>(size));
+}
+
+void add_station(std::vector<GRD_sound> *list, const char *id, float lat, float lon) {
+    list->emplace_back();
+    GRD_sound &s = list->back();
+    std::memset(&s, 0, sizeof s);
+    copy_field(s.id, STATION_ID_LEN, id);
+    s.lat = lat;
+    s.lon = lon;
+}
+
+}  // namespace
+
+int GRD_prompt_id(char *id, float *lat, float *lon) {
+    char text[STATION_ID_LEN] = "";
+    station_answer(text, sizeof text);
+    if (id) copy_field(id, STATION_ID_LEN, text);
+    int result = resolve_station(text, lat, lon);
     FILE_set_key("i", text);
     return result;
+}
+
+// Extension: an answer "@FILE" names a file of stations, one per line (an
+// identifier, a name, a WMO number or "lat,lon"; '#' starts a comment,
+// blank lines are passed over).  A line naming no station is reported and
+// skipped; the list holds the stations found.  No station of the database
+// starts with '@', so every other answer means what it always meant.
+int GRD_read_stations(const char *name, std::vector<GRD_sound> *list) {
+    FilePtr f = FILE_open_ptr(name, "r");
+    if (!f) {
+        MESS_print(64, "Unable to open station file: %s\n", name);
+        return 0;
+    }
+    const std::size_t before = list->size();
+    char line[512];
+    int lineno = 0;
+    while (std::fgets(line, sizeof line, f.get())) {
+        ++lineno;
+        std::size_t len = std::strlen(line);
+        bool cut = len > 0 && line[len - 1] != '\n' && !std::feof(f.get());
+        if (cut) {  // a line longer than any station: drop its rest
+            int c;
+            while ((c = std::fgetc(f.get())) != EOF && c != '\n') {
+            }
+        }
+        char *hash = std::strchr(line, '#');
+        if (hash) *hash = '\0';
+        std::string text = line;
+        const char *blank = " \t\r\n";
+        text.erase(0, std::min(text.size(), text.find_first_not_of(blank)));
+        std::size_t last = text.find_last_not_of(blank);
+        text.erase(last == std::string::npos ? 0 : last + 1);
+        if (text.empty()) continue;
+        for (char &c : text)
+            if (static_cast<unsigned char>(c) < ' ') c = ' ';
+        float lat = MISSING_F, lon = MISSING_F;
+        int r = cut || text.size() >= STATION_ID_LEN ? 0 : resolve_station(text.c_str(), &lat, &lon);
+        if (r == 2 && !(lat >= -90 && lat <= 90 && lon >= -360 && lon <= 360)) r = 0;
+        if (r == 0) {
+            MESS_print(64, "Station not found: %.40s (line %d of %s)\n", text.c_str(), lineno, name);
+            continue;
+        }
+        add_station(list, text.c_str(), lat, lon);
+    }
+    return static_cast<int>(list->size() - before);
+}
+
+int GRD_prompt_stations(std::vector<GRD_sound> *list) {
+    char text[FILE_NAME_LEN] = "";
+    station_answer(text, sizeof text);
+    FILE_set_key("i", text);
+    if (text[0] == '@') return GRD_read_stations(text + 1, list);
+    float lat = MISSING_F, lon = MISSING_F;
+    char id[STATION_ID_LEN] = "";
+    copy_field(id, text);
+    if (resolve_station(id, &lat, &lon) == 0) return 0;
+    add_station(list, id, lat, lon);
+    return 1;
 }
 
 int GRD_read_time_menu() {

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <vector>
 
 #include "zup.h"
 
@@ -181,6 +182,13 @@ int GRD_get_mosaic_piece(int k, char *pattern, std::size_t size, int *col, int *
 // Station and forecast-time prompts of the grid programs.
 // 2: "lat,lon" pair, 1: found in the station database, 0: not found.
 int GRD_prompt_id(char *id, float *lat, float *lon);
+struct GRD_sound;
+// The station prompt for one station or, with an answer "@FILE", a file of
+// stations (one per line: identifier, name, WMO number or "lat,lon"; '#'
+// comments): appends what it names to *list (id, lat, lon) and returns how
+// many; a line naming no station is reported and skipped.
+int GRD_prompt_stations(std::vector<GRD_sound> *list);
+int GRD_read_stations(const char *name, std::vector<GRD_sound> *list);
 // 1 with program flag 6 set to the next forecast hour, 0 when done.
 int GRD_prompt_time();
 // 1 when the time-menu file was read, 0 when it cannot be opened.
@@ -204,7 +212,8 @@ int GRD_get_sound(int slot, float lat, float lon, UPA_level *lev, int *num,
 
 // One station of a sounding extraction for many stations.
 struct GRD_sound {
-    float lat;            // the station
+    char id[STATION_ID_LEN];  // the station as it was named
+    float lat;            // its position
     float lon;
     UPA_level lev[42];    // the levels, as GRD_get_sound gives them
     int num;              // number of levels

@@ -247,3 +247,83 @@ TEST_F(Program, OverlongCommandLineAndAnswers) {
                 std::string(5000, 'y') + "\nexit\n");
     EXPECT_EQ(r.status, 0);
 }
+
+// ---------------------------------------------------------------------------
+// Station lists ("@FILE")
+
+namespace {
+
+const std::string kReport = kData + "-ba -me mess,+out1,+out2,+out3 -ft h24 ";
+const std::string kSample = std::string(RAZIVA_DATA_DIR) + "/sample.grb";
+
+// The report blocks of a run, from each "Date:" line on, keyed by station.
+std::vector<std::string> reports(const std::string &out) {
+    std::vector<std::string> blocks;
+    std::size_t at = out.find("Date:");
+    while (at != std::string::npos) {
+        std::size_t next = out.find("Date:", at + 1);
+        blocks.push_back(out.substr(at, next == std::string::npos ? std::string::npos : next - at));
+        at = next;
+    }
+    return blocks;
+}
+
+fs::path station_file(const std::string &name, const std::string &text) {
+    fs::path p = fs::path(testing::TempDir()) / name;
+    std::ofstream(p) << text;
+    return p;
+}
+
+}  // namespace
+
+TEST_F(Program, StationFileReportsEveryStationAndSkipsBadLines) {
+    fs::path list = station_file("stations_mixed.txt",
+                                 "# stations of the sample\n\n  KDDC  \n40,-100   # a point\n"
+                                 "nowhere\n91,5\n" + std::string(600, 'x') + "\n41.5,-98\n");
+    Result r = run(kReport + "-id @" + list.string() + " " + kSample, "");
+    EXPECT_EQ(r.status, 0);
+    std::vector<std::string> got = reports(r.out);
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_NE(got[0].find("Station: KDDC\n"), std::string::npos);
+    EXPECT_NE(got[1].find("Station: 40,-100\n"), std::string::npos);
+    EXPECT_NE(got[2].find("Station: 41.5,-98\n"), std::string::npos);
+    for (const char *bad : {"nowhere (line 5", "91,5 (line 6", "xxxx"})
+        EXPECT_NE((r.out + r.err).find(std::string("Station not found: ") + bad), std::string::npos)
+            << bad;
+}
+
+TEST_F(Program, StationFileWithoutStationsEndsWith31) {
+    fs::path empty = station_file("stations_none.txt", "# nothing\n\nnowhere\n");
+    std::string listed = "@";
+    listed += empty.string();
+    for (const std::string &id : {listed, std::string("@/no/such/list")}) {
+        Result r = run(kReport + "-id " + id + " " + kSample, "");
+        EXPECT_EQ(r.status, 31) << id;
+        EXPECT_NE((r.out + r.err).find("Station not found\n"), std::string::npos) << id;
+        EXPECT_TRUE(reports(r.out).empty()) << id;
+    }
+}
+
+TEST_F(Program, HundredStationsInOneRunEqualSingleRuns) {
+    // a 10 x 10 block of points over the sample's grid
+    std::string text;
+    std::vector<std::string> ids;
+    for (int i = 0; i < 10; ++i)
+        for (int j = 0; j < 10; ++j) {
+            char id[32];
+            std::snprintf(id, sizeof id, "%.1f,%.1f", 38.0 + 0.4 * i, -102.0 + 0.4 * j);
+            ids.push_back(id);
+            text += std::string(id) + "\n";
+        }
+    fs::path list = station_file("stations_100.txt", text);
+    Result all = run(kReport + "-id @" + list.string() + " " + kSample, "");
+    ASSERT_EQ(all.status, 0);
+    std::vector<std::string> got = reports(all.out);
+    ASSERT_EQ(got.size(), 100u);
+    for (int k : {0, 37, 99}) {
+        Result one = run(kReport + "-id " + ids[static_cast<std::size_t>(k)] + " " + kSample, "");
+        std::vector<std::string> single = reports(one.out);
+        ASSERT_EQ(single.size(), 1u) << ids[static_cast<std::size_t>(k)];
+        EXPECT_EQ(got[static_cast<std::size_t>(k)], single[0]) << ids[static_cast<std::size_t>(k)];
+    }
+}
