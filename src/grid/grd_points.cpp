@@ -213,11 +213,14 @@ void run_edition2(GRD_point_job *job) {
         out.values.assign(ch.wanted.size(), static_cast<float>(p.ref * p.dscale));
     } else {
         FileRange data(job->fd, job->data_pos, job->data_len);
-        if (!data.ok(job->fd, job->data_pos, job->data_len)) {
+        if (job->data_len > 0 && !data.ok(job->fd, job->data_pos, job->data_len)) {
             fail_job(job, "", 0);  // a short read: no values, as in the full decode
             return;
         }
-        if (UNPACK_data_points(p, data.data(), data.size(), total, choose, &out) < 0) {
+        // an empty section is still a section (as the full decode hands it on)
+        static const std::uint8_t empty[8] = {};
+        const std::uint8_t *bytes = data.data() ? data.data() : empty;
+        if (UNPACK_data_points(p, bytes, data.size(), total, choose, &out) < 0) {
             fail_job(job, out.msg, 192);
             return;
         }
@@ -268,9 +271,28 @@ void GRD_run_point_job(GRD_point_job *job) {
 // ---------------------------------------------------------------------------
 // The pool
 
+namespace {
+
+struct PointState {
+    int threads = -1;     // set number of pool threads, -1 automatic
+    bool partial = true;  // GRD_read_points may leave values undecoded
+};
+
+PointState &pst() {
+    static PointState s;
+    return s;
+}
+
+}  // namespace
+
+void GRD_set_pool_threads(int n) { pst().threads = n < 0 ? -1 : std::min(n, 16); }
+void GRD_use_partial(int on) { pst().partial = on != 0; }
+bool grd_partial_on() { return pst().partial; }
+
 int GRD_pool_threads() {
     // decoder traces print from the decoders: keep them on one thread
     if (MESS_check(unpack_detail::DEBUG)) return 0;
+    if (pst().threads >= 0) return pst().threads;
     const unsigned hw = std::thread::hardware_concurrency();
     if (hw <= 1) return 0;
     return static_cast<int>(std::min(hw, 4u));

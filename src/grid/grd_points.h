@@ -94,7 +94,13 @@ private:
 };
 
 // Threads of the pool: the processor count, at most 4; 0 runs every job on
-// the caller's thread (also while decoder traces are on).
+// the caller's thread (also while decoder traces are on).  A number set
+// with GRD_set_pool_threads (>= 0) overrides the count; -1 restores it.
 int GRD_pool_threads();
+void GRD_set_pool_threads(int n);
+// Switches the partial path off (0: GRD_read_points decodes every product
+// whole) or back on; for comparisons and benchmarks.
+void GRD_use_partial(int on);
+bool grd_partial_on();
 
 #endif  // GRD_POINTS_H

@@ -487,7 +487,8 @@ int GRD_getinfo(int slot, GRD_info *info) {
 int GRD_read_points(int slot, GRD_report *rec, int *num, GRD_point_job *job, bool *partial) {
     *partial = false;
     GRD_file *f = slot_file(slot);
-    if (!f || !rec || !job || f->type != GRD_TYPE_GRIB || f->is_std || !f->file)
+    if (!f || !rec || !job || f->type != GRD_TYPE_GRIB || f->is_std || !f->file ||
+        !grd_partial_on())
         return GRD_read(slot, rec, 0, num);
     GRD_free(rec);
     job->fd = fileno(f->file);
