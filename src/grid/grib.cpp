@@ -1221,10 +1221,12 @@ int GRIB_point_job1(int slot, GRD_report *grid, GRD_point_job *job) {
     const int nx = g.dom.nx, ny = g.dom.ny;
     const int bpval = head[10];
     // what the full decode treats specially is left to it: the spike
-    // filter, pole rows, the octagonal grid, thinned rows, other packings
+    // filter, pole rows, the octagonal grid, thinned rows, second-order
+    // packing and IEEE numbers
     const bool plain = g.bad_max < 1 && !g.pole && !(g.grid_id == 50 && nx == 36 && ny == 33) &&
                        static_cast<int>(g.thin.size()) != ny && nx > 0 && ny > 0 && nx <= 2000 &&
-                       ny <= 2000 && len >= 11 && !(flag & 0xc0) && bpval <= 32;
+                       ny <= 2000 && len >= 11 && !(flag & 0xc0) && (flag & 0x30) != 0x30 &&
+                       bpval <= 32;
     if (!plain || std::fseek(fp, len - 11, SEEK_CUR) != 0) {
         std::fseek(fp, start, SEEK_SET);
         return 0;

@@ -156,7 +156,8 @@ int UNPACK_data(const UNPACK_params &p, const std::uint8_t *data, std::size_t le
 // below that number) and decodes no further than the last of them where the
 // packing allows: simple packing reads the wanted values directly, complex
 // packing stops after the last wanted value, JPEG 2000 decodes only the area
-// around them (reversible streams), PNG stops after the last wanted row and
+// around them (reversible streams), IEEE numbers are read where they lie,
+// PNG stops after the last wanted row and
 // CCSDS after the last wanted block.  out->values then holds one value per
 // wanted index, in their order, bit-identical to the full decode.
 using UNPACK_chooser = std::function<std::vector<std::size_t>(std::size_t count,
@@ -169,6 +170,8 @@ int UNPACK_jpeg2000_points(const UNPACK_params &p, const std::uint8_t *data, std
                            std::size_t max_pts, const UNPACK_chooser &choose, UNPACK_out *out);
 int UNPACK_png_points(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
                       std::size_t max_pts, const UNPACK_chooser &choose, UNPACK_out *out);
+int UNPACK_ieee_points(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
+                       std::size_t max_pts, const UNPACK_chooser &choose, UNPACK_out *out);
 int UNPACK_ccsds_points(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
                         std::size_t max_pts, const UNPACK_chooser &choose, UNPACK_out *out);
 // Picks the partial decoder for p.drs_temp; templates without one are

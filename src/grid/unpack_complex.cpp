@@ -49,6 +49,8 @@ struct AllValues {
     float *out;
     std::size_t i = 0;
     void put(float v) { out[i++] = v; }
+    template <class Scale>
+    void put_scaled(std::int64_t v, Scale scale) { out[i++] = scale(v); }
     void skip(std::size_t) {}
     bool done() const { return false; }
     std::size_t next() const { return 0; }
@@ -63,6 +65,12 @@ struct WantedValues {
     std::size_t w = 0;        // next wanted entry
     void put(float v) {
         if (w < nwant && i == want[w]) vals[w++] = v;
+        ++i;
+    }
+    // values passed over are not scaled at all
+    template <class Scale>
+    void put_scaled(std::int64_t v, Scale scale) {
+        if (w < nwant && i == want[w]) vals[w++] = scale(v);
         ++i;
     }
     void skip(std::size_t n) { i += n; }
@@ -96,7 +104,9 @@ std::size_t decode(Groups g, FastBits vals, const std::int64_t *first, std::int6
             p2 = p1;
             p1 = v;
         }
-        sink.put(static_cast<float>((static_cast<double>(v) * sfac + ref) * dscale));
+        sink.put_scaled(v, [&](std::int64_t u) {
+            return static_cast<float>((static_cast<double>(u) * sfac + ref) * dscale);
+        });
     };
 
     for (std::uint32_t gi = 0; gi < g.num_group; ++gi) {
@@ -106,13 +116,37 @@ std::size_t decode(Groups g, FastBits vals, const std::int64_t *first, std::int6
         const std::uint64_t scaled = field(g.lengths, g.nb_len);
         const std::size_t len = static_cast<std::size_t>(
             gi + 1 == g.num_group ? g.last_len : g.ref_len + scaled * g.inc_len);
-        if constexpr (Sink::PICK && ORDER == 0) {
-            // without differencing a group before the next wanted value is
-            // stepped over unread
+        if constexpr (Sink::PICK) {
             if (sink.i + len <= sink.next()) {
-                vals.skip(static_cast<std::uint64_t>(len) * static_cast<unsigned>(w));
-                sink.skip(len);
-                continue;
+                if constexpr (ORDER == 0) {
+                    // without differencing a group before the next wanted
+                    // value is stepped over unread
+                    vals.skip(static_cast<std::uint64_t>(len) * static_cast<unsigned>(w));
+                    sink.skip(len);
+                    continue;
+                } else if (MISS_TYPE == 0 && k == ORDER) {
+                    // with it, only the running values are carried through
+                    std::int64_t a = p1, b = p2;
+                    const std::int64_t base = std::int64_t{gref} + minimum;
+                    if (w == 0) {
+                        for (std::size_t j = 0; j < len; ++j) {
+                            const std::int64_t v = ORDER == 1 ? base + a : base + 2 * a - b;
+                            b = a;
+                            a = v;
+                        }
+                    } else {
+                        for (std::size_t j = 0; j < len; ++j) {
+                            const std::int64_t x = base + vals.get(w);
+                            const std::int64_t v = ORDER == 1 ? x + a : x + 2 * a - b;
+                            b = a;
+                            a = v;
+                        }
+                    }
+                    p1 = a;
+                    p2 = b;
+                    sink.skip(len);
+                    continue;
+                }
             }
         }
         if (w == 0) {

@@ -181,6 +181,8 @@ int UNPACK_data_points(const UNPACK_params &p, const std::uint8_t *data, std::si
     case DRS_COMPLEX:
     case DRS_COMPLEX_SPATIAL:
         return UNPACK_complex_points(p, data, len, max_pts, choose, out);
+    case DRS_IEEE:
+        return UNPACK_ieee_points(p, data, len, max_pts, choose, out);
     case DRS_JPEG2000:
     case DRS_JPEG2000_OLD:
         return UNPACK_jpeg2000_points(p, data, len, max_pts, choose, out);

@@ -7,8 +7,12 @@
 #include "gbits.h"
 #include "unpack.h"
 
-int UNPACK_ieee(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
-                std::size_t max_pts, UNPACK_out *out) {
+namespace {
+
+// The checks of the section: 0 with the number of values and the size of
+// each, or -1.
+int check_ieee(const UNPACK_params &p, std::size_t len, std::size_t max_pts, UNPACK_out *out,
+               std::size_t *count, std::size_t *octets) {
     unpack_detail::reset(out);
     char msg[160];
     if (p.data_pnts < 0) return unpack_detail::fail(out, "UNPACK_ieee: number of values missing\n");
@@ -32,9 +36,25 @@ int UNPACK_ieee(const UNPACK_params &p, const std::uint8_t *data, std::size_t le
                       n, size, len);
         return unpack_detail::fail(out, msg);
     }
-    out->values.resize(n);
     out->width = static_cast<int>(n);
     out->height = 1;
+    *count = n;
+    *octets = size;
+    return 0;
+}
+
+inline float ieee_value(const std::uint8_t *at, std::size_t size) {
+    return size == 4 ? std::bit_cast<float>(gbits::u4(at))
+                     : static_cast<float>(std::bit_cast<double>(gbits::u8(at)));
+}
+
+}  // namespace
+
+int UNPACK_ieee(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
+                std::size_t max_pts, UNPACK_out *out) {
+    std::size_t n = 0, size = 0;
+    if (check_ieee(p, len, max_pts, out, &n, &size) < 0) return -1;
+    out->values.resize(n);
     float *v = out->values.data();
     if (size == 4) {
         for (std::size_t i = 0; i < n; ++i) v[i] = std::bit_cast<float>(gbits::u4(data + 4 * i));
@@ -42,5 +62,15 @@ int UNPACK_ieee(const UNPACK_params &p, const std::uint8_t *data, std::size_t le
         for (std::size_t i = 0; i < n; ++i)
             v[i] = static_cast<float>(std::bit_cast<double>(gbits::u8(data + 8 * i)));
     }
+    return 0;
+}
+
+int UNPACK_ieee_points(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
+                       std::size_t max_pts, const UNPACK_chooser &choose, UNPACK_out *out) {
+    std::size_t n = 0, size = 0;
+    if (check_ieee(p, len, max_pts, out, &n, &size) < 0) return -1;
+    const std::vector<std::size_t> idx = choose(n, *out);
+    out->values.resize(idx.size());
+    for (std::size_t k = 0; k < idx.size(); ++k) out->values[k] = ieee_value(data + size * idx[k], size);
     return 0;
 }

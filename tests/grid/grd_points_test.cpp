@@ -26,7 +26,8 @@ const Variant kVariants[] = {
     {"scan_south_north.grb", true},   {"scan_south_north.grib1", true},
     {"scan_both_jpeg.grb", true},     {"scanning_mode_with_bitmap.grib2", true},
     {"eta_grib1_part.grb", true},     {"safrica_part.grib2", true},
-    {"reduced_latlon_surface.grib2", false},
+    {"ieee_bitmap.grib2", true},      {"reduced_latlon_surface.grib2", false},
+    {"second_order_bitmap.grib1", false},
 };
 
 // Cells in every part of the grid: corners, both sides of row ends, the
