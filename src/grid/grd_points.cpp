@@ -3,6 +3,7 @@
 #include "grd_points.h"
 
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -56,8 +57,9 @@ public:
     bool ok(int fd, long pos, long len) const {
         if (!data_) return false;
         if (!map_) return true;
-        const off_t end = lseek(fd, 0, SEEK_END);
-        return end >= 0 && pos + len <= end;
+        // (fstat, not lseek: the reader's stream shares the descriptor's offset)
+        struct stat sb;
+        return fstat(fd, &sb) == 0 && pos + len <= sb.st_size;
     }
     const std::uint8_t *data() const { return data_; }
     std::size_t size() const { return len_; }
