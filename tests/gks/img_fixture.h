@@ -53,6 +53,8 @@ inline IMG_report indexed_image(int w, int h, int bits, const std::function<int(
     img.bits_pixel = bits;
     img.bytes_line = ((w * bits + 31) / 32) * 4;
     img.color_type = 1;
+    // High nibble first and least significant bit first, as the writers read.
+    img.byte_order = bits == 4 ? 1 : 0;
     int n = 1 << bits;
     for (int i = 0; i < n; ++i) {
         float g = static_cast<float>(i) / static_cast<float>(n - 1);

@@ -103,3 +103,35 @@ TEST_F(ImageOracle, TestPageUsesOnlyTableColoursOnTheBackground) {
     EXPECT_EQ(img_.trans_color, 0);
     EXPECT_STREQ(img_.info, "test page");
 }
+
+TEST(ImageOracleDepths, OneAndFourBitPicturesDecodeToTheirColours) {
+    std::string py = pillow();
+    bool magick = tool_runs("convert -version");
+    if (py.empty() && !magick) GTEST_SKIP() << "neither Pillow nor ImageMagick installed";
+    for (int bits : {1, 4}) {
+        int n = 1 << bits;
+        IMG_report img = indexed_image(37, 11, bits, [n](int x, int y) { return (x + 2 * y) % n; });
+        std::string want;
+        for (int y = 0; y < 11; ++y)
+            for (int x = 0; x < 37; ++x) {
+                const IMG_color &c = img.colors[static_cast<size_t>((x + 2 * y) % n)];
+                for (float v : {c.r, c.g, c.b}) want += static_cast<char>(static_cast<int>(v * 255 + 0.5f));
+            }
+        std::string stem = out_path("img_depth" + std::to_string(bits));
+        ASSERT_EQ(GIF_write((stem + ".gif").c_str(), &img), 1);
+        ASSERT_EQ(PNG_write((stem + ".png").c_str(), &img), 1);
+        ASSERT_EQ(XWD_write((stem + ".xwd").c_str(), &img), 1);
+        if (!py.empty()) {
+            EXPECT_TRUE(decode_pillow(py, stem + ".gif") == want) << bits;
+            EXPECT_TRUE(decode_pillow(py, stem + ".png") == want) << bits;
+        }
+        if (magick) {
+            // XWD colours are 16-bit: ImageMagick may round 0x8000 down to 127.
+            std::string got = decode_magick(stem + ".xwd");
+            ASSERT_EQ(got.size(), want.size()) << bits << "-bit XWD";
+            for (size_t i = 0; i < got.size(); ++i)
+                ASSERT_LE(std::abs(static_cast<unsigned char>(got[i]) - static_cast<unsigned char>(want[i])), 1)
+                    << bits << "-bit XWD byte " << i;
+        }
+    }
+}
