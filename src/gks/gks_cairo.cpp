@@ -12,9 +12,11 @@
 #include <X11/Xlib.h>
 #include <cairo.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "colors.h"
 #include "gks.h"
@@ -74,46 +76,64 @@ public:
     }
 
     void polyline(int n, const Gpt *d) override {
-        stroke_style(gget_line_colr(), gget_linewidth(), gget_linetype());
-        path(n, d, 0.5, false);
-        cairo_stroke(cr_);
+        mode_ = kNone;
+        stroke_style(gget_linewidth(), gget_linetype());
+        shadowed(n, d, gget_line_drop(), gget_line_colr());
     }
 
-    void marker_begin(int) override { stroke_style(gget_marker_colr(), gget_marker_width(), 1); }
+    void marker_begin(int) override {
+        mode_ = kMarker;
+        stroke_style(gget_marker_width(), 1);
+    }
 
     void lines(int n, const Gpt *d) override {
         if (n < 1) return;
-        if (n == 1) {
-            double w = std::max(1.0, cairo_get_line_width(cr_));
-            double o = std::floor(w / 2);
-            cairo_rectangle(cr_, d[0].x - o, d[0].y - o, w, w);
-            cairo_fill(cr_);
+        if (mode_ == kText) {
+            strokes_.emplace_back(d, d + n);
             return;
         }
-        path(n, d, 0.5, false);
-        cairo_stroke(cr_);
+        shadowed(n, d, gget_font_drop(), gget_marker_colr());
     }
 
+    // The fill, then its outline with the same paint (as the window draws).
     void fill_area(int n, const Gpt *d) override {
+        mode_ = kNone;
         int colour = gget_fill_colr();
         int style = gget_fill_int_style();
-        if (style == GHOLLOW) {
-            stroke_style(colour, 1.0f, 1);
-            path(n, d, 0.5, true);
-            cairo_stroke(cr_);
-            return;
-        }
-        path(n, d, 0.0, true);
-        if (style == GSOLID) {
+        cairo_pattern_t *stipple = nullptr;
+        if (style == GPAT || style == GHATCH) {
+            stipple = fill_pattern(colour, gget_fill_style_ind());
+            cairo_set_source(cr_, stipple);
+        } else {
             source(colour);
-            cairo_fill(cr_);
-            return;
         }
-        fill_pattern(colour, gget_fill_style_ind());
+        if (style != GHOLLOW) {
+            path(n, d, 0.0, true);
+            cairo_fill(cr_);
+        }
+        stroke_style(0.0f, 1);
+        draw(n, d, 0);
+        if (stipple) cairo_pattern_destroy(stipple);
     }
 
+    // Strokes of one string: every shadow first, then the text.
     void text_begin(const Gpt &, const char *) override {
-        stroke_style(gget_text_colr(), gget_text_width(), 1);
+        mode_ = kText;
+        strokes_.clear();
+        stroke_style(gget_text_width(), 1);
+    }
+
+    void text_end() override {
+        int depth = gget_font_drop();
+        if (depth > 0) {
+            cairo_set_source_rgb(cr_, 0, 0, 0);
+            for (int i = 0; i < depth; ++i)
+                for (const auto &st : strokes_) draw(static_cast<int>(st.size()), st.data(), i);
+        }
+        source(gget_text_colr());
+        for (const auto &st : strokes_) draw(static_cast<int>(st.size()), st.data(), 0);
+        strokes_.clear();
+        mode_ = kNone;
     }
 
     long alloc_color(int, float r, float g, float b) override {
@@ -182,20 +202,18 @@ private:
     }
 
     // The exact 8-bit colour of an index, so that each pixel value is the
-    // one alloc_color gave that index.
+    // one alloc_color gave that index; the print colours draw in colour 1.
     void source(int index) {
+        if (index >= 500 && index <= 508) index = 1;
         float r = 0, g = 0, b = 0;
         gget_color_rgb(index, &r, &g, &b);
         cairo_set_source_rgb(cr_, to8(r) / 255.0, to8(g) / 255.0, to8(b) / 255.0);
     }
 
-    // Line width in pixels (at least one), doubled and quadrupled for the
-    // wide print colours; dash patterns of the line types.
-    void stroke_style(int colour, float width, int type) {
-        source(colour);
-        double w = std::max(1.0, std::round(static_cast<double>(width)));
-        if (colour == 501 || colour == 504 || colour == 507) w *= 2;
-        if (colour == 502 || colour == 505 || colour == 508) w *= 4;
+    // Line width in whole pixels (0 and 1 are one pixel with its end points)
+    // and the dash patterns of the line types, as on the window.
+    void stroke_style(float width, int type) {
+        double w = std::max(1.0, std::round(static_cast<double>(std::clamp(width, 0.0f, 100.0f))));
         cairo_set_line_width(cr_, w);
         cairo_set_line_cap(cr_, w <= 1 ? CAIRO_LINE_CAP_SQUARE : CAIRO_LINE_CAP_BUTT);
         static const double d2[] = {6, 6}, d3[] = {3, 6}, d4[] = {6, 6, 3, 6}, d5[] = {2, 2};
@@ -208,6 +226,29 @@ private:
         }
     }
 
+    // One stroke (a single point is one dot) moved by shift pixels.
+    void draw(int n, const Gpt *d, int shift) {
+        if (n == 1) {
+            double w = cairo_get_line_width(cr_);
+            double o = std::floor(w / 2);
+            cairo_rectangle(cr_, d[0].x + shift - o, d[0].y + shift - o, w, w);
+            cairo_fill(cr_);
+            return;
+        }
+        path(n, d, 0.5 + shift, false);
+        cairo_stroke(cr_);
+    }
+
+    // A drop shadow of depth pixels in black under the stroke.
+    void shadowed(int n, const Gpt *d, int depth, int colour) {
+        if (depth > 0) {
+            cairo_set_source_rgb(cr_, 0, 0, 0);
+            for (int i = 0; i < depth; ++i) draw(n, d, i);
+        }
+        source(colour);
+        draw(n, d, 0);
+    }
+
     void path(int n, const Gpt *d, double off, bool close) {
         cairo_new_path(cr_);
         cairo_move_to(cr_, d[0].x + off, d[0].y + off);
@@ -215,8 +256,10 @@ private:
         if (close) cairo_close_path(cr_);
     }
 
-    // An 8 x 8 stipple of the fill colour, anchored at the picture's origin.
-    void fill_pattern(int colour, int pat) {
+    // An 8 x 8 stipple of the fill colour, anchored at the picture's origin
+    // (least significant bit leftmost); the caller destroys the pattern.
+    cairo_pattern_t *fill_pattern(int colour, int pat) {
+        if (colour >= 500 && colour <= 508) colour = 1;
         cairo_surface_t *s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8);
         float r = 0, g = 0, b = 0;
         gget_color_rgb(colour, &r, &g, &b);
@@ -226,7 +269,7 @@ private:
         unsigned char *data = cairo_image_surface_get_data(s);
         int stride = cairo_image_surface_get_stride(s);
         for (int y = 0; y < 8; ++y) {
-            unsigned char bits = gget_fill_pattern_row(pat, y);
+            unsigned char bits = gget_fill_pattern_row(std::clamp(pat, 0, GNUM_PATTERNS - 1), y);
             auto *row = reinterpret_cast<uint32_t *>(data + y * stride);
             for (int x = 0; x < 8; ++x) row[x] = ((bits >> x) & 1) ? on : 0;
         }
@@ -234,12 +277,13 @@ private:
         cairo_pattern_t *p = cairo_pattern_create_for_surface(s);
         cairo_pattern_set_extend(p, CAIRO_EXTEND_REPEAT);
         cairo_pattern_set_filter(p, CAIRO_FILTER_NEAREST);
-        cairo_set_source(cr_, p);
-        cairo_fill(cr_);
-        cairo_pattern_destroy(p);
         cairo_surface_destroy(s);
+        return p;
     }
 
+    enum Mode { kNone, kMarker, kText };
+    Mode mode_ = kNone;
+    std::vector<std::vector<Gpt>> strokes_;
     int width_;
     int height_;
     cairo_surface_t *surface_ = nullptr;
