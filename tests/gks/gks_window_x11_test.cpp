@@ -60,6 +60,61 @@ unsigned long rgb_at(int x, int y) { return read_pixel(gget_base_window(), x, y)
 
 }  // namespace
 
+TEST(WindowOpening, GeometryNamesIconAndCursor) {
+    Xvfb server;   // 1024 x 768
+    REQUIRE_XVFB(server, false);
+    gset_win_title("test page");
+    gopen_gks(nullptr, 10000);
+    gset_geometry("300x200-10+20");   // (the fixture's open_ws clears it)
+    ASSERT_EQ(gopen_ws(1, "", GWS_WIN), 0);
+    gset_geometry("");
+    Display *d = gget_display();
+    XWindowAttributes wa;
+    ASSERT_TRUE(XGetWindowAttributes(d, gget_root_window(), &wa));
+    EXPECT_EQ(wa.width, 300);
+    EXPECT_EQ(wa.height, 200);
+    EXPECT_EQ(wa.x, 1024 - 10 - 300 - 10);   // from the right edge, border included
+    EXPECT_EQ(wa.y, 20);
+    int w, h;
+    gget_win_size(&w, &h);
+    EXPECT_EQ(w, 300);
+    char *name = nullptr;
+    ASSERT_TRUE(XFetchName(d, gget_root_window(), &name));
+    EXPECT_EQ(std::string(name).substr(0, 10), "test page ");
+    EXPECT_EQ(std::strlen(name), 59u);   // padded to the title field
+    XFree(name);
+    XClassHint ch;
+    ASSERT_TRUE(XGetClassHint(d, gget_root_window(), &ch));
+    EXPECT_STREQ(ch.res_class, "Zup");
+    XFree(ch.res_name);
+    XFree(ch.res_class);
+    XWMHints *hints = XGetWMHints(d, gget_root_window());
+    ASSERT_NE(hints, nullptr);
+    EXPECT_TRUE(hints->flags & IconPixmapHint);
+    Window r;
+    int x, y;
+    unsigned iw, ih, b, depth;
+    XGetGeometry(d, hints->icon_pixmap, &r, &x, &y, &iw, &ih, &b, &depth);
+    EXPECT_EQ(iw, 48u);
+    XFree(hints);
+    EXPECT_EQ(gget_cursor_type(), 1);
+    gset_win_title_extra("[3]");
+    ASSERT_TRUE(XFetchName(d, gget_root_window(), &name));
+    EXPECT_STREQ(name, "test page [3]");
+    XFree(name);
+    close_ws();
+    // A size beyond the limit is refused; the default size stays.
+    gset_geometry("99999x100");
+    testing::internal::CaptureStderr();
+    gopen_gks(nullptr, 10000);
+    ASSERT_EQ(gopen_ws(1, "", GWS_WIN), 0);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("gopen_ws: geometry out of range: 99999x100"),
+              std::string::npos);
+    gset_geometry("");
+    EXPECT_EQ(gget_window_width(), 640);
+    close_ws();
+}
+
 TEST(WindowEvents, NamesAndWorldPositionsReachTheCallback) {
     Xvfb server;
     REQUIRE_XVFB(server, true);
