@@ -4,6 +4,7 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -255,6 +256,9 @@ void key_press(XKeyEvent &k) {
             text[1] = '\0';
         }
         if (!text[0] || static_cast<unsigned char>(text[0]) < 0x20) return;
+        // Caps Lock alone does not change the key's name.
+        if ((k.state & LockMask) && !(k.state & ShiftMask) && !text[1])
+            text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
         base = text;
     }
     bool alt = k.state & Mod1Mask;
