@@ -52,6 +52,14 @@ int check_ccsds(const UNPACK_params &p, std::size_t max_pts, UNPACK_out *out, Se
     su->flags = static_cast<unsigned>(p.ccsds_flags) &
                 (AEC_DATA_SIGNED | AEC_DATA_3BYTE | AEC_DATA_MSB | AEC_DATA_PREPROCESS |
                  AEC_RESTRICTED | AEC_PAD_RSI);
+    // The restricted coding options exist for at most 4 bits per value;
+    // libaec 1.0 refuses other widths only after allocating its state,
+    // which it then never frees.
+    if ((su->flags & AEC_RESTRICTED) && nb > 4) {
+        std::snprintf(msg, sizeof msg,
+                      "UNPACK_ccsds: restricted coding with %d bits per value (at most 4)\n", nb);
+        return unpack_detail::fail(out, msg);
+    }
     if (nb <= 8)
         su->bytes = 1;
     else if (nb <= 16)
