@@ -397,6 +397,40 @@ TEST(WindowColours, NamedBackgroundAndReadWriteCells) {
     gset_rw_colors(1);
 }
 
+TEST(WindowColours, InverseVideoPrivateColormapAndServerFonts) {
+    Xvfb server;
+    REQUIRE_XVFB(server, false);
+    setenv("zupinverse", "1", 1);
+    setenv("LOCAL_CMAP", "1", 1);
+    ASSERT_EQ(open_window(), 0);
+    unsetenv("zupinverse");
+    unsetenv("LOCAL_CMAP");
+    gset_inverse(0);
+    Display *d = gget_display();
+    EXPECT_NE(gget_colormap(), DefaultColormap(d, DefaultScreen(d)));
+    XWindowAttributes wa;
+    XGetWindowAttributes(d, gget_root_window(), &wa);
+    EXPECT_EQ(wa.colormap, gget_colormap());
+    EXPECT_EQ(rgb_at(5, 5), 0xffffffUL);   // black on white
+    // An X server font ("#" in the font list) draws the text itself.
+    gset_font_list("#fixed");
+    ASSERT_EQ(gsetup_fonts(), 0);
+    EXPECT_EQ(gget_font_type(), 2);
+    gset_text_colr_ind(2);
+    Gtext_align al = {GCENTER_HOR, GHALF_VERT};
+    gset_text_align(&al);
+    Gpt at = {50, 40};
+    gtext(&at, "WWWW");
+    gsync();
+    int red = 0;
+    for (int y = 246; y < 266; ++y)
+        for (int x = 300; x < 340; ++x) red += rgb_at(x, y) == 0xff0000UL;
+    EXPECT_GT(red, 20);
+    EXPECT_EQ(rgb_at(360, 256), 0xffffffUL);   // centred: nothing far right
+    gset_font_list("");
+    close_ws();
+}
+
 TEST(AttachedWindow, DrawsIntoTheOwnersPixmapAndAsksForFrames) {
     Xvfb server;
     REQUIRE_XVFB(server, false);
