@@ -7,6 +7,7 @@
 #include "zupcty.h"
 #include "zupgrd.h"
 #include "zupresrc.h"
+#include "zupsnd.h"
 #include "zupupa.h"
 
 namespace {
@@ -113,9 +114,7 @@ int main(int argc, char **argv) {
             THERM_wind();
             THERM_storm_table();
 
-            // The plot loop comes here once the diagrams are part of the
-            // program: while THERM_prompt_plot_type() asks for another plot,
-            // THERM_plot(&domain) draws it.
+            while (THERM_prompt_plot_type()) THERM_plot(&domain);
         }
     }
     GRD_close(grd_fd);

@@ -74,10 +74,10 @@ void level_label(float x, float y, float p) {
 // "hline" + separator + "%f:%f".
 bool decode_hline(const char *item) {
     const char *val = item + 5;
-    float d = H.dline, s = H.sline;
-    int n = *val ? std::sscanf(val + 1, "%f:%f", &d, &s) : 0;
-    if (n < 1 || !std::isfinite(d) || !std::isfinite(s) || d < 1.0f || d > 180.0f || s < 1.0f ||
-        s > kOuterRing) {
+    float v[2] = {H.dline, H.sline};
+    int n = *val ? snd::colon_numbers(val + 1, v, 2) : 0;
+    float d = v[0], s = v[1];
+    if (n < 1 || d < 1.0f || d > 180.0f || s < 1.0f || s > kOuterRing) {
         MESS_print(64, "HODO_plot_param: Bad hodograph line spacings: %s\n", item);
         return false;
     }

@@ -80,6 +80,11 @@ Gpt to_plane(float x, float y);
 // domain gives no usable plane (its message printed).
 bool set_plot_domain(const Domain &dom);
 
+// The numbers of a "%f:%f:..." item value: up to max of them into out
+// (fields left out keep their values).  -> how many were read, or -1 when
+// a field is not a number or there are more than max.
+int colon_numbers(const char *text, float *out, int max);
+
 // Redraws the current plot on the open workstation with the current
 // domain (after an edit).  -> 0
 int replot();

@@ -1,6 +1,7 @@
 // snd_tool.cpp - helpers shared by the sounding plots: the curve drawer,
 // the diagram range, attribute lists and plot-plane set-up.
 #include <cmath>
+#include <cstdlib>
 
 #include "colors.h"
 #include "gks.h"
@@ -100,6 +101,20 @@ Gattribs attrib(const AttrList &list, int i, const char *def, const Gattribs *pr
 
 const char *inv(const char *normal, const char *inverse) {
     return gget_inverse() ? inverse : normal;
+}
+
+int colon_numbers(const char *text, float *out, int max) {
+    if (!text || !*text) return 0;
+    int n = 0;
+    for (const char *p = text;; ++n) {
+        char *end = nullptr;
+        float v = std::strtof(p, &end);
+        if (end == p || n >= max || !std::isfinite(v)) return -1;
+        out[n] = v;
+        if (*end == '\0') return n + 1;
+        if (*end != ':') return -1;
+        p = end + 1;
+    }
 }
 
 Glim plot_view() {

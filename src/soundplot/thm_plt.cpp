@@ -431,11 +431,11 @@ namespace {
 bool decode_lines(const char *item) {
     const char *val = item + 5;
     float v[5] = {S.pline, S.tline, S.oline, S.eline, S.mline};
-    int n = *val ? std::sscanf(val + 1, "%f:%f:%f:%f:%f", &v[0], &v[1], &v[2], &v[3], &v[4]) : 0;
+    int n = *val ? snd::colon_numbers(val + 1, v, 5) : 0;
     static const float kMin[5] = {5.0f, 1.0f, 1.0f, 1.0f, 0.0f};
     bool ok = n >= 1;
     for (int i = 0; ok && i < 5; ++i)
-        ok = std::isfinite(v[i]) && v[i] >= kMin[i] && (i < 4 || v[i] == 0.0f || v[i] >= 0.1f);
+        ok = v[i] >= kMin[i] && (i < 4 || v[i] == 0.0f || v[i] >= 0.1f);
     if (!ok) {
         MESS_print(64, "THERM_plot_param: Bad line spacings: %s\n", item);
         return false;

@@ -305,13 +305,16 @@ int THERM_plot(Domain *domain) {
 
     float aspect = static_cast<float>(dom.nx) / static_cast<float>(dom.ny);
     bool reset = gchk_graphics() != 0;
+    if (!reset) {
+        THERM_plot_param();
+        HODO_plot_param();
+    }
+    // Room for the values panel at the right unless it is off.
+    float right = THERM_get_data_style() == THERM_PANEL_NONE ? 0.04f : 0.15f;
+    PLT_set_view_offsets(0.05f, right, 0.05f, 0.04f);
     if (reset) {
         if (PLT_reset(aspect) < 0) return 0;
     } else {
-        THERM_plot_param();
-        HODO_plot_param();
-        float right = THERM_get_data_style() == THERM_PANEL_NONE ? 0.04f : 0.15f;
-        PLT_set_view_offsets(0.05f, right, 0.05f, 0.04f);
         if (PLT_open(aspect) < 0) return 0;
         PLT_set_zoom_func(THERM_plot);
         PLT_set_resize_func(THERM_plot);

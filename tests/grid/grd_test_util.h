@@ -70,13 +70,14 @@ struct RunResult {
 
 // Runs the program (RAZIVA_BIN) in the scratch directory with the given
 // arguments (shell words), lookup files from data/, and the given input.
+// These runs are about the report: no plot is drawn ("-pl none").
 inline RunResult raziva(const std::string &args, const std::string &input = "") {
     RunResult r;
     const char *bin = std::getenv("RAZIVA_BIN");
     if (!bin) return r;
     std::string in_file = write_file("driver_input.txt", input);
     std::string cmd = std::string("cd ") + scratch_dir() + " && '" + bin + "' -file_path '" +
-                      data_dir() + "' " + args + " < '" + in_file + "' 2>&1";
+                      data_dir() + "' -pl none " + args + " < '" + in_file + "' 2>&1";
     FILE *p = popen(cmd.c_str(), "r");
     if (!p) return r;
     char buf[4096];

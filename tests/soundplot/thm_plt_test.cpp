@@ -102,6 +102,8 @@ TEST_F(ThermDiagram, LineSpacingItemsAndTheirRefusal) {
         {"tline=0:10", -1, {50, 10, 10, 10, 0}},
         {"tline=50:-10", -1, {50, 10, 10, 10, 0}},
         {"tline=50:10:10:10:0.001", -1, {50, 10, 10, 10, 0}},
+        {"tline=50:junk", -1, {50, 10, 10, 10, 0}},
+        {"tline=40:10:10:10:10:10", -1, {50, 10, 10, 10, 0}},
     };
     for (const Case &c : cases) {
         THERM_set_lines(50, 10, 10, 10, 0);
@@ -207,4 +209,15 @@ TEST_F(ThermDiagram, ParcelPathFollowsTheDryThenTheSaturatedAdiabat) {
     ASSERT_NE(par->p, MISSING_F);
     int steps = static_cast<int>((par->p - 100.0f) / 25.0f);
     EXPECT_NEAR(static_cast<double>(with.size() - without.size()), steps + 1, 1.0);
+}
+
+TEST_F(ThermDiagram, SoundingWithoutTemperaturesStillGetsItsDiagram) {
+    std::vector<UPA_level> lev = {{1000, 100, MISSING_F, MISSING_F, 180, 10},
+                                  {850, 1500, MISSING_F, MISSING_F, 250, 30}};
+    load_levels(lev);
+    std::vector<Rec> recs;
+    std::string err = sounding_test::capture(64, [&] { recs = plot_meta(THERM_SKEWT, "not.meta"); });
+    EXPECT_NE(err.find("THERM_plot: The sounding has no temperatures\n"), std::string::npos) << err;
+    EXPECT_GT(lines_after(recs, "Thermo Diagram").size(), 300u);
+    EXPECT_FALSE(texts_after(recs, "Labels").empty());
 }
