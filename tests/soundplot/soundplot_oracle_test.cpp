@@ -22,39 +22,35 @@ long inked_pixels(const std::string &png) {
     return n;
 }
 
-const char *const kTypes[] = {"skewt", "ema", "teph", "rteph", "stuve", "hodo"};
-
-}  // namespace
-
-TEST(SoundingPlotOracle, GhostscriptRendersEveryPlotType) {
+// Draws every plot type in a batch run on device dev ("p", "h") into file
+// and renders it with command (run in the scratch directory, writing
+// plot.png): it must succeed, say nothing and leave ink on the page.
+void renders_every_type(const char *tool, const std::string &dev, const std::string &file,
+                        const std::string &command) {
     if (!std::getenv("RAZIVA_BIN")) GTEST_SKIP() << "RAZIVA_BIN not set";
-    if (!have_tool("gs") || !have_tool("convert")) GTEST_SKIP() << "ghostscript or convert absent";
-    for (const char *type : kTypes) {
+    if (!have_tool(tool) || !have_tool("convert")) GTEST_SKIP() << tool << " or convert absent";
+    for (const char *type : {"skewt", "ema", "teph", "rteph", "stuve", "hodo"}) {
         SCOPED_TRACE(type);
-        ProgramRun r = run_program(std::string("-ba -pl ") + type + " -de p,plot.ps " + sample_args());
+        ProgramRun r = run_program(std::string("-ba -pl ") + type + " -de " + dev + "," + file +
+                                   " " + sample_args());
         ASSERT_EQ(r.status, 0) << r.err;
         std::string dir = run_dir();
-        finished(dir + "/plot.ps");
-        std::string cmd = "cd '" + dir + "' && gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pnggray "
-                          "-r50 -sOutputFile=plot.png plot.ps > gs.log 2>&1";
-        EXPECT_EQ(std::system(cmd.c_str()), 0) << read_all(dir + "/gs.log");
-        EXPECT_EQ(read_all(dir + "/gs.log"), "");
+        finished(dir + "/" + file);
+        std::string cmd = "cd '" + dir + "' && rm -f plot.png && " + command + " > tool.log 2>&1";
+        EXPECT_EQ(std::system(cmd.c_str()), 0) << read_all(dir + "/tool.log");
+        EXPECT_EQ(read_all(dir + "/tool.log"), "");
         EXPECT_GT(inked_pixels(dir + "/plot.png"), 5000);
     }
 }
 
+}  // namespace
+
+TEST(SoundingPlotOracle, GhostscriptRendersEveryPlotType) {
+    renders_every_type("gs", "p", "plot.ps",
+                       "gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pnggray -r50 "
+                       "-sOutputFile=plot.png plot.ps");
+}
+
 TEST(SoundingPlotOracle, Hp2xxRendersEveryPlotType) {
-    if (!std::getenv("RAZIVA_BIN")) GTEST_SKIP() << "RAZIVA_BIN not set";
-    if (!have_tool("hp2xx") || !have_tool("convert")) GTEST_SKIP() << "hp2xx or convert absent";
-    for (const char *type : kTypes) {
-        SCOPED_TRACE(type);
-        ProgramRun r = run_program(std::string("-ba -pl ") + type + " -de h,plot.hpgl " + sample_args());
-        ASSERT_EQ(r.status, 0) << r.err;
-        std::string dir = run_dir();
-        finished(dir + "/plot.hpgl");
-        std::string cmd = "cd '" + dir + "' && rm -f plot.png && hp2xx -q -m png -f plot.png "
-                          "plot.hpgl > hp2xx.log 2>&1";
-        EXPECT_EQ(std::system(cmd.c_str()), 0) << read_all(dir + "/hp2xx.log");
-        EXPECT_GT(inked_pixels(dir + "/plot.png"), 5000);
-    }
+    renders_every_type("hp2xx", "h", "plot.hpgl", "hp2xx -q -m png -f plot.png plot.hpgl");
 }
