@@ -327,6 +327,8 @@ int THERM_plot(Domain *domain) {
 }
 
 int snd::replot() {
+    // Only a plot still on the workstation is redrawn.
+    if (!gchk_graphics()) return 0;
     Domain dom;
     MAP_get_domain(&dom);
     return THERM_plot(&dom);
