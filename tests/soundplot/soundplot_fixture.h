@@ -28,6 +28,14 @@
 
 namespace soundplot_test {
 
+// A file of the build's test directory private to the running test (tests
+// of one program run in parallel under CTest).
+inline std::string test_file(const std::string &name) {
+    const testing::TestInfo *t = testing::UnitTest::GetInstance()->current_test_info();
+    return out_path(std::string(t ? t->test_suite_name() : "") + "_" + (t ? t->name() : "") +
+                    "_" + name);
+}
+
 // One record of the text metafile: its tag, points and text.
 struct Rec {
     std::string tag;
@@ -150,7 +158,7 @@ inline void reset_plot_state(const std::string &path) {
 
 // Draws one plot of type into a fresh metafile and returns its records.
 inline std::vector<Rec> plot_meta(int type, const std::string &name) {
-    std::string path = out_path(name);
+    std::string path = test_file(name);
     RES_put("device", ("m," + path).c_str());
     FLAG_set(11, type);
     Domain d;

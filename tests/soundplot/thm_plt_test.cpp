@@ -10,7 +10,7 @@ namespace {
 class ThermDiagram : public testing::Test {
 protected:
     void SetUp() override {
-        reset_plot_state(out_path("diagram.meta"));
+        reset_plot_state(test_file("diagram.meta"));
         load_oun();
     }
 };
@@ -164,7 +164,7 @@ TEST_F(ThermDiagram, PanelStyles) {
 }
 
 TEST_F(ThermDiagram, FreezingLevelBelowGround) {
-    std::string path = out_path("frz.meta");
+    std::string path = test_file("frz.meta");
     ASSERT_EQ(open_ws(GWS_META, path), 0);
     THERM_get_values()->frz = -1.0f;
     THERM_plot_values();

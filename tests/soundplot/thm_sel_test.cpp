@@ -12,7 +12,7 @@ namespace {
 
 // Points standard input at a file holding text.
 void feed(const std::string &text) {
-    std::string path = out_path("plot_menu_input.txt");
+    std::string path = test_file("plot_menu_input.txt");
     std::ofstream(path, std::ios::binary) << text;
     ASSERT_NE(std::freopen(path.c_str(), "r", stdin), nullptr);
 }
@@ -20,7 +20,7 @@ void feed(const std::string &text) {
 class PlotChoice : public testing::Test {
 protected:
     void SetUp() override {
-        reset_plot_state(out_path("choice.meta"));
+        reset_plot_state(test_file("choice.meta"));
         MESS_set_page(0);
     }
 };
@@ -71,7 +71,7 @@ protected:
         ADD_FAILURE() << "no level " << p;
         return none;
     }
-    std::string path_ = out_path("editing.meta");
+    std::string path_ = test_file("editing.meta");
 };
 
 }  // namespace
@@ -178,7 +178,7 @@ TEST_F(Editing, ReadOutKeysAndTheRawFile) {
     EXPECT_NE(text.find("SND-T: "), std::string::npos);
     EXPECT_NE(text.find("ft\n"), std::string::npos);
 
-    std::string raw = out_path("edited.raw");
+    std::string raw = test_file("edited.raw");
     std::remove(raw.c_str());
     RES_put("out_file", ("raw=" + raw).c_str());
     event("s-Alt", at(0, 500));

@@ -58,7 +58,7 @@ protected:
             if (rec.tag == "PL" || rec.tag == "FA") out.push_back(rec);
         return out;
     }
-    std::string path_ = out_path("windbarb.meta");
+    std::string path_ = test_file("windbarb.meta");
 };
 
 }  // namespace
