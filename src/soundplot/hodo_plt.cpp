@@ -115,23 +115,20 @@ void direction_labels(const HodoAttribs &a, float h) {
     GPH_printf(xm, lim.y_min + 0.2f * h, "%s", to ? "0" : "180");
 }
 
-// The nearest levels below and above k that have a wind.
-int wind_neighbours(int k, Gpt *pts) {
+// The rubber band of a dragged wind level, anchored at the nearest levels
+// below and above it that have a wind.
+void level_band(int k) {
     const UPA_level *wm = THERM_get_WM();
-    int n = 0;
-    for (int i = k - 1; i >= 0; --i)
-        if (wm[i].dir != MISSING_F && wm[i].spd != MISSING_F) {
-            VECT_hodo_point(wm[i].dir, wm[i].spd, &pts[n].x, &pts[n].y);
-            ++n;
-            break;
-        }
-    for (int i = k + 1; i < THERM_get_WM_num(); ++i)
-        if (wm[i].dir != MISSING_F && wm[i].spd != MISSING_F) {
-            VECT_hodo_point(wm[i].dir, wm[i].spd, &pts[n].x, &pts[n].y);
-            ++n;
-            break;
-        }
-    return n;
+    auto point = [&](int i, Gpt *p) {
+        return wm[i].dir != MISSING_F && wm[i].spd != MISSING_F &&
+               VECT_hodo_point(wm[i].dir, wm[i].spd, &p->x, &p->y) == 1;
+    };
+    Gpt moving{}, below{}, above{};
+    if (!point(k, &moving)) return;
+    bool has_below = false, has_above = false;
+    for (int i = k - 1; i >= 0 && !has_below; --i) has_below = point(i, &below);
+    for (int i = k + 1; i < THERM_get_WM_num() && !has_above; ++i) has_above = point(i, &above);
+    snd::rubber_band(has_below ? &below : nullptr, moving, has_above ? &above : nullptr, 0);
 }
 
 void pick(float dir, float spd) {
@@ -150,12 +147,7 @@ void pick(float dir, float spd) {
         H.pick = true;
         H.storm = false;
         H.level = i;
-        Gpt anchors[2];
-        int n = wind_neighbours(i, anchors);
-        if (n > 0) {
-            gset_rubber_band_points(anchors, n, 0);
-            gset_rubber_band(3);
-        }
+        level_band(i);
         return;
     }
 }

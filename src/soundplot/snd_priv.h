@@ -85,6 +85,10 @@ bool set_plot_domain(const Domain &dom);
 // a field is not a number or there are more than max.
 int colon_numbers(const char *text, float *out, int max);
 
+// Starts the rubber band of a drag: lines from the anchors that exist (null
+// when not) to the moving point; con 1 keeps its x, 2 its y, 0 neither.
+void rubber_band(const Gpt *anchor1, const Gpt &moving, const Gpt *anchor2, int con);
+
 // Redraws the current plot on the open workstation with the current
 // domain (after an edit).  -> 0
 int replot();

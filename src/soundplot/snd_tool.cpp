@@ -2,6 +2,7 @@
 // the diagram range, attribute lists and plot-plane set-up.
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "colors.h"
 #include "gks.h"
@@ -115,6 +116,14 @@ int colon_numbers(const char *text, float *out, int max) {
         if (*end != ':') return -1;
         p = end + 1;
     }
+}
+
+void rubber_band(const Gpt *anchor1, const Gpt &moving, const Gpt *anchor2, int con) {
+    if (!anchor1) std::swap(anchor1, anchor2);
+    if (!anchor1) return;  // nothing to join the point to
+    Gpt pts[3] = {*anchor1, moving, anchor2 ? *anchor2 : moving};
+    gset_rubber_band_points(pts, anchor2 ? 3 : 2, con);
+    gset_rubber_band(3);
 }
 
 Glim plot_view() {

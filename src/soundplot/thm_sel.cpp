@@ -159,29 +159,20 @@ void start_pick(float t, float p) {
     P.level = k;
     P.temp = l.td == MISSING_F || t > 0.5f * (l.t + l.td);
     float UPA_level::*field = P.temp ? &UPA_level::t : &UPA_level::td;
-    // Rubber band from the neighbours with the same quantity.
-    Gpt pts[3];
-    int n = 0;
-    for (int i = k - 1; i >= 0; --i)
-        if (sm[i].*field != MISSING_F) {
-            MAP_tran(sm[i].*field, sm[i].p, &pts[n].x, &pts[n].y);
-            ++n;
-            break;
-        }
-    MAP_tran(l.*field, l.p, &pts[n].x, &pts[n].y);
-    ++n;
-    for (int i = k + 1; i < THERM_get_SM_num(); ++i)
-        if (sm[i].*field != MISSING_F) {
-            MAP_tran(sm[i].*field, sm[i].p, &pts[n].x, &pts[n].y);
-            ++n;
-            break;
-        }
+    // Rubber band: the neighbours with the same quantity are its anchors,
+    // the picked point moves along its pressure between the drag limits.
+    Gpt moving{}, below{}, above{};
+    MAP_tran(l.*field, l.p, &moving.x, &moving.y);
+    bool has_below = false, has_above = false;
+    for (int i = k - 1; i >= 0 && !has_below; --i)
+        if (sm[i].*field != MISSING_F) has_below = MAP_tran(sm[i].*field, sm[i].p, &below.x, &below.y) == 1;
+    for (int i = k + 1; i < THERM_get_SM_num() && !has_above; ++i)
+        if (sm[i].*field != MISSING_F) has_above = MAP_tran(sm[i].*field, sm[i].p, &above.x, &above.y) == 1;
+    snd::rubber_band(has_below ? &below : nullptr, moving, has_above ? &above : nullptr, 2);
     float lo = 0, hi = 0;
     drag_limits(l, P.temp, &lo, &hi);
-    Gpt lim[2] = {{plane_x(lo, l.p), pts[0].y}, {plane_x(hi, l.p), pts[n - 1].y}};
-    gset_rubber_band_points(pts, n, 2);
+    Gpt lim[2] = {{plane_x(lo, l.p), moving.y}, {plane_x(hi, l.p), moving.y}};
     gset_rubber_band_limits(lim);
-    gset_rubber_band(3);
 }
 
 void end_pick(float x) {
