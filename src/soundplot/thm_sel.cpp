@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "gks.h"
+#include "gks_evnt.h"
 #include "snd_priv.h"
 #include "zup.h"
 #include "zupcty.h"
