@@ -288,19 +288,20 @@ int HODO_check_locate(float dir1, float spd1, float dir2, float spd2) {
     return std::fabs(u1 - u2) <= tol && std::fabs(v1 - v2) <= tol ? 1 : 0;
 }
 
-int HODO_callback(int, const char *str, float x, float y) {
-    if (!str) return 0;
-    if (PLT_plot_zoom(str, x, y) || PLT_plot_resize(str)) return 0;
+void HODO_callback(int, const char *str, float x, float y) {
+    if (!str) return;
+    if (PLT_plot_zoom(str, x, y) || PLT_plot_resize(str)) return;
     if (!std::strcmp(str, "n-Alt")) {
         H.pick = false;
-        return THERM_switch_plots(str);
+        THERM_switch_plots(str);
+        return;
     }
     float dir = 0, spd = 0;
     VECT_hodo_wind(x, y, &dir, &spd);
     if (H.pick) {
         if (!std::strncmp(str, "B3-R", 4)) {
             release(dir, spd);
-            return 0;
+            return;
         }
         gset_rubber_band(0);
         H.pick = false;
@@ -321,7 +322,6 @@ int HODO_callback(int, const char *str, float x, float y) {
     } else if (!std::strcmp(str, "s-Alt")) {
         THERM_out_raw();
     }
-    return 0;
 }
 
 void snd::hodo_cancel_pick() {

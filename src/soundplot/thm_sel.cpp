@@ -348,14 +348,17 @@ int THERM_switch_plots(const char *str) {
     return 0;
 }
 
-int THERM_callback(int, const char *str, float x, float y) {
-    if (!str) return 0;
-    if (PLT_plot_zoom(str, x, y) || PLT_plot_resize(str)) return 0;
-    if (!std::strcmp(str, "n-Alt")) return THERM_switch_plots(str);
+void THERM_callback(int, const char *str, float x, float y) {
+    if (!str) return;
+    if (PLT_plot_zoom(str, x, y) || PLT_plot_resize(str)) return;
+    if (!std::strcmp(str, "n-Alt")) {
+        THERM_switch_plots(str);
+        return;
+    }
     if (P.pick) {
         if (!std::strncmp(str, "B3-R", 4)) {
             end_pick(x);
-            return 0;
+            return;
         }
         gset_rubber_band(0);
         gset_rubber_band_limits(nullptr);
@@ -374,5 +377,4 @@ int THERM_callback(int, const char *str, float x, float y) {
     } else if (!std::strcmp(str, "s-Alt")) {
         THERM_out_raw();
     }
-    return 0;
 }

@@ -75,7 +75,7 @@ int THERM_switch_plots(const char *str);
 // Window events on a diagram: zoom and resize, "n-Alt", "v-Alt" read-out,
 // "B3-P-Shft" pick and "B3-R..." release of a temperature or dew point,
 // "k-Alt" tables, "s-Alt" raw sounding file.  x, y: plane coordinates.
-int THERM_callback(int type, const char *str, float x, float y);
+void THERM_callback(int type, const char *str, float x, float y);
 // Start-up state of the plot choice (prompt state -1, skew-T to return to,
 // no pick).  For a new run in the same process.
 void THERM_plot_reset();
@@ -98,7 +98,7 @@ int HODO_data();
 // Window events on the hodograph: zoom, resize, "n-Alt", "d-Alt",
 // "B3-P-Shft"/"B3-R..." drag of a level or the storm motion, "c-Alt",
 // "s-Alt".  x, y: plane coordinates.
-int HODO_callback(int type, const char *str, float x, float y);
+void HODO_callback(int type, const char *str, float x, float y);
 // 1 when the two winds lie within the pick tolerance (0.03 of the map's
 // vertical size in each vector component), else 0.
 int HODO_check_locate(float dir1, float spd1, float dir2, float spd2);
