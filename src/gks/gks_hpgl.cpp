@@ -80,17 +80,10 @@ public:
         ghpgl_set_type(1);
     }
 
-    void clear_region(const Glim &r) override {
-        int keep = gget_fill_print_solid();
-        gset_fill_print_solid(0);
-        Gpt c[4] = {{r.x_min, r.y_min}, {r.x_min, r.y_max}, {r.x_max, r.y_max}, {r.x_max, r.y_min}};
-        ghpgl_set_fill_color(-1);
-        ghpgl_move_abs(c[0].x, c[0].y);
-        ghpgl_printf("PM0;");
-        for (int i = 1; i < 4; ++i) ghpgl_line_abs(c[i].x, c[i].y);
-        ghpgl_printf("PM1;PM2;FP;\n");
-        gset_fill_print_solid(keep);
-    }
+    // A plotter's pens cannot paint the paper's colour, and a 0% shade is
+    // transparent in HP-GL/2 (some renderers even fill it with the pen):
+    // clearing a region of the page leaves the paper as it is.
+    void clear_region(const Glim &) override {}
 };
 
 }  // namespace
