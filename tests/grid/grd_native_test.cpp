@@ -80,7 +80,7 @@ TEST(NativeSounding, FilesMadeFromGribGiveTheGribSounding) {
 std::string report(const std::string &file) {
     const char *bin = std::getenv("RAZIVA_BIN");
     std::string cmd = std::string(bin) + " -df " + data_dir() + " -fp " + data_dir() +
-                      " -ba -id 40,-100 -ft 24 " +
+                      " -ba -pl none -id 40,-100 -ft 24 " +
                       file + " 2>&1";
     std::string out, line;
     FILE *p = popen(cmd.c_str(), "r");
