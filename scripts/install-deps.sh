@@ -17,6 +17,8 @@ PACKAGES=(
   # window tests: a virtual X server, synthetic input, screenshots
   xvfb xdotool x11-apps x11-utils imagemagick python3-pil
   weather-util-data hershey-fonts-data libgweather-4-common
+  # manual page, Debian package, parallel runs
+  groff man-db dpkg-dev fakeroot file parallel
 )
 
 # The benchmarks also build an eccodes peer program and regrid with cdo.

@@ -293,6 +293,21 @@ void read_resource_file(const char *element) {
 void read_search_list() {
     const char *list = RES_get("default");
     std::string path = list ? list : ".:/home/zup/etc:/usr/local/zup/etc";
+    // An installed program reads its installed resource file before the
+    // default list, so that a resource file in the current directory or in
+    // /home/zup/etc wins over it; a directory of the list is not read twice.
+    std::string installed = list ? "" : ZUP_install_dir("resource");
+    if (!installed.empty()) {
+        std::string rest;
+        for (std::size_t start = 0; start <= path.size();) {
+            std::size_t colon = path.find(':', start);
+            if (colon == std::string::npos) colon = path.size();
+            std::string el = path.substr(start, colon - start);
+            if (el != installed && el != installed + "/") rest += ":" + el;
+            start = colon + 1;
+        }
+        path = installed + rest;
+    }
     DEF_clear_tags();
     std::vector<std::string> elements;
     std::size_t start = 0;

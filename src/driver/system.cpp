@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "zup.h"
@@ -168,6 +169,48 @@ void ZUP_exit(int status) {
 }
 
 const char *ZUP_version() { return "5.59-LINUX-X11"; }
+
+#ifndef RAZIVA_INSTALL_BINDIR
+#define RAZIVA_INSTALL_BINDIR "bin"
+#define RAZIVA_INSTALL_DATADIR "share/raziva"
+#define RAZIVA_INSTALL_RESDIR "zup/etc"
+#endif
+
+const char *ZUP_install_dir(const char *what) {
+    // The prefix is found from the program's own location, so a tree
+    // installed with any prefix (or moved, or unpacked from a package)
+    // finds its files.
+    static const std::string prefix = [] {
+        char exe[4096];
+        ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+        if (n <= 0) return std::string();
+        std::string dir(exe, static_cast<std::size_t>(n));
+        dir.resize(dir.rfind('/') == std::string::npos ? 0 : dir.rfind('/'));
+        const std::string bindir = RAZIVA_INSTALL_BINDIR;
+        if (bindir.empty()) return std::string();
+        if (bindir[0] == '/') return dir == bindir ? std::string("/") : std::string();
+        const std::string tail = "/" + bindir;
+        if (dir.size() < tail.size() || dir.compare(dir.size() - tail.size(), tail.size(), tail) != 0)
+            return std::string();
+        std::string p = dir.substr(0, dir.size() - tail.size());
+        return p.empty() ? std::string("/") : p;
+    }();
+    static std::string data, resource;
+    if (prefix.empty() || !what) return "";
+    auto join = [](const std::string &base, const char *rel) {
+        if (rel[0] == '/') return std::string(rel);
+        return (base == "/" ? std::string() : base) + "/" + rel;
+    };
+    if (std::strcmp(what, "data") == 0) {
+        if (data.empty()) data = join(prefix, RAZIVA_INSTALL_DATADIR);
+        return data.c_str();
+    }
+    if (std::strcmp(what, "resource") == 0) {
+        if (resource.empty()) resource = join(prefix, RAZIVA_INSTALL_RESDIR);
+        return resource.c_str();
+    }
+    return "";
+}
 
 int ZUP_back_proc() {
     std::fflush(stdout);

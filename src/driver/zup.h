@@ -165,6 +165,11 @@ char *ZUP_read_line(char *buf, int len);
 
 [[noreturn]] void ZUP_exit(int status);
 const char *ZUP_version();     // "5.59-LINUX-X11"
+// Where an installed program keeps its files: "data" gives the run-time
+// files directory (<prefix>/share/raziva), "resource" the directory of the
+// installed resource file (<prefix>/zup/etc).  "" when the program does not
+// run from an installed tree (<prefix>/bin/raziva), as in the build tree.
+const char *ZUP_install_dir(const char *what);
 int ZUP_back_proc();           // parent exits 0; child -> 1 (0 on failure)
 int ZUP_init_time();
 double ZUP_elapse_time();

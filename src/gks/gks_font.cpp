@@ -250,15 +250,18 @@ bool gfind_file(const char *name, char *out) {
         copy_field(out, FILE_NAME_LEN, name);
         return true;
     }
+    // Then the installed run-time files, or those of the source tree.
+    const char *shipped = ZUP_install_dir("data");
 #ifdef RAZIVA_DATA_DIR
-    if (name[0] != '/') {
-        FILE_add_path(RAZIVA_DATA_DIR, name, buf);
+    if (!*shipped) shipped = RAZIVA_DATA_DIR;
+#endif
+    if (name[0] != '/' && *shipped) {
+        FILE_add_path(shipped, name, buf);
         if (FILE_exist(buf)) {
             copy_field(out, FILE_NAME_LEN, buf);
             return true;
         }
     }
-#endif
     copy_field(out, FILE_NAME_LEN, name);
     return false;
 }
