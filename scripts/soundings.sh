@@ -197,7 +197,7 @@ if [ -z "$mode" ]; then
     for f in "$@"; do
         [ -f "$f" ] && [ -r "$f" ] || continue
         "$raziva" -ba -me warn -id "@$out/.soundings/no-such-list" -ft init "$f" \
-            < /dev/null 2>&1 | grep -q "Unable to open station file" && mode=list
+            < /dev/null 2>&1 | grep "Unable to open station file" > /dev/null && mode=list
         break
     done
 fi

@@ -15,9 +15,9 @@ if command -v man > /dev/null; then
 fi
 text=$(MANWIDTH=200 man -l "$page" 2> /dev/null || groff -man -Tutf8 "$page")
 for opt in $("$build/raziva" -h | awk '/^ -/ { print $1 }'); do
-    printf '%s\n' "$text" | grep -q -- "^ *$opt\b" || fail "option $opt missing from the page"
+    grep -q -- "^ *$opt\b" <<< "$text" || fail "option $opt missing from the page"
 done
 for sec in NAME SYNOPSIS OPTIONS PROMPTS "BATCH USE" "EXIT STATUS" ENVIRONMENT FILES; do
-    printf '%s\n' "$text" | grep -q "^$sec" || fail "section $sec missing"
+    grep -q "^$sec" <<< "$text" || fail "section $sec missing"
 done
 echo "manual page test passed"

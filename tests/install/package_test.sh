@@ -35,10 +35,10 @@ for so in $(objdump -p "$build/raziva" | awk '$1 == "NEEDED" { print $2 }'); do
     pkg=$(dpkg -S "$(readlink -f "$lib")" 2> /dev/null | head -n 1 | cut -d: -f1)
     [ -z "$pkg" ] && pkg=$(dpkg -S "$lib" 2> /dev/null | head -n 1 | cut -d: -f1)
     [ -n "$pkg" ] || continue
-    printf '%s\n' "$depends" | tr ',|' '\n\n' | sed 's/(.*//; s/[[:space:]]//g' | grep -qxF "$pkg" ||
+    printf '%s\n' "$depends" | tr ',|' '\n\n' | sed 's/(.*//; s/[[:space:]]//g' | grep -xF "$pkg" > /dev/null ||
         fail "$lib ($pkg) is not a dependency"
 done
-dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles | grep -qx /usr/zup/etc/zup.cfg ||
+dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles | grep -x /usr/zup/etc/zup.cfg > /dev/null ||
     fail "resource file is not a configuration file"
 
 dpkg-deb -x "$deb" "$tmp/root"
