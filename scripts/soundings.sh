@@ -107,7 +107,7 @@ _snd_job() {
     [ -n "$opts" ] && eval "extra=($opts)"
     IFS=, read -ra tl <<< "$times"
     for t in "${tl[@]}"; do
-        "$raziva" -ba -me warn,+out1,+out2,+out3 -id "$id" -ft "$t" "${extra[@]}" "$file" \
+        "$raziva" -ba -me warn,+out1,+out2,+out3 -pl none -id "$id" -ft "$t" "${extra[@]}" "$file" \
             < /dev/null > "$work/out" 2> "$work/err"
         status=$?
         [ $status -ne 0 ] && rc=$status

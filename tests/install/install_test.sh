@@ -20,7 +20,7 @@ grep -q "^\*file_path: *$tmp/pfx/share/raziva\$" "$tmp/pfx/zup/etc/zup.cfg" ||
 
 mkdir "$tmp/elsewhere" && cd "$tmp/elsewhere" || fail "cd"
 cp "$src/data/sample.grb" .
-env -u zupdefault -u zupfile -u zupmess "$tmp/pfx/bin/raziva" -ba -id KDDC -ft h24 sample.grb \
+env -u zupdefault -u zupfile -u zupmess "$tmp/pfx/bin/raziva" -ba -id KDDC -ft h24 -pl none sample.grb \
     < /dev/null > out 2> err
 rc=$?
 [ $rc -eq 0 ] || { cat err; fail "installed run ended with $rc"; }
@@ -30,7 +30,7 @@ done
 
 # The user's own resource file wins over the installed one.
 printf '*city_file: none\n' > zup.cfg
-env -u zupdefault "$tmp/pfx/bin/raziva" -ba -id KDDC -ft h24 sample.grb < /dev/null > out 2> err
+env -u zupdefault "$tmp/pfx/bin/raziva" -ba -id KDDC -ft h24 -pl none sample.grb < /dev/null > out 2> err
 rc=$?
 [ $rc -eq 31 ] || fail "./zup.cfg did not win (status $rc)"
 rm zup.cfg
