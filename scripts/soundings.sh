@@ -196,8 +196,9 @@ if [ -z "$mode" ]; then
     mode=one
     for f in "$@"; do
         [ -f "$f" ] && [ -r "$f" ] || continue
-        "$raziva" -ba -me warn -id "@$out/.soundings/no-such-list" -ft init "$f" \
-            < /dev/null 2>&1 | grep "Unable to open station file" > /dev/null && mode=list
+        probe=$("$raziva" -ba -me warn -pl none -id "@$out/.soundings/no-such-list" -ft init "$f" \
+            < /dev/null 2>&1)
+        [[ $probe == *"Unable to open station file"* ]] && mode=list
         break
     done
 fi

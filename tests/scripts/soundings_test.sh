@@ -34,6 +34,12 @@ grep -q "a.grb  NOSUCH  status 31" log || { cat log; fail "unknown station not l
 grep -q "missing.grb  KDDC  status 10" log || { cat log; fail "missing file not listed"; }
 grep -q "missing.grb: grid file not found" log || fail "missing file not reported"
 grep -q "4 of 6 reports failed" log || { cat log; fail "failure count"; }
+# one job per file and station gives the same reports
+RAZIVA=$prog bash "$script" --per-station -j 2 -t h24 -o "-fp $src/data" stations.txt out2 a.grb \
+    > log 2>&1
+[ $? -eq 1 ] || { cat log; fail "per-station status"; }
+cmp out/a.grb/KDDC.txt out2/a.grb/KDDC.txt || fail "per-station report differs"
+grep -q "a.grb  NOSUCH  status 31" log || { cat log; fail "per-station: unknown station"; }
 
 # Interrupted and resumed: a program that notes the file of each run and is
 # slow.
