@@ -62,10 +62,13 @@ for kind in "${kinds[@]}"; do
   work="$build/corpus/$kind"
   faults="$build/faults/$kind"
   mkdir -p "$work" "$faults"
+  # libFuzzer adds what it finds to its corpus folder: give it a working
+  # copy, never the kept corpus itself
+  cp -n "$seeds"/* "$work"/ 2>/dev/null || true
   log="$build/fuzz-$kind.log"
   "$bin" -max_total_time="$secs" -print_final_stats=1 -close_fd_mask=3 \
     -timeout=10 -rss_limit_mb=2560 -max_len=65536 -artifact_prefix="$faults/" \
-    "$work" "$seeds" >"$log" 2>&1 || true
+    "$work" >"$log" 2>&1 || true
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
   cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
@@ -82,16 +85,14 @@ for kind in "${kinds[@]}"; do
     done
   fi
   if [ "$merge" -eq 1 ]; then
+    # keep, besides seeds and reproducers, what adds coverage to them
     keep="$build/merge-$kind"
     rm -rf "$keep" && mkdir -p "$keep"
     "$bin" -merge=1 -close_fd_mask=3 "$keep" "$seeds" "$work" >/dev/null 2>&1 || true
-    # the kept corpus holds the seeds, reproducers and what adds coverage
     for f in "$keep"/*; do
       [ -e "$f" ] || continue
-      b=$(basename "$f")
-      if ! cmp -s "$f" "$seeds/$b" 2>/dev/null && \
-         ! find "$seeds" -type f -exec cmp -s "$f" {} \; -quit -print | grep -q .; then
-        cp "$f" "$seeds/new-$b"
+      if ! find "$seeds" -type f -exec cmp -s "$f" {} \; -print | grep -q .; then
+        cp "$f" "$seeds/new-$(basename "$f")"
       fi
     done
   fi
