@@ -35,6 +35,17 @@ LabelState L;
 
 bool valid_pos(int pos) { return pos >= 0 && pos < PLT_NUM_POS; }
 
+// The date and forecast hour of the labels: as set by the plot, else the
+// date of the current data file and the forecast hour being processed.
+Date label_date() {
+    if (L.date.year != MISSING) return L.date;
+    Date d;
+    FILE_get_date(&d);
+    return d;
+}
+
+long label_fhour() { return L.fhour != MISSING ? L.fhour : FLAG_getl(6); }
+
 // Stores text at a position through the current overlay (the position
 // functions).
 int store(int pos, const char *text) {
@@ -63,8 +74,8 @@ void append_field(std::string &out, int v) {
 // when hourly is false.
 void append_valid(std::string &out, bool hourly) {
     char buf[DATE_LABEL_LEN] = "";
-    Date d = L.date;
-    int fh = static_cast<int>(L.fhour);
+    Date d = label_date();
+    int fh = static_cast<int>(label_fhour());
     if (!hourly) {
         // the valid day, then its label with the hour left out
         if (d.year != MISSING && d.hour != MISSING && fh != MISSING && fh != 0) {
@@ -196,11 +207,11 @@ int PLT_label_date(const Date *date) {
 }
 
 int PLT_get_label_date(Date *date) {
-    if (date) *date = L.date;
+    if (date) *date = label_date();
     return 0;
 }
 
-long PLT_get_label_fhour() { return L.fhour; }
+long PLT_get_label_fhour() { return label_fhour(); }
 
 int PLT_label_for_time(long fhour) {
     L.fhour = fhour;
@@ -220,7 +231,8 @@ int PLT_label_format(const char *fmt, char *out) {
             s += *p;
             continue;
         }
-        const Date &d = L.date;
+        const Date d = label_date();
+        const long fhour = label_fhour();
         switch (*++p) {
         case 'D':
             buf[0] = '\0';
@@ -238,8 +250,8 @@ int PLT_label_format(const char *fmt, char *out) {
         case 'f':
         case 'F':
             buf[0] = '\0';
-            if (L.fhour != MISSING)
-                DATE_fhour_label(buf, static_cast<int>(L.fhour), *p == 'F' ? 1 : 0);
+            if (fhour != MISSING)
+                DATE_fhour_label(buf, static_cast<int>(fhour), *p == 'F' ? 1 : 0);
             s += buf;
             break;
         case '%': s += '%'; break;

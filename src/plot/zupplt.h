@@ -181,6 +181,9 @@ int PLT_label_strcpy(int pos, const char *text);
 int PLT_label_strcat(int pos, const char *text);
 // The text of one line of a position ("" outside the store).
 const char *PLT_get_label(int pos, int line);
+// Date and forecast hour of the label formats and the dump file names.
+// Not set (year or hour -9999): the date of the current data file
+// (FILE_get_date) and the forecast hour of program flag 6.
 int PLT_label_date(const Date *date);
 int PLT_label_for_time(long fhour);
 int PLT_get_label_date(Date *date);

@@ -52,6 +52,10 @@ TEST_F(Labels, EveryFormatCode) {
     PLT_label_date(&none);
     PLT_label_for_time(MISSING);
     EXPECT_EQ(fmt("[%y%m%h%f]"), "[]");
+    // without them the labels take the data file's date and flag 6
+    FLAG_set(6, 24);
+    EXPECT_EQ(fmt("%f"), "24 hour");
+    FLAG_set(6, MISSING);
     EXPECT_EQ(fmt(std::string(200, 'x').c_str()).size(), static_cast<size_t>(PLT_LABEL_LEN - 1));
 }
 

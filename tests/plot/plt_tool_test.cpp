@@ -288,8 +288,15 @@ TEST_F(Plot, PostScriptPageAndPanels) {
     PLT_set_label_type(-4);
     EXPECT_EQ(PLT_reset(2.0f), 0);
     EXPECT_EQ(PLT_get_label_type(), -1);
+    PLT_set_label_type(0);
+    RES_put("label", "ul:UPPER_LEFT,uc:UPPER_CENTRE,ur:%y%m%d,ll:LOWER_LEFT,lc:LOWER_CENTRE,lr:%f");
+    Date d = {2009, 5, 1, 121, 5, 12, 0, 0};
+    PLT_label_date(&d);
+    PLT_label_for_time(72);
+    PLT_labels();
     PLT_close();
     std::string ps = read_all(f);
+    EXPECT_NE(ps.find("%%Message: Labels"), std::string::npos);
     EXPECT_EQ(ps.rfind("%!PS", 0), 0u);
     EXPECT_NE(ps.find("showpage"), std::string::npos);
 }
