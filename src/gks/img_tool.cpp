@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <unordered_map>
@@ -69,6 +70,11 @@ void IMG_row(const IMG_report *img, int y, uint32_t *out) {
                 out[x] = uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
             return;
         }
+        if (img->bits_pixel == 32 && std::endian::native == std::endian::little) {
+            std::memcpy(out, p, 4 * static_cast<size_t>(img->width));
+            for (int x = 0; x < img->width; ++x) out[x] &= 0xffffffu;
+            return;
+        }
         if (img->bits_pixel == 32) {
             for (int x = 0; x < img->width; ++x, p += 4)
                 out[x] = uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
@@ -125,16 +131,19 @@ int IMG_make_palette(const IMG_report *img, IMG_palette *pal) {
     uint32_t last = row[0];
     unsigned char last_k = static_cast<unsigned char>(add(last));
     unsigned char *out = pal->index.data();
+    const uint32_t *r = row.data();
+    const size_t w = row.size();
     for (int y = 0; y < img->height; ++y) {
         if (y > 0) IMG_row(img, y, row.data());
-        for (uint32_t v : row) {
+        for (size_t x = 0; x < w; ++x) {
             // Plots run in long stretches of one colour.
-            if (v != last) {
-                last_k = static_cast<unsigned char>(add(v));
-                last = v;
+            if (r[x] != last) {
+                last_k = static_cast<unsigned char>(add(r[x]));
+                last = r[x];
             }
-            *out++ = last_k;
+            out[x] = last_k;
         }
+        out += w;
     }
     if (img->trans_color >= 0) {
         auto it = seen.find(static_cast<uint32_t>(img->trans_color));

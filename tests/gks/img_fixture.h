@@ -5,9 +5,14 @@
 #define IMG_FIXTURE_H
 
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <sys/wait.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
@@ -264,6 +269,120 @@ inline int open_raster(int w, int h) {
 
 inline bool tool_runs(const std::string &cmd) {
     return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// ---------------------------------------------------------------------------
+// The program's image files
+
+inline std::string raziva_program() {
+    const char *bin = std::getenv("RAZIVA_BIN");
+    if (bin && *bin) return std::filesystem::absolute(bin).string();
+    return std::string(RAZIVA_BINARY_DIR) + "/raziva";
+}
+
+// A decoded picture: 0xRRGGBB per pixel, rows from the top.
+struct Picture {
+    int w = 0, h = 0;
+    std::vector<uint32_t> rgb;
+};
+
+inline uint32_t be32(const std::string &b, size_t at) {
+    uint32_t v = 0;
+    if (at + 4 <= b.size()) std::memcpy(&v, b.data() + at, 4);
+    return ntohl(v);
+}
+
+inline Picture from_gif(const std::string &bytes) {
+    Picture p;
+    GifFile g = read_gif(bytes);
+    if (!g.ok || g.img_packed) return p;
+    p.w = g.width;
+    p.h = g.height;
+    for (unsigned char k : g.pixels)
+        p.rgb.push_back(uint32_t{g.palette[3 * k]} << 16 | uint32_t{g.palette[3 * k + 1]} << 8 |
+                        g.palette[3 * k + 2]);
+    return p;
+}
+
+// An 8-bit palette PNG: chunks, inflated data, the five row filters.
+inline Picture from_png(const std::string &b) {
+    Picture p;
+    std::string plte, idat;
+    int depth = 0, type = 0;
+    for (size_t at = 8; at + 12 <= b.size();) {
+        uint32_t n = be32(b, at);
+        std::string kind = b.substr(at + 4, 4), data = b.substr(at + 8, n);
+        if (kind == "IHDR") {
+            p.w = static_cast<int>(be32(data, 0));
+            p.h = static_cast<int>(be32(data, 4));
+            depth = data[8];
+            type = data[9];
+        } else if (kind == "PLTE") {
+            plte = data;
+        } else if (kind == "IDAT") {
+            idat += data;
+        }
+        at += 12 + n;
+    }
+    if (depth != 8 || type != 3) return {};
+    const size_t stride = static_cast<size_t>(p.w) + 1;
+    std::vector<unsigned char> raw(stride * static_cast<size_t>(p.h));
+    uLongf len = raw.size();
+    if (uncompress(raw.data(), &len, reinterpret_cast<const Bytef *>(idat.data()), idat.size()) !=
+            Z_OK ||
+        len != raw.size())
+        return {};
+    std::vector<unsigned char> prev(static_cast<size_t>(p.w), 0), cur(static_cast<size_t>(p.w));
+    for (int y = 0; y < p.h; ++y) {
+        const unsigned char *row = &raw[static_cast<size_t>(y) * stride];
+        for (int x = 0; x < p.w; ++x) {
+            int a = x ? cur[static_cast<size_t>(x - 1)] : 0, up = prev[static_cast<size_t>(x)];
+            int c = x ? prev[static_cast<size_t>(x - 1)] : 0, v = row[x + 1];
+            int pa = std::abs(up - c), pb = std::abs(a - c), pc = std::abs(a + up - 2 * c);
+            int pred[5] = {0, a, up, (a + up) / 2,
+                           pa <= pb && pa <= pc ? a : (pb <= pc ? up : c)};
+            cur[static_cast<size_t>(x)] = static_cast<unsigned char>(v + pred[row[0] % 5]);
+        }
+        for (unsigned char k : cur)
+            p.rgb.push_back(uint32_t(static_cast<unsigned char>(plte[3 * k])) << 16 |
+                            uint32_t(static_cast<unsigned char>(plte[3 * k + 1])) << 8 |
+                            static_cast<unsigned char>(plte[3 * k + 2]));
+        prev = cur;
+    }
+    return p;
+}
+
+// A 32-bit true-colour window dump.
+inline Picture from_xwd(const std::string &b) {
+    Picture p;
+    if (be32(b, 44) != 32) return p;
+    p.w = static_cast<int>(be32(b, 16));
+    p.h = static_cast<int>(be32(b, 20));
+    const bool msb = be32(b, 28) == 1;
+    const size_t line = be32(b, 48), at = be32(b, 0) + 12 * be32(b, 76);
+    for (int y = 0; y < p.h; ++y)
+        for (int x = 0; x < p.w; ++x) {
+            size_t k = at + static_cast<size_t>(y) * line + 4 * static_cast<size_t>(x);
+            if (k + 4 > b.size()) return {};
+            auto u = [&](size_t i) { return static_cast<uint32_t>(static_cast<unsigned char>(b[k + i])); };
+            p.rgb.push_back(msb ? (u(1) << 16 | u(2) << 8 | u(3)) : (u(2) << 16 | u(1) << 8 | u(0)));
+        }
+    return p;
+}
+
+// Runs a batch skew-T of the bundled sample with the given plot parameter,
+// without a display (or on DISPLAY); -> the exit status, standard error in
+// err.
+inline int run_plot(const std::string &param, std::string *err, bool display = false) {
+    std::filesystem::path dir = std::filesystem::path(out_path("headless"));
+    std::filesystem::create_directories(dir);
+    std::string errf = (dir / "err").string();
+    std::string cmd = "cd '" + dir.string() + "' && env " + (display ? "" : "-u DISPLAY ") + "-u zupdefault '" + raziva_program() +
+                      "' -fp " RAZIVA_DATA_DIR " -ba -id 40,-100 -ft h24 -pl skewt -pp '" +
+                      param + "' " RAZIVA_DATA_DIR "/sample.grb > /dev/null 2> '" + errf + "'";
+    int rc = std::system(cmd.c_str());
+    if (err) *err = read_all(errf);
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
 }
 
 #endif  // IMG_FIXTURE_H

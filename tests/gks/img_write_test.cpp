@@ -1,18 +1,10 @@
 // PNG, X window dump and own-format writers on small synthetic images: the
 // structure each format prescribes, and the failures.
-#include <arpa/inet.h>
-
 #include <cstring>
 
 #include "img_fixture.h"
 
 namespace {
-
-uint32_t be32(const std::string &b, size_t at) {
-    uint32_t v;
-    std::memcpy(&v, b.data() + at, 4);
-    return ntohl(v);
-}
 
 uint16_t be16(const std::string &b, size_t at) {
     uint16_t v;

@@ -125,3 +125,25 @@ TEST(ImageX11, WindowAndOffScreenPicturesOfTheTestPageAgree) {
     for (size_t i = 0; i < a.size(); ++i) differ += a[i] != b[i];
     EXPECT_LT(differ, a.size() / 500) << differ << " of " << a.size() << " pixels differ";
 }
+
+TEST(ImageX11, ProgramWindowAndOffScreenSkewTAgree) {
+    if (!std::filesystem::exists(raziva_program())) GTEST_SKIP() << "program not built";
+    std::string err;
+    ASSERT_EQ(run_plot("png=offscreen.png", &err), 0) << err;
+    Picture off = from_png(read_all(out_path("headless/offscreen.png")));
+    Xvfb x(24, 1024, 768);
+    REQUIRE_XVFB(x, false);
+    // With a display the batch plot is drawn in a window and read back.
+    ASSERT_EQ(run_plot("png=window.png", &err, true), 0) << err;
+    Picture win = from_png(read_all(out_path("headless/window.png")));
+    ASSERT_EQ(win.w, 640);
+    ASSERT_EQ(win.h, 512);
+    ASSERT_EQ(off.w, win.w);
+    ASSERT_EQ(off.h, win.h);
+    std::set<uint32_t> ca(win.rgb.begin(), win.rgb.end()), cb(off.rgb.begin(), off.rgb.end());
+    EXPECT_EQ(ca, cb);
+    size_t differ = 0;
+    for (size_t i = 0; i < win.rgb.size(); ++i) differ += win.rgb[i] != off.rgb[i];
+    // Sloping one-pixel lines step differently in the two rasterisers.
+    EXPECT_LT(differ, win.rgb.size() / 50) << differ << " of " << win.rgb.size() << " pixels differ";
+}
