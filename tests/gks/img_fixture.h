@@ -10,6 +10,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -376,7 +377,11 @@ inline Picture from_xwd(const std::string &b) {
 inline int run_plot(const std::string &param, std::string *err, bool display = false) {
     std::filesystem::path dir = std::filesystem::path(out_path("headless"));
     std::filesystem::create_directories(dir);
-    std::string errf = (dir / "err").string();
+    // One error file per run, so that tests running side by side keep theirs.
+    std::string tag = param;
+    for (char &c : tag)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    std::string errf = (dir / ("err_" + tag)).string();
     std::string cmd = "cd '" + dir.string() + "' && env " + (display ? "" : "-u DISPLAY ") + "-u zupdefault '" + raziva_program() +
                       "' -fp " RAZIVA_DATA_DIR " -ba -id 40,-100 -ft h24 -pl skewt -pp '" +
                       param + "' " RAZIVA_DATA_DIR "/sample.grb > /dev/null 2> '" + errf + "'";
