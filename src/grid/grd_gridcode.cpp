@@ -13,6 +13,7 @@
 // whole number or a group of slashes for a missing value.  Words before the
 // first group of a grid that are not groups ("xxxxx") and the bulletin end
 // "NNNN" or "=" are passed over.
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>

@@ -86,8 +86,18 @@ bool same(const std::string &a, const char *b) { return grd_same(a.c_str(), b); 
 std::string text_att(int nc, int varid, const char *name) {
     std::size_t len = 0;
     nc_type t;
-    if (nc_inq_att(nc, varid, name, &t, &len) != NC_NOERR || t != NC_CHAR || len > 4096)
-        return "";
+    if (nc_inq_att(nc, varid, name, &t, &len) != NC_NOERR || len > 4096) return "";
+    if (t == NC_STRING && len >= 1) {
+        // netCDF-4 string attributes (the first string)
+        std::vector<char *> all(len, nullptr);
+        std::string s;
+        if (nc_get_att_string(nc, varid, name, all.data()) == NC_NOERR) {
+            if (all[0]) s = all[0];
+            nc_free_string(len, all.data());
+        }
+        return s.size() > 4096 ? s.substr(0, 4096) : s;
+    }
+    if (t != NC_CHAR) return "";
     std::string s(len, '\0');
     if (len && nc_get_att_text(nc, varid, name, s.data()) != NC_NOERR) return "";
     while (!s.empty() && (s.back() == '\0' || s.back() == ' ')) s.pop_back();

@@ -1,6 +1,7 @@
 // grd_own.cpp - the package's own grid files: text grids with or without
 // the "ZUPGRID" magic line, 4-octet binary values, and "ZUPGRID4" files
 // whose values may live in a separate data file.
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>

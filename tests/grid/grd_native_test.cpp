@@ -439,7 +439,7 @@ data:
 TEST(NetcdfGrid, CfPackedReanalysisLayout) {
     if (!have_ncgen()) GTEST_SKIP() << "ncgen not installed";
     // packed values, levels in millibars, times counted from 1900, surface
-    // fields known by their short names only
+    // fields known by their short names only, a netCDF-4 string attribute
     std::string path = from_cdl("era", R"(netcdf era {
 dimensions: longitude = 3 ; latitude = 2 ; level = 2 ; time = 2 ;
 variables:
@@ -448,7 +448,7 @@ variables:
  int level(level) ; level:units = "millibars" ;
  int time(time) ; time:units = "hours since 1900-01-01 00:00:00.0" ;
  short t(time, level, latitude, longitude) ; t:scale_factor = 0.01 ; t:add_offset = 250. ;
-   t:units = "K" ; t:standard_name = "air_temperature" ; t:missing_value = -32767s ;
+   t:units = "K" ; string t:standard_name = "air_temperature" ; t:missing_value = -32767s ;
  short t2m(time, latitude, longitude) ; t2m:scale_factor = 0.01 ; t2m:add_offset = 250. ;
    t2m:units = "K" ;
  short d2m(time, latitude, longitude) ; d2m:scale_factor = 0.01 ; d2m:add_offset = 250. ;
@@ -460,7 +460,7 @@ data:
      -32767, 1, 2, 3, 4, 5,  200, 201, 202, 203, 204, 205 ;
  t2m = 3000, 3000, 3000, 3000, 3000, 3000,  3100, 3100, 3100, 3100, 3100, 3100 ;
  d2m = 3000, 3000, 3000, 3000, 3000, 3000,  2000, 2000, 2000, 2000, 2000, 2000 ;
-})");
+})", "nc4");
     ASSERT_FALSE(path.empty());
     Own g(path);
     GRD_file *f = GRD_get_file(g.slot);
