@@ -17,6 +17,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -1160,12 +1162,146 @@ int read_data_grid(GRD_file *f, NcFile &nf, GRD_report *rec, int mode, long m) {
     return 0;
 }
 
+// A walk over the header of a classic (CDF-1, CDF-2, CDF-5) file before the
+// library reads it: every count and length must fit in the bytes that
+// follow, so that a damaged header is refused instead of making the library
+// ask for gigabytes.  Headers longer than the part looked at pass.
+class ClassicHeader {
+public:
+    explicit ClassicHeader(const std::string &b) : b_(b) {}
+
+    bool sane() {
+        if (b_.size() < 4 || b_.compare(0, 3, "CDF") != 0) return true;  // not classic
+        ver_ = b_[3];
+        if (ver_ != 1 && ver_ != 2 && ver_ != 5) return false;
+        wide_ = ver_ == 5;
+        pos_ = 4;
+        std::uint64_t n, ndims = 0;
+        if (!num(n)) return out_;                       // numrecs
+        if (!list(0x0A, ndims)) return out_;           // dimensions
+        for (std::uint64_t i = 0; i < ndims; ++i)
+            if (!name() || !num(n)) return out_;
+        if (!attributes()) return out_;                // global attributes
+        std::uint64_t nvars;
+        if (!list(0x0B, nvars)) return out_;           // variables
+        for (std::uint64_t i = 0; i < nvars; ++i) {
+            std::uint64_t nd, id;
+            if (!name() || !num(nd) || !fits(nd, wide_ ? 8 : 4)) return out_;
+            for (std::uint64_t k = 0; k < nd; ++k)
+                if (!num(id) || id >= ndims) return out_;
+            std::uint32_t type;
+            if (!attributes() || !u32(type) || !valid_type(type) || !num(n)) return out_;
+            if (ver_ == 1 ? !u32(type) : !skip(8)) return out_;  // begin
+        }
+        return true;
+    }
+
+private:
+    const std::string &b_;
+    std::size_t pos_ = 0;
+    int ver_ = 0;
+    bool wide_ = false;
+    bool out_ = true;  // result when the walk stops early
+
+    // The walk leaves the bytes looked at: fine when the file goes on.
+    bool end() {
+        out_ = b_.size() >= kLook;
+        return false;
+    }
+    bool u32(std::uint32_t &v) {
+        if (pos_ + 4 > b_.size()) return end();
+        v = 0;
+        for (int i = 0; i < 4; ++i) v = (v << 8) | static_cast<unsigned char>(b_[pos_ + i]);
+        pos_ += 4;
+        return true;
+    }
+    bool num(std::uint64_t &v) {
+        std::uint32_t hi = 0, lo;
+        if (wide_ && !u32(hi)) return false;
+        if (!u32(lo)) return false;
+        v = (static_cast<std::uint64_t>(hi) << 32) | lo;
+        return true;
+    }
+    bool skip(std::uint64_t n) {
+        if (n > b_.size() - pos_) return end();
+        pos_ += static_cast<std::size_t>(n);
+        return true;
+    }
+    // count elements of at least size bytes must fit in what is left
+    bool fits(std::uint64_t count, std::uint64_t size) {
+        if (count > (b_.size() - pos_) / size) {
+            if (b_.size() < kLook) out_ = false;
+            else out_ = count < (std::uint64_t{1} << 28);
+            return false;
+        }
+        return true;
+    }
+    bool name() {
+        std::uint64_t len;
+        if (!num(len)) return false;
+        if (len > NC_MAX_NAME) {
+            out_ = false;
+            return false;
+        }
+        return skip((len + 3) / 4 * 4);
+    }
+    bool valid_type(std::uint32_t t) {
+        if (t >= 1 && t <= 6) return true;
+        if (ver_ == 5 && t >= 7 && t <= 11) return true;
+        out_ = false;
+        return false;
+    }
+    bool list(std::uint32_t tag, std::uint64_t &count) {
+        std::uint32_t t;
+        if (!u32(t) || !num(count)) return false;
+        if (t == 0 && count == 0) return true;
+        if (t != tag || count == 0) {
+            out_ = false;
+            return false;
+        }
+        return fits(count, 8);
+    }
+    bool attributes() {
+        std::uint64_t count;
+        if (!list(0x0C, count)) return false;
+        for (std::uint64_t i = 0; i < count; ++i) {
+            std::uint32_t type;
+            std::uint64_t n;
+            if (!name() || !u32(type) || !valid_type(type) || !num(n)) return false;
+            static const int size[] = {0, 1, 1, 2, 4, 4, 8, 1, 2, 4, 8, 8};
+            std::uint64_t sz = static_cast<std::uint64_t>(size[type]);
+            if (!fits(n, sz)) return false;
+            if (!skip((n * sz + 3) / 4 * 4)) return false;
+        }
+        return true;
+    }
+
+    static constexpr std::size_t kLook = 16 * 1024 * 1024;
+
+public:
+    static std::string head(const char *path) {
+        std::string b;
+        FilePtr f = FILE_open_ptr(path, "r");
+        if (!f) return b;
+        b.resize(kLook);
+        b.resize(std::fread(b.data(), 1, kLook, f.get()));
+        return b;
+    }
+};
+
 }  // namespace
 
 int grd_nc_open(const char *name, int mode) {
     int nc = -1;
     char path[FILE_NAME_LEN];
     FILE_add_user_path(name, path);
+    if (mode != 1) {
+        std::string head = ClassicHeader::head(path);
+        if (!ClassicHeader(head).sane()) {
+            MESS_print(ERR, "GRD_open: netCDF header damaged: %s\n", grd_printable(name).c_str());
+            return -1;
+        }
+    }
     int st = mode == 1 ? nc_create(path, NC_CLOBBER, &nc) : nc_open(path, NC_NOWRITE, &nc);
     if (st != NC_NOERR) {
         MESS_print(DEBUG, "netCDF: %s: %s\n", name, nc_strerror(st));
