@@ -84,6 +84,9 @@ public:
     // The workstation is open and initialised (window devices process
     // pending events and set the normal cursor).
     virtual void opened() {}
+    // The display's own default of a setting for this program (X
+    // resources such as "font_list"), or null.
+    virtual const char *default_resource(const char *) { return nullptr; }
     // The output file of a file device (null for windows); a batch run
     // locks it until the file is complete.
     virtual FILE *output_stream() { return nullptr; }

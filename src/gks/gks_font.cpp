@@ -106,6 +106,7 @@ int gset_font_list(const char *list) {
 int gsetup_fonts() {
     T.num_fonts = 0;
     const char *list = T.font_list[0] ? T.font_list : RES_get("font_list");
+    if ((!list || !*list) && gdev()) list = gdev()->default_resource("font_list");
     if (list && *list) {
         if (strnicmp(list, "fi:", 3) == 0) {
             read_list_file(list + 3);

@@ -286,6 +286,7 @@ public:
         return gimg_read_drawable(S.display, S.draw_window, S.root_window, S.visual, gget_colormap(), img);
     }
     void opened() override;
+    const char *default_resource(const char *name) override { return x_default(name); }
 
 private:
     enum Mode { kNone, kMarker, kText };
@@ -622,6 +623,9 @@ void X11Device::opened() {
         XSync(S.display, False);
     }
     if (S.type == GWS_WIN) {
+        // The X default "redraw" of "no" keeps the display list off.
+        const char *redraw = x_default("redraw");
+        if (redraw && stricmp(redraw, "no") == 0) gset_redraw(0);
         gcheck_event();
         gset_cursor(1);
     }

@@ -115,6 +115,27 @@ TEST(WindowOpening, GeometryNamesIconAndCursor) {
     close_ws();
 }
 
+TEST(WindowOpening, XDefaultsOfTheProgram) {
+    Xvfb server;
+    REQUIRE_XVFB(server, false);
+    std::string file = out_path("xdefaults");
+    {
+        std::ofstream f(file);
+        f << "Z11_Adaza.geometry: 320x240+5+5\nZ11_Adaza.redraw: no\nZ11_Adaza.font_list: #fixed\n"
+          << "Z11_Adaza.background: #204060\n";
+    }
+    setenv("XENVIRONMENT", file.c_str(), 1);
+    gset_prog_name("Z11_Adaza");
+    int rc = open_window();
+    unsetenv("XENVIRONMENT");
+    ASSERT_EQ(rc, 0);
+    EXPECT_EQ(gget_window_width(), 320);
+    EXPECT_EQ(gget_redraw(), 0);
+    EXPECT_EQ(gget_font_type(), 2);
+    EXPECT_EQ(rgb_at(3, 3), 0x204060UL);
+    close_ws();
+}
+
 TEST(WindowEvents, NamesAndWorldPositionsReachTheCallback) {
     Xvfb server;
     REQUIRE_XVFB(server, true);
