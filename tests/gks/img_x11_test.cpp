@@ -7,7 +7,10 @@
 #include "test_page.h"
 #include "xvfb_fixture.h"
 
+#include <X11/keysym.h>
+
 #include "gks_img_x.h"
+#include "gks_evnt.h"
 #include "gks_x11.h"
 
 namespace {
@@ -146,4 +149,39 @@ TEST(ImageX11, ProgramWindowAndOffScreenSkewTAgree) {
     for (size_t i = 0; i < win.rgb.size(); ++i) differ += win.rgb[i] != off.rgb[i];
     // Sloping one-pixel lines step differently in the two rasterisers.
     EXPECT_LT(differ, win.rgb.size() / 50) << differ << " of " << win.rgb.size() << " pixels differ";
+}
+
+TEST(ImageX11, AltGAndAltXWriteTheWindowPicture) {
+    Xvfb x(24, 1024, 768);
+    REQUIRE_XVFB(x, false);
+    gset_raster_fallback(0);
+    ASSERT_EQ(open_ws(GWS_WIN, ""), 0);
+    draw_test_page();
+    IMG_report want;
+    ASSERT_EQ(gget_image(&want), 1);
+    std::remove("test_.gif");
+    std::remove("test_.xwd");
+    gset_input_mode(1);
+    for (char key : {'g', 'x'}) {
+        XEvent ev{};
+        ev.xkey.type = KeyPress;
+        ev.xkey.display = gget_display();
+        ev.xkey.window = gget_root_window();
+        ev.xkey.state = Mod1Mask;
+        ev.xkey.keycode = XKeysymToKeycode(gget_display(), key == 'g' ? XK_g : XK_x);
+        testing::internal::CaptureStdout();
+        gprocess_x11_event(&ev);
+        std::string out = testing::internal::GetCapturedStdout();
+        // The first five characters of the title "test page", blank made "_".
+        EXPECT_NE(out.find(key == 'g' ? "Created GIF file: test_.gif" : "Created XWD file: test_.xwd"),
+                  std::string::npos)
+            << out;
+    }
+    close_ws();
+    Picture gif = from_gif(read_all("test_.gif")), xwd = from_xwd(read_all("test_.xwd"));
+    ASSERT_EQ(gif.w, want.width);
+    ASSERT_EQ(gif.h, want.height);
+    std::vector<uint32_t> rgb = rgb_of(want);
+    EXPECT_TRUE(gif.rgb == rgb);
+    EXPECT_TRUE(xwd.rgb == rgb);
 }
