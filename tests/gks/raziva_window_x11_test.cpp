@@ -1,7 +1,8 @@
 // The whole program on a window: the skew-T comes up at the plot menu's
 // answer, a shifted button-1 rectangle zooms it, Alt-u restores it, Alt-n
-// switches to the hodograph and back, Alt-q ends the hold and the plot menu
-// comes back.
+// switches to the hodograph and back, a shifted button-3 drag changes a
+// temperature (the tables printed with Alt-k change), Alt-q ends the hold
+// and the plot menu comes back.
 #include "xvfb_fixture.h"
 
 #include <fcntl.h>
@@ -185,6 +186,22 @@ TEST(ProgramWindow, SkewTZoomRestoreHodographAndBackToTheMenu) {
     EXPECT_NE(hodo, skewt);
     xdo(w, "key alt+n");
     EXPECT_EQ(settled(d, w), skewt);
+
+    // Drag the temperature of a low level 40 pixels warmer; the pick takes
+    // the level nearest the pointer's pressure.
+    size_t before = slurp(out).size();
+    xdo(w, "mousemove --window WIN 430 460 keydown shift mousedown 3 keyup shift "
+           "mousemove --window WIN 450 460 mousemove --window WIN 470 460 mouseup 3");
+    settled(d, w);
+    xdo(w, "key alt+k");
+    ASSERT_TRUE(prog.wait_for("CAPE", 2)) << slurp(out);
+    std::string all = slurp(out);
+    std::string first = all.substr(0, before), again = all.substr(before);
+    std::istringstream lines(again);
+    int changed = 0;
+    for (std::string l; std::getline(lines, l);)
+        if (l.size() > 20 && first.find(l) == std::string::npos) ++changed;
+    EXPECT_GT(changed, 0) << again;
 
     xdo(w, "key alt+q");
     EXPECT_TRUE(prog.wait_for("Enter the plot type", 2)) << slurp(out);
