@@ -200,11 +200,7 @@ void dump_images(bool gif) {
         if (*c == ' ') *c = '_';
     const char *ext = gif ? "gif" : "xwd";
     int (*dump)(const char *) = gif ? GIF_dump : XWD_dump;
-    const char *dir = RES_get("image_path");
-    auto path = [dir](const char *name, char *out) {
-        if (dir && *dir) FILE_add_path(dir, name, out);
-        else copy_field(out, FILE_NAME_LEN, name);
-    };
+    auto path = [](const char *name, char *out) { FILE_add_res_path("image_path", name, out); };
     char name[64], file[FILE_NAME_LEN];
     auto write = [&](const char *f) {
         if (dump(f)) MESS_print(15, gif ? "Created GIF file: %s\n" : "Created XWD file: %s\n", f);

@@ -340,9 +340,7 @@ void dump_name(int frame, char *out) {
     FILE_set_key('i', had_i ? old_i : "");
     FILE_set_key('p', had_p ? old_p : "");
 
-    const char *path = RES_get("image_path");
-    if (path && *path && !FILE_fullpath(name)) FILE_add_path(path, name, out);
-    else copy_field(out, FILE_NAME_LEN, name);
+    FILE_add_res_path("image_path", name, out);
 }
 
 // Writes one dump file.  -> true when written
