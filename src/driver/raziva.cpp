@@ -6,6 +6,7 @@
 #include "zup.h"
 #include "zupcty.h"
 #include "zupgrd.h"
+#include "zupplt.h"
 #include "zupresrc.h"
 #include "zupsnd.h"
 #include "zupupa.h"
@@ -79,6 +80,8 @@ int main(int argc, char **argv) {
     GRD_info info;
     GRD_getinfo(grd_fd, &info);
     GRD_snd_param();
+    // the data's date for the plot labels and image file names
+    PLT_label_date(&info.date);
 
     // One station, or every station of an "@FILE" answer, each reported in
     // turn for every chosen time from one scan of the file.
