@@ -1,5 +1,6 @@
 // sound_bench - time of one sounding extraction from a grid file, against
-// decoding every message of the same file.
+// decoding every message of the same file, and against the extraction from
+// whole fields on one thread (the partial decoding and the threads off).
 //
 //   sound_bench FILE [LAT LON HOUR [REPEAT]]
 //
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "grd_points.h"
 #include "zup.h"
 #include "zupgrd.h"
 #include "zupresrc.h"
@@ -88,6 +90,11 @@ int main(int argc, char **argv) {
     t0 = now_ms();
     for (int r = 0; r < repeat; ++r) GRD_get_sound(slot, lat, lon, lev, &num, &sfcp);
     double per = (now_ms() - t0) / repeat;
+    GRD_use_partial(0);
+    GRD_set_pool_threads(0);
+    t0 = now_ms();
+    for (int r = 0; r < repeat; ++r) GRD_get_sound(slot, lat, lon, lev, &num, &sfcp);
+    double whole = (now_ms() - t0) / repeat;
     GRD_close(slot);
 
     std::printf("file: %s\n", file.c_str());
@@ -97,5 +104,6 @@ int main(int argc, char **argv) {
     std::printf("header-only scan of the file: %.2f ms\n", scan);
     std::printf("decoding every message:       %.2f ms\n", decode_all);
     std::printf("one sounding extraction:      %.2f ms (mean of %d)\n", per, repeat);
+    std::printf("the same from whole fields:   %.2f ms (one thread)\n", whole);
     return 0;
 }
