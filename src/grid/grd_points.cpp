@@ -234,6 +234,43 @@ void run_edition2(GRD_point_job *job) {
     spread(job, ch, out.values);
 }
 
+// Second-order packing and IEEE numbers of edition 1: one value per coded
+// point (bitmap bit set), in stored order; a failure leaves the field missing
+// with the decoder's message.
+void run_edition1_packed(GRD_point_job *job, const FileRange &data, const std::uint8_t *bits,
+                         std::size_t bits_len) {
+    const std::size_t total = static_cast<std::size_t>(job->nx) * static_cast<std::size_t>(job->ny);
+    const std::uint8_t *sec = data.data();
+    const std::size_t len = data.size();
+    Choice ch;
+    auto choose = [&](std::size_t count, const UNPACK_out &) {
+        ch = choose_cells(*job, total, count, bits, bits_len, true);
+        return ch.wanted;
+    };
+    UNPACK_out out;
+    int r;
+    if (job->ed1_kind == 1) {
+        // rows in alternate directions, as the section says (its extended flags)
+        job->xalt = len >= 14 && (sec[13] & 0x04) ? 1 : 0;
+        bool alt = false;
+        r = UNPACK_grib1_second_order_points(sec, len, job->ref, job->sfac, job->dscale, total,
+                                             choose, &out, &alt);
+    } else {
+        UNPACK_params p;
+        UNPACK_clear_params(&p);
+        BitCounter coded(bits, bits_len, true);
+        p.data_pnts = static_cast<int>(bits ? coded.before(total) : total);
+        p.precision = len > 11 ? sec[11] : -9999;
+        r = len >= 12 ? UNPACK_ieee_points(p, sec + 12, len - 12, total, choose, &out) : -1;
+        if (r < 0 && out.msg.empty()) out.msg = "GRIB_BDB: IEEE data section too short\n";
+    }
+    if (r < 0) {
+        fail_job(job, out.msg, 192);
+        return;
+    }
+    spread(job, ch, out.values);
+}
+
 void run_edition1(GRD_point_job *job) {
     const std::size_t total = static_cast<std::size_t>(job->nx) * static_cast<std::size_t>(job->ny);
     FileRange data(job->fd, job->data_pos, job->data_len);
@@ -245,7 +282,12 @@ void run_edition1(GRD_point_job *job) {
     // past the end of the bitmap are set
     static const std::uint8_t none = 0;
     const std::uint8_t *bits = job->has_bm1 ? (job->bm1.empty() ? &none : job->bm1.data()) : nullptr;
-    Choice ch = choose_cells(*job, total, total, bits, job->has_bm1 ? job->bm1.size() : 0, true);
+    const std::size_t bits_len = job->has_bm1 ? job->bm1.size() : 0;
+    if (job->ed1_kind != 0) {
+        run_edition1_packed(job, data, bits, bits_len);
+        return;
+    }
+    Choice ch = choose_cells(*job, total, total, bits, bits_len, true);
     std::vector<float> vals(ch.wanted.size(), MISS);
     const int nb = job->bpval;
     for (std::size_t w = 0; w < ch.wanted.size(); ++w) {
@@ -268,6 +310,7 @@ void GRD_run_point_job(GRD_point_job *job) {
         run_edition1(job);
     else
         run_edition2(job);
+    std::vector<std::uint8_t>().swap(job->bm1);  // jobs are kept until the scan ends
 }
 
 // ---------------------------------------------------------------------------

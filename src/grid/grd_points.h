@@ -39,7 +39,8 @@ struct GRD_point_job {
     bool bitmap = false;      // the bitmap applies
     long bm_pos = -1;         // its bits in the file
     long bm_len = 0;
-    // Edition 1 (simple packing; the bitmap is already read).
+    // Edition 1 (the bitmap is already read).
+    int ed1_kind = 0;         // 0 simple packing, 1 second-order, 2 IEEE numbers
     float ref = 0, sfac = 1, dscale = 1;
     int bpval = 0;
     bool has_bm1 = false;

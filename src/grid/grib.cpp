@@ -1221,12 +1221,12 @@ int GRIB_point_job1(int slot, GRD_report *grid, GRD_point_job *job) {
     const int nx = g.dom.nx, ny = g.dom.ny;
     const int bpval = head[10];
     // what the full decode treats specially is left to it: the spike
-    // filter, pole rows, the octagonal grid, thinned rows, second-order
-    // packing and IEEE numbers
-    const bool plain = g.bad_max < 1 && !g.pole && !(g.grid_id == 50 && nx == 36 && ny == 33) &&
+    // filter (simple packing), pole rows, the octagonal grid, thinned rows
+    const int kind = (flag & 0x40) ? 1 : (flag & 0x30) == 0x30 ? 2 : 0;
+    const bool plain = !g.pole && !(g.grid_id == 50 && nx == 36 && ny == 33) &&
                        static_cast<int>(g.thin.size()) != ny && nx > 0 && ny > 0 && nx <= 2000 &&
-                       ny <= 2000 && len >= 11 && !(flag & 0xc0) && (flag & 0x30) != 0x30 &&
-                       bpval <= 32;
+                       ny <= 2000 && len >= 11 && !(flag & 0x80) &&
+                       (kind != 0 || (g.bad_max < 1 && bpval <= 32));
     if (!plain || std::fseek(fp, len - 11, SEEK_CUR) != 0) {
         std::fseek(fp, start, SEEK_SET);
         return 0;
@@ -1235,10 +1235,13 @@ int GRIB_point_job1(int slot, GRD_report *grid, GRD_point_job *job) {
     g.sfac = GRIB_scl_conv(head + 4);
     g.ref = GRIB_flt_conv(head + 6);
     g.bpval = bpval;
-    g.first_grid = false;
+    if (kind == 0) g.first_grid = false;
     job->edition = 1;
-    job->data_pos = start + 11;
-    job->data_len = len - 11;
+    job->ed1_kind = kind;
+    // simple packing: the values; the others: the whole section, whose
+    // descriptors count octets from its start
+    job->data_pos = kind == 0 ? start + 11 : start;
+    job->data_len = kind == 0 ? len - 11 : len;
     job->nx = nx;
     job->ny = ny;
     job->ydir = g.ydir;

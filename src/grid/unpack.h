@@ -174,6 +174,10 @@ int UNPACK_ieee_points(const UNPACK_params &p, const std::uint8_t *data, std::si
                        std::size_t max_pts, const UNPACK_chooser &choose, UNPACK_out *out);
 int UNPACK_ccsds_points(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,
                         std::size_t max_pts, const UNPACK_chooser &choose, UNPACK_out *out);
+int UNPACK_grib1_second_order_points(const std::uint8_t *bds, std::size_t len, double ref,
+                                     double sfac, double dscale, std::size_t max_pts,
+                                     const UNPACK_chooser &choose, UNPACK_out *out,
+                                     bool *alt_rows);
 // Picks the partial decoder for p.drs_temp; templates without one are
 // decoded whole and the wanted values picked out.
 int UNPACK_data_points(const UNPACK_params &p, const std::uint8_t *data, std::size_t len,

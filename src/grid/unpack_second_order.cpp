@@ -36,9 +36,13 @@ bool fits(std::size_t len, std::uint64_t octet, std::uint64_t count, int w) {
 
 }  // namespace
 
-int UNPACK_grib1_second_order(const std::uint8_t *bds, std::size_t len, double ref, double sfac,
-                              double dscale, std::size_t max_pts, UNPACK_out *out,
-                              bool *alt_rows) {
+namespace {
+
+// The decoder; with choose, only the values up to the last wanted one are
+// undone and only the wanted ones kept (see UNPACK_chooser).
+int second_order(const std::uint8_t *bds, std::size_t len, double ref, double sfac, double dscale,
+                 std::size_t max_pts, const UNPACK_chooser *choose, UNPACK_out *out,
+                 bool *alt_rows) {
     unpack_detail::reset(out);
     if (alt_rows) *alt_rows = false;
     char msg[160];
@@ -103,13 +107,21 @@ int UNPACK_grib1_second_order(const std::uint8_t *bds, std::size_t len, double r
         bias = (raw & sign) ? -static_cast<std::int64_t>(raw & (sign - 1)) : raw;
     }
 
-    std::vector<std::int64_t> x(static_cast<std::size_t>(npts));
+    std::vector<std::size_t> idx;
+    std::size_t limit = static_cast<std::size_t>(npts);
+    if (choose) {
+        out->width = static_cast<int>(npts);
+        out->height = 1;
+        idx = (*choose)(static_cast<std::size_t>(npts), *out);
+        limit = idx.empty() ? 0 : idx.back() + 1;
+    }
+    std::vector<std::int64_t> x(limit);
     std::size_t i = 0;
-    for (int k = 0; k < order; ++k) x[i++] = start[k];
+    for (int k = 0; k < order && i < limit; ++k) x[i++] = start[k];
     FastBits vb(bds, len, (n2 - 1) * 8);
-    for (std::uint64_t g = 0; g < ngroup; ++g) {
+    for (std::uint64_t g = 0; g < ngroup && i < limit; ++g) {
         const int w = static_cast<int>(width[g]);
-        for (std::uint32_t j = 0; j < length[g]; ++j) x[i++] = first[g] + (w ? vb.get(w) : 0u);
+        for (std::uint32_t j = 0; j < length[g] && i < limit; ++j) x[i++] = first[g] + (w ? vb.get(w) : 0u);
     }
     for (std::size_t k = static_cast<std::size_t>(order); k < x.size(); ++k) {
         switch (order) {
@@ -119,11 +131,33 @@ int UNPACK_grib1_second_order(const std::uint8_t *bds, std::size_t len, double r
             default: break;
         }
     }
-    out->values.resize(x.size());
-    for (std::size_t k = 0; k < x.size(); ++k)
-        out->values[k] = static_cast<float>((static_cast<double>(x[k]) * sfac + ref) * dscale);
-    out->width = static_cast<int>(x.size());
-    out->height = 1;
+    auto scale = [&](std::int64_t v) {
+        return static_cast<float>((static_cast<double>(v) * sfac + ref) * dscale);
+    };
+    if (choose) {
+        out->values.resize(idx.size());
+        for (std::size_t k = 0; k < idx.size(); ++k) out->values[k] = scale(x[idx[k]]);
+    } else {
+        out->values.resize(x.size());
+        for (std::size_t k = 0; k < x.size(); ++k) out->values[k] = scale(x[k]);
+        out->width = static_cast<int>(x.size());
+        out->height = 1;
+    }
     if (alt_rows) *alt_rows = (ext & 0x04) != 0;
     return 0;
+}
+
+}  // namespace
+
+int UNPACK_grib1_second_order(const std::uint8_t *bds, std::size_t len, double ref, double sfac,
+                              double dscale, std::size_t max_pts, UNPACK_out *out,
+                              bool *alt_rows) {
+    return second_order(bds, len, ref, sfac, dscale, max_pts, nullptr, out, alt_rows);
+}
+
+int UNPACK_grib1_second_order_points(const std::uint8_t *bds, std::size_t len, double ref,
+                                     double sfac, double dscale, std::size_t max_pts,
+                                     const UNPACK_chooser &choose, UNPACK_out *out,
+                                     bool *alt_rows) {
+    return second_order(bds, len, ref, sfac, dscale, max_pts, &choose, out, alt_rows);
 }
