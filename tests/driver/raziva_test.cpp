@@ -253,7 +253,8 @@ TEST_F(Program, OverlongCommandLineAndAnswers) {
 
 namespace {
 
-const std::string kReport = kData + "-ba -me mess,+out1,+out2,+out3 -ft h24 ";
+// (reports only: no plot after each sounding)
+const std::string kReport = kData + "-ba -pl none -me mess,+out1,+out2,+out3 -ft h24 ";
 const std::string kSample = std::string(RAZIVA_DATA_DIR) + "/sample.grb";
 
 // The report blocks of a run, from each "Date:" line on, keyed by station.
