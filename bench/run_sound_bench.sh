@@ -77,7 +77,8 @@ peak_mib() {
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
 
-one_sounding() { "$raziva" -df "$src/data" -ba -id "$1" -ft $hour "$2"; }
+# reports only: no plot after the sounding
+one_sounding() { "$raziva" -df "$src/data" -ba -pl none -id "$1" -ft $hour "$2"; }
 
 table=$work/table.txt
 {
@@ -94,7 +95,7 @@ for packing in sd2 simple jpeg png ccsds; do
   done
   a=$(printf "%s\n" "${ours[@]}" | median)
   b=$(printf "%s\n" "${theirs[@]}" | median)
-  ma=$(peak_mib "$raziva" -df "$src/data" -ba -id "$lat,$lon" -ft $hour "$f")
+  ma=$(peak_mib "$raziva" -df "$src/data" -ba -pl none -id "$lat,$lon" -ft $hour "$f")
   mb=$(peak_mib "$peer" "$f" $hour)
   inproc=$("$build/bench/sound_bench" "$f" $lat $lon $hour 3)
   part=$(sed -n 's/one sounding extraction: *\([0-9.]*\) ms.*/\1/p' <<< "$inproc")
@@ -119,7 +120,7 @@ for n in 1 10 100; do
   m=$(printf "%s\n" "${t[@]}" | median)
   [ -n "$one" ] || one=$m
   printf "%-13s %10s %7s %9s\n" "$n" "$m" "$(ratio "$m" "$one")" \
-    "$(peak_mib "$raziva" -df "$src/data" -ba -id "@$work/stations_$n.txt" -ft $hour "$sd2")" >> "$table"
+    "$(peak_mib "$raziva" -df "$src/data" -ba -pl none -id "@$work/stations_$n.txt" -ft $hour "$sd2")" >> "$table"
 done
 
 echo
