@@ -1187,8 +1187,10 @@ public:
         for (std::uint64_t i = 0; i < nvars; ++i) {
             std::uint64_t nd, id;
             if (!name() || !num(nd) || !fits(nd, wide_ ? 8 : 4)) return out_;
-            for (std::uint64_t k = 0; k < nd; ++k)
-                if (!num(id) || id >= ndims) return out_;
+            for (std::uint64_t k = 0; k < nd; ++k) {
+                if (!num(id)) return out_;
+                if (id >= ndims) return false;  // a dimension that is not there
+            }
             std::uint32_t type;
             if (!attributes() || !u32(type) || !valid_type(type) || !num(n)) return out_;
             if (ver_ == 1 ? !u32(type) : !skip(8)) return out_;  // begin
