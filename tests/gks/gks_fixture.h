@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -15,8 +18,15 @@
 #include "zup.h"
 #include "zupgks.h"
 
+// A file of this test process: CTest runs the cases of one program as
+// separate processes side by side, so each writes into its own folder.
 inline std::string out_path(const std::string &name) {
-    return std::string(RAZIVA_BINARY_DIR) + "/tests/" + name;
+    static const std::string dir = [] {
+        std::string d = std::string(RAZIVA_BINARY_DIR) + "/tests/out-" + std::to_string(getpid());
+        mkdir(d.c_str(), 0777);
+        return d;
+    }();
+    return dir + "/" + name;
 }
 
 inline std::string read_all(const std::string &path) {

@@ -1,6 +1,8 @@
 // Colour tables, colour names and attribute strings.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 
@@ -11,7 +13,11 @@
 
 namespace {
 
-std::string tmp(const std::string &name) { return std::string(RAZIVA_BINARY_DIR) + "/tests/" + name; }
+// Files of this process (CTest runs the cases side by side).
+std::string tmp(const std::string &name) {
+    return std::string(RAZIVA_BINARY_DIR) + "/tests/colors-" + std::to_string(getpid()) + "-" +
+           name;
+}
 
 void write(const std::string &path, const char *text) {
     FILE *f = std::fopen(path.c_str(), "w");
