@@ -31,6 +31,7 @@ struct SlotState {
     int cont = 0;
     int pcont = 0;
     bool walked = false;
+    long cut_reported = -1;  // position of the cut message already reported
 };
 
 struct ReadState {
@@ -289,6 +290,14 @@ int read_grib(int slot, GRD_file *f, GRD_report *rec, int mode, int *num,
     if (!continuing) {
         int r = GRIB_header(slot);
         if (r <= 0) return -1;
+        // A message cut off by the end of the file is reported once: the
+        // fields it held are missing from whatever is made of the file.
+        long have = 0, want = 0;
+        if (ss.cut_reported != s.cur_pos && GRIB_cut_short(slot, &have, &want)) {
+            ss.cut_reported = s.cur_pos;
+            MESS_print(64, "GRD_read: GRIB message %d is cut short: %ld of %ld octets\n", f->num,
+                       have, want);
+        }
     }
     rec->datim[0] = '\0';
     rec->info[0] = '\0';

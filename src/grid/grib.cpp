@@ -555,6 +555,33 @@ long GRIB_next(int slot, int move) {
     return next;
 }
 
+int GRIB_cut_short(int slot, long *have, long *want) {
+    State &g = state();
+    GRD_file *f = GRD_get_file(slot);
+    if (!f || !f->file || g.msg_start < 0) return 0;
+    long len;
+    if (f->itype == GRIB_HDR_OLDZUP)
+        len = g.grid_size - g.msg_start;
+    else if (g.version == 2)
+        len = static_cast<long>(std::min<std::uint64_t>(gbits::u8(g.is + 8), 1ull << 40));
+    else if (g.version == 1)
+        len = static_cast<long>(gbits::u3(g.is + 4));
+    else
+        return 0;
+    FILE *fp = f->file;
+    long here = std::ftell(fp);
+    if (here < 0 || std::fseek(fp, 0, SEEK_END) != 0) {
+        std::clearerr(fp);
+        return 0;
+    }
+    long end = std::ftell(fp);
+    std::fseek(fp, here, SEEK_SET);
+    if (end < 0 || len <= 0 || g.msg_start + len <= end) return 0;
+    if (have) *have = end - g.msg_start;
+    if (want) *want = len;
+    return 1;
+}
+
 int GRIB_get_version() { return state().version; }
 int GRIB_get_discipline() { return state().discipline; }
 const char *GRIB_get_wmo_header() { return state().wmo_header; }

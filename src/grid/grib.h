@@ -42,6 +42,11 @@ int GRIB_search(int slot);
 // Position of the next message (seeking there when move != 0); -1 or 0 on
 // error.  Must follow GRIB_header for the current message.
 long GRIB_next(int slot, int move);
+// For the message just found by GRIB_header: 1 when its announced length
+// runs past the end of the file (a cut message), with the octets present
+// and announced in *have and *want; 0 when it is whole or its length cannot
+// be known (edition 0, a stream that cannot seek).
+int GRIB_cut_short(int slot, long *have, long *want);
 
 int GRIB_get_version();
 int GRIB_get_discipline();

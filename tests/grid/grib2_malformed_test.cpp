@@ -212,3 +212,62 @@ TEST_F(Grib2Malformed, BitmapShorterThanTheGrid) {
 }
 
 }  // namespace
+
+namespace {
+
+// Start offsets of the whole messages of a file of either edition.
+std::vector<std::size_t> message_starts(const std::string &all) {
+    std::vector<std::size_t> at;
+    std::size_t p = all.find("GRIB");
+    while (p != std::string::npos && p + 16 <= all.size()) {
+        at.push_back(p);
+        std::uint64_t len = 0;
+        if (all[p + 7] == 2) {
+            for (int i = 8; i < 16; ++i) len = (len << 8) | static_cast<unsigned char>(all[p + i]);
+        } else {
+            len = (static_cast<unsigned char>(all[p + 4]) << 16) |
+                  (static_cast<unsigned char>(all[p + 5]) << 8) | static_cast<unsigned char>(all[p + 6]);
+        }
+        p = all.find("GRIB", p + len);
+    }
+    return at;
+}
+
+// A file cut inside its third message: the two whole messages decode, and
+// the reader says once, in either read mode, which message is damaged and
+// how much of it is there.
+TEST_F(Grib2Malformed, CutMessageIsReported) {
+    for (const char *file : {"eta_part.grb", "eta_grib1_part.grb", "safrica_part.grib2"}) {
+        SCOPED_TRACE(file);
+        std::string all = read_bytes(fixture(file));
+        std::vector<std::size_t> at = message_starts(all);
+        ASSERT_GE(at.size(), 4u);
+        const std::size_t whole = at[3] - at[2];
+        for (std::size_t keep : {std::size_t{16}, whole / 3, whole - 5}) {
+            std::string path = write_bytes("cut3.grb", all.substr(0, at[2] + keep));
+            const std::string says = "GRD_read: GRIB message 2 is cut short: " + std::to_string(keep) +
+                                     " of " + std::to_string(whole) + " octets\n";
+            for (int mode : {1, 0}) {
+                testing::internal::CaptureStderr();
+                std::vector<Product> p = read_all(path, mode, 10);
+                std::string err = testing::internal::GetCapturedStderr();
+                ASSERT_GE(p.size(), 2u) << "keep " << keep;
+                if (mode == 0) {
+                    EXPECT_FALSE(p[0].vals.empty());
+                    EXPECT_FALSE(p[1].vals.empty());
+                }
+                std::size_t first = err.find(says);
+                EXPECT_NE(first, std::string::npos) << "keep " << keep << " mode " << mode << ": " << err;
+                if (first != std::string::npos) {
+                    EXPECT_EQ(err.find(says, first + 1), std::string::npos) << "reported twice";
+                }
+            }
+        }
+        // The whole file says nothing of the kind.
+        testing::internal::CaptureStderr();
+        read_all(fixture(file), 1, 10);
+        EXPECT_EQ(testing::internal::GetCapturedStderr().find("cut short"), std::string::npos);
+    }
+}
+
+}  // namespace
