@@ -95,6 +95,7 @@ struct Match {
     std::vector<GRD_cell> cells;         // per station
     std::vector<int> at;                 // per station: first cell of the job, -1 none
     std::vector<float> value;            // per station, when decoded whole
+    std::vector<float> turn;             // per station: grid north to true north
 };
 
 // The value of a match at station s.
@@ -106,7 +107,10 @@ float match_value(const Match &m, std::size_t s) {
 }
 
 // Puts a value into the levels of a station; false when it is not used.
-bool take_value(const Match &m, int k, float value, float dp, int n, UPA_level *lev) {
+// turn: the station's angles from grid north to true north, per entry;
+// angle: the product's at the station.
+bool take_value(const Match &m, int k, float value, float dp, int n, UPA_level *lev,
+                float *turn, float angle) {
     if (value == MISSING_F) return false;
     int e;
     if (k < 5) {
@@ -123,8 +127,8 @@ bool take_value(const Match &m, int k, float value, float dp, int n, UPA_level *
     case 7: l.h = UNIT_cvt(value, m.units, "m"); break;
     case 11: l.t = UNIT_cvt(value, m.units, "K"); break;
     case 52: l.td = value; break;
-    case 33: l.dir = value; break;
-    case 34: l.spd = value; break;
+    case 33: l.dir = value; turn[e] = angle; break;
+    case 34: l.spd = value; turn[e] = angle; break;
     default:
         // a grid of parameter 0 matched through the open entries
         return false;
@@ -149,8 +153,13 @@ bool finish_sound(GRD_sound &snd, int count, int n) {
     } else {
         float psfc = sfc.p;
         snd.sfcp = psfc;
+        // High ground: every pressure entry is searched for the place of the
+        // surface and masked below it, not only the first ten, so a surface
+        // above 550 mb (50 mb spacing; 775 mb with 25 mb spacing) keeps its
+        // level and the levels under it lose their temperatures and winds.
+        // Surfaces below those pressures come out as before.
         int i = -1;
-        for (int k = 0; k < 10 && k < n; ++k)
+        for (int k = 0; k < n; ++k)
             if (lev[k].p != MISSING_F && lev[k].p < psfc) {
                 i = k;
                 break;
@@ -165,7 +174,7 @@ bool finish_sound(GRD_sound &snd, int count, int n) {
                 fill_between(lev, i, &UPA_level::spd);
             }
         }
-        for (int k = 0; k < 10 && k < n; ++k)
+        for (int k = 0; k < n; ++k)
             if (lev[k].p != MISSING_F && lev[k].p > psfc)
                 lev[k].t = lev[k].td = lev[k].dir = lev[k].spd = MISSING_F;
         total = n + 1;
@@ -250,20 +259,22 @@ int GRD_get_sounds(int slot, GRD_sound *snd, int count) {
             mt.level = rec.level;
             copy_field(mt.units, rec.units);
             copy_field(mt.datim, rec.datim);
-            MAP_domain(&rec.domain);
             mt.cells.resize(ns);
             mt.at.assign(ns, -1);
+            mt.turn.assign(ns, 0.0f);
             if (!partial) mt.value.assign(ns, MISSING_F);
+            const bool wrap = GRD_wraps(rec.domain);
             for (std::size_t s = 0; s < ns; ++s) {
-                float x = MISSING_F, y = MISSING_F, gx = MISSING_F, gy = MISSING_F;
-                MAP_tran(snd[s].lat, snd[s].lon, &x, &y);
-                MAP_grid_untran(x, y, &gx, &gy);
+                float gx = MISSING_F, gy = MISSING_F;
+                GRD_locate(&rec, snd[s].lat, snd[s].lon, &gx, &gy);
                 if (gx == MISSING_F || gy == MISSING_F) continue;
+                if (rec.var == 33 || rec.var == 34)
+                    mt.turn[s] = GRD_wind_angle(&rec, snd[s].lat, snd[s].lon);
                 if (!partial) {
                     mt.value[s] = GRD_get_value(&rec, gx, gy);
                     continue;
                 }
-                if (!GRD_find_cell(rec.domain.nx, rec.domain.ny, gx, gy, &mt.cells[s])) continue;
+                if (!GRD_find_cell(rec.domain.nx, rec.domain.ny, gx, gy, &mt.cells[s], wrap)) continue;
                 mt.at[s] = static_cast<int>(job->cells.size());
                 job->cells.insert(job->cells.end(), mt.cells[s].idx, mt.cells[s].idx + 4);
             }
@@ -278,15 +289,24 @@ int GRD_get_sounds(int slot, GRD_sound *snd, int count) {
     }
 
     std::vector<int> found(ns, 0);
+    std::vector<std::vector<float>> turn(ns, std::vector<float>(static_cast<std::size_t>(n + 2), 0.0f));
     for (const Match &mt : matches) {
         if (mt.job && !mt.job->msg.empty()) MESS_print(mt.job->msg_level, "%s", mt.job->msg.c_str());
         for (int k : mt.wanted)
             for (std::size_t s = 0; s < ns; ++s) {
-                if (!take_value(mt, k, match_value(mt, s), dp, n, snd[s].lev)) continue;
+                if (!take_value(mt, k, match_value(mt, s), dp, n, snd[s].lev, turn[s].data(), mt.turn[s]))
+                    continue;
                 if (found[s] == 0) copy_field(snd[s].datim, mt.datim);
                 ++found[s];
             }
     }
+
+    // Winds of grids whose components follow the grid's axes (Lambert,
+    // polar stereographic and rotated grids flagged so) are turned to true
+    // east and north at the point.
+    for (std::size_t s = 0; s < ns; ++s)
+        for (int e = 0; e < n + 2; ++e)
+            GRD_turn_wind(turn[s][static_cast<std::size_t>(e)], &snd[s].lev[e].dir, &snd[s].lev[e].spd);
 
     int made = 0;
     for (std::size_t s = 0; s < ns; ++s) {

@@ -66,7 +66,25 @@ struct GRD_cell {
     long idx[4];  // (i,j), (i+1,j), (i,j+1), (i+1,j+1), clamped at the edges
     float fx, fy;
 };
-bool GRD_find_cell(int nx, int ny, float x, float y, GRD_cell *cell);
+// With wrap (a grid whose columns go round the whole circle, GRD_wraps),
+// a point between the last and the first column takes both.
+bool GRD_find_cell(int nx, int ny, float x, float y, GRD_cell *cell, bool wrap = false);
+bool GRD_wraps(const Domain &d);
+
+// Placement on grids that the map alone cannot place (grd_place.cpp).
+// Grid coordinates (column from the west edge, row from the north edge) of a
+// point on the record's grid, through its projection and, for Gaussian and
+// rotated latitude-longitude grids, their rows and rotation.  Makes the
+// record's domain current.  0, or -1 when the point has no place (both
+// coordinates -9999).
+int GRD_locate(const GRD_report *rec, float lat, float lon, float *gx, float *gy);
+// Angle (radians, clockwise) from the grid's y axis to true north at the
+// point when the grid's wind components are relative to its axes; 0 when
+// they are already east and north.
+float GRD_wind_angle(const GRD_report *rec, float lat, float lon);
+// Turns grid-relative components (u along x, v along y) into east and north
+// components by that angle; missing components stay as they are.
+void GRD_turn_wind(float angle, float *u, float *v);
 float GRD_blend(const GRD_cell &cell, const float c[4]);
 
 #endif  // GRD_PRIV_H

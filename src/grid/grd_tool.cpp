@@ -1,6 +1,7 @@
 // grd_tool.cpp - grid records, matching a grid to a wanted field, values at
 // a point, the input-file set-up and the station and forecast-time prompts
 // of the grid programs.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -260,15 +261,28 @@ int GRD_test(const GRD_report *rec, const VAR_data *var, int grid_type) {
     return r;
 }
 
-bool GRD_find_cell(int nx, int ny, float x, float y, GRD_cell *cell) {
+// A latitude-longitude grid whose columns go round the whole circle wraps:
+// a point between its last and first columns interpolates across the seam.
+// Grids that do not close keep the edge rule.
+bool GRD_wraps(const Domain &d) {
+    return d.proj == 2 && d.dx > 0 && d.nx > 1 &&
+           std::fabs(d.nx * static_cast<double>(d.dx) - 360.0) < 0.1 * d.dx;
+}
+
+bool GRD_find_cell(int nx, int ny, float x, float y, GRD_cell *cell, bool wrap) {
     if (nx <= 0 || ny <= 0) return false;
-    if (!(x >= 0) || !(y >= 0) || x > nx - 0.9999f || y > ny - 0.9999f) return false;
+    if (wrap && std::isfinite(x) && x > -nx && x < 2.0f * nx) {
+        if (x < 0) x += nx;
+        if (x >= nx) x -= nx;
+    }
+    if (!(x >= 0) || !(y >= 0) || (!wrap && x > nx - 0.9999f) || !(x < nx) || y > ny - 0.9999f)
+        return false;
     int i = static_cast<int>(x);
     int j = static_cast<int>(y);
     cell->fx = x - i;
     cell->fy = y - j;
-    auto at = [&](int ii, int jj) { return static_cast<long>(nx) * jj + ii; };
-    bool col_out = i + 1 > nx - 0.9999f;
+    auto at = [&](int ii, int jj) { return static_cast<long>(nx) * jj + (wrap ? ii % nx : ii); };
+    bool col_out = !wrap && i + 1 > nx - 0.9999f;
     bool row_out = j + 1 > ny - 0.9999f;
     cell->idx[0] = at(i, j);
     cell->idx[1] = col_out ? at(i, j) : at(i + 1, j);
@@ -288,7 +302,8 @@ float GRD_blend(const GRD_cell &cell, const float c[4]) {
 float GRD_get_value(const GRD_report *rec, float x, float y) {
     if (!rec || !rec->grid) return MISSING_F;
     GRD_cell cell;
-    if (!GRD_find_cell(rec->domain.nx, rec->domain.ny, x, y, &cell)) return MISSING_F;
+    if (!GRD_find_cell(rec->domain.nx, rec->domain.ny, x, y, &cell, GRD_wraps(rec->domain)))
+        return MISSING_F;
     const float c[4] = {rec->grid[cell.idx[0]], rec->grid[cell.idx[1]], rec->grid[cell.idx[2]],
                         rec->grid[cell.idx[3]]};
     return GRD_blend(cell, c);

@@ -947,13 +947,26 @@ int GRIB_GDB(int slot, GRD_report *grid) {
     Domain saved;
     MAP_get_domain(&saved);
     switch (rep) {
-        case 0: {  // latitude-longitude
+        case 0:     // latitude-longitude
+        case 4:     // Gaussian
+        case 10:    // rotated latitude-longitude
+        case 14: {  // rotated Gaussian
             MESS_print(0x40000000, "Lat-Lon Grid\n");
             dom.proj = 2;
             const float la2 = s.s3(18) / 1000.0f, lo2 = s.s3(21) / 1000.0f;
             g.lat = la1;
             const int res = s.o(17);
-            const int di = s.u2(24), dj = s.u2(26);
+            const bool gauss = rep == 4 || rep == 14;
+            const int di = s.u2(24), dj = gauss ? 0xffff : s.u2(26);
+            // Gaussian and rotated grids are placed too: the Gaussian rows
+            // by their latitudes, the rotated grid through its pole
+            // (grd_place.cpp reads these parameters).
+            if (gauss) dom.param[0] = static_cast<float>(s.u2(26));
+            if (rep == 10 || rep == 14) {
+                dom.param[1] = s.s3(33) / 1000.0f;
+                dom.param[2] = s.s3(36) / 1000.0f;
+                dom.param[3] = GRIB_flt_conv(gds.data() + 38);
+            }
             float dx, dy;
             if ((res & 0x80) && di != 0xffff && dj != 0xffff) {
                 dx = di / 1000.0f;
@@ -975,6 +988,21 @@ int GRIB_GDB(int slot, GRD_report *grid) {
             dom.clat = la1 + (g.ydir * (ny - 1)) / 2.0f * dy;
             dom.dx = dx;
             dom.dy = dy;
+            if (gauss) {
+                // Mean row spacing; columns from the longitudes (Di is
+                // rounded to millidegrees).
+                dy = ny > 1 ? std::fabs(la2 - la1) / (ny - 1) : 0;
+                float w = g.xrev ? lo2 : lo1, e = g.xrev ? lo1 : lo2;
+                if (e <= w) e += 360;
+                dx = nx > 1 ? (e - w) / (nx - 1) : dy;
+                float west = g.xrev ? lo2 : lo1;
+                float clon = west + (nx - 1) / 2.0f * dx;
+                if (clon > 180) clon -= 360;
+                dom.clon = clon;
+                dom.clat = (la1 + la2) / 2;
+                dom.dx = dx;
+                dom.dy = dy;
+            }
             MESS_print(0x40000000, "Res/comp flag: %X\n", res);
             MESS_print(0x40000000, "Grid locate: %3.2f N, %3.2f E\n", dom.clat, dom.clon);
             MESS_print(0x40000000, "Grid size: %3.2fx%3.2f\n", dom.dx, dom.dy);
@@ -1053,10 +1081,13 @@ int GRIB_GDB(int slot, GRD_report *grid) {
             break;
         }
         default:
-            // Rotated, Gaussian and other grid-point grids: the values decode
-            // but the grid is not placed on a map.
+            // Other grid-point grids: the values decode but the grid is not
+            // placed on a map.
             break;
     }
+    // Wind components relative to the grid's axes (turned to true north
+    // where a sounding is made, grd_place.cpp).
+    if (dom.proj != MISSING && (s.o(17) & 0x08)) dom.param[4] = 1;
     MAP_domain(&saved);
     grid->domain = dom;
     return 1;

@@ -2,6 +2,7 @@
 // product, data representation, bitmap and data sections, and the walk over
 // the products of a message.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -364,7 +365,6 @@ int GRIB_GDS(int slot, GRD_report *grid) {
             set_scan(s.o(72));
             dom.nx = nx;
             dom.ny = static_cast<int>(ny);
-            if (tmpl != 0) break;  // decoded, but not placed on a map
             MESS_print(DEBUG, "Lat-lon Grid\n");
             dom.proj = 2;
             float la1 = s.deg(47), lo1 = lon180(s.deg(51));
@@ -379,6 +379,18 @@ int GRIB_GDS(int slot, GRD_report *grid) {
             dom.clat = (la1 + la2) / 2;
             dom.dx = nx > 1 ? std::fabs(east - west) / (nx - 1) : 0;
             dom.dy = ny > 1 ? std::fabs(la2 - la1) / (ny - 1) : 0;
+            // Gaussian and rotated grids are placed too: the Gaussian rows
+            // by their latitudes (N, octets 68-71), the rotated grid through
+            // its southern pole and angle (octets 73-84); grd_place.cpp
+            // reads these parameters.
+            if (tmpl == 40 || tmpl == 41) dom.param[0] = static_cast<float>(s.u4(68));
+            if (tmpl == 1 || tmpl == 41) {
+                dom.param[1] = s.deg(73);
+                dom.param[2] = s.deg(77);
+                dom.param[3] = std::bit_cast<float>(s.u4(81));
+                if (!std::isfinite(dom.param[3])) dom.param[3] = 0;
+            }
+            if (s.o(55) & 0x08) dom.param[4] = 1;  // winds along the grid's axes
             MESS_print(DEBUG, "Grid locate: %3.2f N, %3.2f E - %3.2f N %3.2f E %3.2f - %d %d\n",
                        la1, lo1, la2, lo2, dom.dx, nx, static_cast<int>(ny));
             break;
@@ -434,6 +446,7 @@ int GRIB_GDS(int slot, GRD_report *grid) {
             dom.plat = (s.o(64) & 0x80) ? -90.0f : 90.0f;
             dom.dx = static_cast<float>(s.u4(56) * 1e-8) * earth_scale(s);
             dom.dy = static_cast<float>(s.u4(60) * 1e-8) * earth_scale(s);
+            if (s.o(47) & 0x08) dom.param[4] = 1;  // winds along the grid's axes
             if (lambert) {
                 dom.param[0] = s.deg(66);
                 dom.param[1] = s.deg(70);

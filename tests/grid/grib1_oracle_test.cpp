@@ -26,9 +26,9 @@ TEST_F(Grib1Oracle, SouthToNorthAndBitmap) {
     oracle_grib1("bitmap.grib1");
 }
 
-// Rotated grid: values decode in message order although the grid is not
-// placed on a map.
-TEST_F(Grib1Oracle, RotatedValuesDecode) { oracle_grib1("rotated_ll.grib1"); }
+// Rotated grid: every point placed through the rotated pole where eccodes
+// puts it.
+TEST_F(Grib1Oracle, RotatedGridPlaced) { oracle_grib1("rotated_ll.grib1"); }
 
 TEST_F(Grib1Oracle, ThinnedRowsStretched) { oracle_grib1("reduced_latlon.grib1", false); }
 

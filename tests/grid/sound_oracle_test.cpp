@@ -2,6 +2,10 @@
 // decoded by grib_get_data, placed with proj on the grid's Lambert
 // projection and interpolated bilinearly; the extracted sounding and the
 // value of every message at the point must agree within float precision.
+// The file's winds are relative to the grid: the sounding's directions must
+// be those of eccodes' components turned by the cone constant times the
+// longitude from the central meridian (computed here by hand), in the middle
+// of the grid and at its corners.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -115,6 +119,17 @@ double bilinear(const OracleGrid &g, double gi, double gj) {
            (1 - fx) * fy * at(i, j + 1) + fx * fy * at(i + 1, j + 1);
 }
 
+// Direction the wind blows from (degrees) of grid-relative components on
+// the NAM's Lambert grid (tangent at 25 N, central meridian 95 W): turned
+// by sin(25)·(lon + 95) degrees.
+double earth_dir(double ug, double vg, double lon) {
+    const double a = std::sin(25 * M_PI / 180) * (lon + 95) * M_PI / 180;
+    const double u = std::cos(a) * ug + std::sin(a) * vg;
+    const double v = -std::sin(a) * ug + std::cos(a) * vg;
+    double d = std::atan2(-u, -v) * 180 / M_PI;
+    return d < 0 ? d + 360 : d;
+}
+
 class SoundOracle : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -198,7 +213,54 @@ TEST_F(SoundOracle, ExtractedSoundingLevels) {
         EXPECT_NEAR(lev[i].spd, spd, 1e-3 * spd + 0.01) << p;
         double td = dew_temp(static_cast<float>(t), static_cast<float>(rh));
         EXPECT_NEAR(lev[i].td, td - 273.15, 0.01) << p;
+        EXPECT_NEAR(lev[i].dir, earth_dir(u, v, kLon), 0.05) << p;
         ++checked;
     }
     EXPECT_GE(checked, 15);
+}
+
+// Grid points one in from each corner: the sounding there against eccodes'
+// grid-relative components turned by hand.
+TEST_F(SoundOracle, CornerWindsTurnedToTrueNorth) {
+    std::istringstream in(run("grib_get_data -w count=1 -F %.10g " + file));
+    std::vector<std::pair<double, double>> ll;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream f(line);
+        double la, lo, v;
+        if (f >> la >> lo >> v) ll.emplace_back(la, lo > 180 ? lo - 360 : lo);
+    }
+    const int nx = grids[0].nx, ny = grids[0].ny;
+    ASSERT_EQ(ll.size(), static_cast<std::size_t>(nx * ny));
+    int type = 0;
+    int s = GRD_open(file.c_str(), 0, &type);
+    ASSERT_GE(s, 0);
+    FLAG_setl(6, 24);
+    for (auto [i, j] : {std::pair{1, 1}, {nx - 2, 1}, {1, ny - 2}, {nx - 2, ny - 2}}) {
+        const auto [lat, lon] = ll[static_cast<std::size_t>(j * nx + i)];
+        UPA_level lev[60];
+        int num = 0;
+        float sfcp = 0;
+        ASSERT_EQ(GRD_get_sound(s, static_cast<float>(lat), static_cast<float>(lon), lev, &num, &sfcp), 1);
+        std::map<int, std::pair<double, double>> uv;
+        for (const OracleGrid &g : grids) {
+            double v = g.values[static_cast<std::size_t>(j * nx + i)];
+            if (g.ltype == 100 && g.param == 33) uv[g.level].first = v;
+            if (g.ltype == 100 && g.param == 34) uv[g.level].second = v;
+        }
+        std::printf("corner %.2f N %.2f E: wind turned by %.2f degrees\n", lat, lon,
+                    std::sin(25 * M_PI / 180) * (lon + 95));
+        int checked = 0;
+        for (int k = 0; k < num; ++k) {
+            auto it = uv.find(static_cast<int>(lev[k].p));
+            if (it == uv.end() || lev[k].dir == MISSING_F || lev[k].p != static_cast<int>(lev[k].p)) continue;
+            const auto [u, v] = it->second;
+            if (std::hypot(u, v) < 1) continue;  // the direction of a calm is loose
+            double diff = std::remainder(lev[k].dir - earth_dir(u, v, lon), 360.0);
+            EXPECT_NEAR(diff, 0.0, 0.2) << lat << "," << lon << " at " << lev[k].p;
+            ++checked;
+        }
+        EXPECT_GE(checked, 10) << lat << "," << lon;
+    }
+    GRD_close(s);
 }
