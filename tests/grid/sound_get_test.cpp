@@ -29,24 +29,41 @@ struct Profile {
     float psfc_pa = 85000.0f;
     int skip_fields = 0;   // leave out this many of the surface fields
     float t_shift = 0.0f;  // added to every temperature
+    bool global = false;   // a 10-degree grid round the whole earth
 };
+
+// A field of the profile: the small standard grid, or the global one.
+Field field(const Profile &pr, int param, int ltype, int level, float v) {
+    Field f = constant(param, ltype, level, v, pr.p1);
+    if (pr.global) {
+        f.nx = 36;
+        f.ny = 19;
+        f.la1 = 90000;
+        f.lo1 = 0;
+        f.la2 = -90000;
+        f.lo2 = 350000;
+        f.di = f.dj = 10000;
+        f.values.assign(36 * 19, v);
+    }
+    return f;
+}
 
 std::string build(const Profile &pr) {
     std::string out;
     for (int p : pr.levels) {
-        out += encode(constant(7, 100, p, std::round(std_height(p)), pr.p1));
-        out += encode(constant(11, 100, p, std_temp(p) + pr.t_shift, pr.p1));
-        out += encode(constant(52, 100, p, 80.0f, pr.p1));
-        out += encode(constant(33, 100, p, 10.0f, pr.p1));
-        out += encode(constant(34, 100, p, 0.0f, pr.p1));
+        out += encode(field(pr, 7, 100, p, std::round(std_height(p))));
+        out += encode(field(pr, 11, 100, p, std_temp(p) + pr.t_shift));
+        out += encode(field(pr, 52, 100, p, 80.0f));
+        out += encode(field(pr, 33, 100, p, 10.0f));
+        out += encode(field(pr, 34, 100, p, 0.0f));
     }
     if (pr.surface) {
         std::vector<std::string> sfc = {
-            encode(constant(1, 1, 0, pr.psfc_pa, pr.p1)),
-            encode(constant(11, 105, 2, 290.0f + pr.t_shift, pr.p1)),
-            encode(constant(52, 105, 2, 50.0f, pr.p1)),
-            encode(constant(33, 105, 10, 0.0f, pr.p1)),
-            encode(constant(34, 105, 10, -5.0f, pr.p1))};
+            encode(field(pr, 1, 1, 0, pr.psfc_pa)),
+            encode(field(pr, 11, 105, 2, 290.0f + pr.t_shift)),
+            encode(field(pr, 52, 105, 2, 50.0f)),
+            encode(field(pr, 33, 105, 10, 0.0f)),
+            encode(field(pr, 34, 105, 10, -5.0f))};
         for (std::size_t i = static_cast<std::size_t>(pr.skip_fields); i < sfc.size(); ++i)
             out += sfc[i];
     }
@@ -359,4 +376,64 @@ TEST_F(SoundGet, RandomByteDamageNeverCrashes) {
         GRD_get_sound(slot, 40.0f, -100.0f, lev, &num, &sfcp);
         EXPECT_LE(num, 42);
     }
+}
+
+// High ground (La Paz at 50 mb spacing, Tibet beyond the tenth level; Mexico
+// City and Bogota at 25 mb): the surface sits just under the first level
+// above it, everything below keeps only pressure and height.
+TEST_F(SoundGet, HighSurfaceFoundBeyondTheTenthLevel) {
+    const struct {
+        float dp, psfc;
+        int top;      // lowest level with data: levels every dp mb from 1000 to top
+        int surface;  // index of the surface level (no level is compacted)
+    } cases[] = {{50, 640, 100, 8}, {50, 545, 100, 10}, {25, 770, 100, 10}, {25, 745, 100, 11}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE("dp " + std::to_string(c.dp) + " surface " + std::to_string(c.psfc));
+        GRD_sound_reset();
+        GRD_set_sound_dp(c.dp);
+        Profile pr;
+        for (int p = 1000; p >= c.top; p -= static_cast<int>(c.dp)) pr.levels.push_back(p);
+        pr.psfc_pa = c.psfc * 100;
+        ASSERT_GE(open(build(pr)), 0);
+        ASSERT_EQ(GRD_get_sound(slot, kLat, kLon, lev, &num, &sfcp), 1);
+        GRD_close(slot);
+        slot = -1;
+        EXPECT_EQ(num, static_cast<int>(pr.levels.size()) + 1);
+        EXPECT_FLOAT_EQ(lev[c.surface].p, c.psfc);
+        EXPECT_NEAR(lev[c.surface].t, 290.0f - 273.15f, 0.06f);
+        EXPECT_GT(lev[c.surface - 1].p, c.psfc);
+        EXPECT_LT(lev[c.surface + 1].p, c.psfc);
+        EXPECT_NE(lev[c.surface + 1].t, MISSING_F);
+        for (int k = 0; k < c.surface; ++k) {
+            EXPECT_EQ(lev[k].t, MISSING_F) << lev[k].p;
+            EXPECT_EQ(lev[k].spd, MISSING_F) << lev[k].p;
+            EXPECT_NE(lev[k].h, MISSING_F) << lev[k].p;
+        }
+    }
+}
+
+// A grid round the whole earth (columns 0 to 350 E) gives a sounding between
+// its last and first columns, at Greenwich and across the date line, and at
+// both poles.
+TEST_F(SoundGet, GlobalGridWrapsAcrossItsSeam) {
+    Profile pr;
+    pr.levels = every50();
+    pr.global = true;
+    ASSERT_GE(open(build(pr)), 0);
+    const float points[][2] = {{45, -0.1f}, {51.5f, -0.12f}, {10, 355.5f}, {-20, 180}, {90, 0}, {-90, 17}};
+    for (const auto &pt : points) {
+        ASSERT_EQ(GRD_get_sound(slot, pt[0], pt[1], lev, &num, &sfcp), 1) << pt[0] << "," << pt[1];
+        EXPECT_FLOAT_EQ(sfcp, 850.0f);
+        EXPECT_EQ(num, 20);
+        EXPECT_NEAR(lev[5].dir, 270.0f, 0.5f);
+    }
+    // The small grid keeps its edge: a point west of it has no sounding.
+    Profile small;
+    small.levels = every50();
+    GRD_close(slot);
+    ASSERT_GE(open(build(small)), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(GRD_get_sound(slot, kLat, -102.5f, lev, &num, &sfcp), 0);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Too few grids to make sounding: 0"),
+              std::string::npos);
 }
