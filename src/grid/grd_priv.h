@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "zup.h"
+
 // Full name of a lookup file on the file_path resource directory (the name
 // itself when file_path is unset).
 std::string grd_lookup_file(const char *name);
