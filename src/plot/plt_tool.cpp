@@ -558,6 +558,12 @@ int PLT_plot_refresh() {
 
 int PLT_set_dump(int type, const char *file) {
     if (type < PLT_DUMP_NONE || type > PLT_DUMP_PNG) return -1;
+    // A name cut to fit would write the picture under another name.
+    if (file && std::strlen(file) >= kDumpNameLen) {
+        MESS_print(64, "PLT_set_dump: Image file name longer than %d characters: %s\n",
+                   kDumpNameLen - 1, file);
+        return -1;
+    }
     S.dump = type;
     if (file && *file) copy_field(S.dump_file, file);
     else if (type == PLT_DUMP_GIF) copy_field(S.dump_file, "zup.gif");
