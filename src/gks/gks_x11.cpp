@@ -778,15 +778,15 @@ std::unique_ptr<GksDevice> open_window(const std::string &name) {
 // ---------------------------------------------------------------------------
 // Type 6: a window or pixmap of another process
 
-int gparse_window_spec(const char *spec, Gwin_spec *out) {
-    if (!spec || !out) return -1;
-    *out = Gwin_spec{};
+int gparse_window_desc(const char *desc, Gwin_desc *out) {
+    if (!desc || !out) return -1;
+    *out = Gwin_desc{};
     unsigned long pix = 0;
     int n = 0;
-    if (spec[0] == '+') {
+    if (desc[0] == '+') {
         unsigned long win = 0, cmap = 0;
         int w = 0, h = 0;
-        n = std::sscanf(spec + 1, "%lu:%lu:%dx%d:%lu", &win, &pix, &w, &h, &cmap);
+        n = std::sscanf(desc + 1, "%lu:%lu:%dx%d:%lu", &win, &pix, &w, &h, &cmap);
         out->window = win;
         if (n >= 4) {
             out->width = w;
@@ -794,10 +794,10 @@ int gparse_window_spec(const char *spec, Gwin_spec *out) {
         }
         if (n == 5) out->colormap = cmap;
         if (n < 2) pix = 0;
-    } else if (spec[0] == '0' && (spec[1] == 'x' || spec[1] == 'X')) {
+    } else if (desc[0] == '0' && (desc[1] == 'x' || desc[1] == 'X')) {
         unsigned long cmap = 0;
         int w = 0, h = 0;
-        n = std::sscanf(spec + 2, "%lx:%dx%d:%lu", &pix, &w, &h, &cmap);
+        n = std::sscanf(desc + 2, "%lx:%dx%d:%lu", &pix, &w, &h, &cmap);
         if (n >= 3) {
             out->width = w;
             out->height = h;
@@ -807,7 +807,7 @@ int gparse_window_spec(const char *spec, Gwin_spec *out) {
     } else {
         unsigned long cmap = 0;
         int w = 0, h = 0;
-        n = std::sscanf(spec, "%lu:%dx%d:%lu", &pix, &w, &h, &cmap);
+        n = std::sscanf(desc, "%lu:%dx%d:%lu", &pix, &w, &h, &cmap);
         if (n >= 3) {
             out->width = w;
             out->height = h;
@@ -821,17 +821,17 @@ int gparse_window_spec(const char *spec, Gwin_spec *out) {
     return pix ? 0 : -1;
 }
 
-int gwindow_spec_file(const char *spec, char *file, int size) {
-    if (!spec || !file || size < 2) return -1;
+int gwindow_desc_file(const char *desc, char *file, int size) {
+    if (!desc || !file || size < 2) return -1;
     file[0] = '\0';
-    if (std::isdigit(static_cast<unsigned char>(spec[0])) || spec[0] == '+') return 0;
+    if (std::isdigit(static_cast<unsigned char>(desc[0])) || desc[0] == '+') return 0;
     char name[FILE_NAME_LEN];
-    if ((spec[0] == 'w' || spec[0] == 'W') && spec[1] == '\0') {
+    if ((desc[0] == 'w' || desc[0] == 'W') && desc[1] == '\0') {
         copy_field(name, "zuploop.win");
-    } else if ((spec[0] == 'w' || spec[0] == 'W') && std::isdigit(static_cast<unsigned char>(spec[1]))) {
-        std::snprintf(name, sizeof name, "zuploop.%d", std::atoi(spec + 1));
+    } else if ((desc[0] == 'w' || desc[0] == 'W') && std::isdigit(static_cast<unsigned char>(desc[1]))) {
+        std::snprintf(name, sizeof name, "zuploop.%d", std::atoi(desc + 1));
     } else {
-        copy_field(name, spec);
+        copy_field(name, desc);
     }
     copy_field(file, static_cast<size_t>(size), name);
     return 1;
@@ -871,18 +871,18 @@ void request_frame() {
 }
 
 std::unique_ptr<GksDevice> open_owned(const std::vector<std::string> &fields) {
-    std::string spec = fields.size() > 1 ? fields[1] : "";
-    if (spec.empty()) {
+    std::string desc = fields.size() > 1 ? fields[1] : "";
+    if (desc.empty()) {
         const char *e = std::getenv("zupwindow");
         if (!e || !*e) e = std::getenv("WINDOW");
-        if (e) spec = e;
+        if (e) desc = e;
     }
-    if (spec.empty()) {
+    if (desc.empty()) {
         MESS_print(192, "gopen_ws: window parameters not specified\n");
         return nullptr;
     }
     char file[FILE_NAME_LEN];
-    if (gwindow_spec_file(spec.c_str(), file, sizeof file) == 1) {
+    if (gwindow_desc_file(desc.c_str(), file, sizeof file) == 1) {
         char path[FILE_NAME_LEN];
         FILE *f = gfind_file(file, path) ? FILE_open(path, "r") : nullptr;
         char line[256] = "";
@@ -893,10 +893,10 @@ std::unique_ptr<GksDevice> open_owned(const std::vector<std::string> &fields) {
         }
         FILE_close(f);
         line[std::strcspn(line, "\r\n")] = '\0';
-        spec = line;
+        desc = line;
     }
-    Gwin_spec ws;
-    if (gparse_window_spec(spec.c_str(), &ws) != 0) {
+    Gwin_desc ws;
+    if (gparse_window_desc(desc.c_str(), &ws) != 0) {
         MESS_print(192, "gopen_ws: window id not specified\n");
         return nullptr;
     }

@@ -62,9 +62,9 @@ bool gx11_is_delete(const XEvent *ev);
 // The open window type (1 or 6), 0 without a window.
 int gget_x11_type();
 
-// A type-6 window specification: "+win:pixmap:WxH:cmap",
+// A type-6 window description: "+win:pixmap:WxH:cmap",
 // "0xpixmap:WxH:cmap" (hexadecimal) or "pixmap:WxH:cmap".
-struct Gwin_spec {
+struct Gwin_desc {
     unsigned long window = 0;
     unsigned long pixmap = 0;
     int width = 0;
@@ -72,11 +72,11 @@ struct Gwin_spec {
     unsigned long colormap = 0;
 };
 // -> 0, -1 when no pixmap is given.
-int gparse_window_spec(const char *spec, Gwin_spec *out);
-// The file that holds a specification ("w" -> "zuploop.win", "w3" ->
+int gparse_window_desc(const char *desc, Gwin_desc *out);
+// The file that holds a description ("w" -> "zuploop.win", "w3" ->
 // "zuploop.3", other text: the name itself) -> 1 and the name in file, 0
-// when spec is a specification itself.
-int gwindow_spec_file(const char *spec, char *file, int size);
+// when desc is a description itself.
+int gwindow_desc_file(const char *desc, char *file, int size);
 
 // Processes one X event of the window (see gks_evnt.h).
 int gprocess_x11_event(XEvent *ev);

@@ -633,10 +633,10 @@ int PLT_param_decode() {
     return 0;
 }
 
-int PLT_panel_decode(const char *spec) {
-    if (!spec) return -1;
+int PLT_panel_decode(const char *text) {
+    if (!text) return -1;
     float cols = 1, rows = 1, col = 0, row = 0;
-    int got = std::sscanf(spec, "%fx%f+%f+%f", &cols, &rows, &col, &row);
+    int got = std::sscanf(text, "%fx%f+%f+%f", &cols, &rows, &col, &row);
     float sx = cols, sy = rows, ox = col, oy = row;
     if (cols > 1) {
         if (cols > 8) cols = 8;
@@ -651,14 +651,14 @@ int PLT_panel_decode(const char *spec) {
     }
     if (got != 4) {
         MESS_print(192, "PLT_panel_decode: Plot area not understood: %s\n",
-                   gline_text(spec).c_str());
+                   gline_text(text).c_str());
         return -1;
     }
     constexpr float eps = 1e-4f;
     if (!(sx > 0 && sy > 0 && ox >= -eps && oy >= -eps && ox + sx <= 1 + eps &&
           oy + sy <= 1 + eps)) {
         MESS_print(192, "PLT_panel_decode: Plot area outside the page: %s\n",
-                   gline_text(spec).c_str());
+                   gline_text(text).c_str());
         return -1;
     }
     GPH_set_view_size(sx, sy, ox, oy);

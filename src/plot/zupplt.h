@@ -127,7 +127,7 @@ int PLT_dump(int frame);
 int PLT_param_decode();
 // "%fx%f+%f+%f": columns, rows, column, row of the page's plot area.
 // -> 0 when all four were read and the area set, else -1.
-int PLT_panel_decode(const char *spec);
+int PLT_panel_decode(const char *text);
 
 // Settings of "plot_param" kept for the parts of the package that use them
 // (maps, contours, station plots, grid output) and for the window device.

@@ -1,5 +1,5 @@
 // Window-device logic that needs no X server: event names, type-6 window
-// specifications, frame arguments without a window, the display list and
+// descriptions, frame arguments without a window, the display list and
 // its metafile replay, and a run with no display.
 #include <cstdlib>
 #include <string>
@@ -31,33 +31,33 @@ TEST(EventNames, ModifiersFollowInAFixedOrder) {
 }
 
 TEST(WindowSpec, ThreeFormsAndFiles) {
-    Gwin_spec w;
-    ASSERT_EQ(gparse_window_spec("+12:34:100x80:5", &w), 0);
+    Gwin_desc w;
+    ASSERT_EQ(gparse_window_desc("+12:34:100x80:5", &w), 0);
     EXPECT_EQ(w.window, 12UL);
     EXPECT_EQ(w.pixmap, 34UL);
     EXPECT_EQ(w.width, 100);
     EXPECT_EQ(w.height, 80);
     EXPECT_EQ(w.colormap, 5UL);
-    ASSERT_EQ(gparse_window_spec("+12:34:100x80", &w), 0);
+    ASSERT_EQ(gparse_window_desc("+12:34:100x80", &w), 0);
     EXPECT_EQ(w.colormap, 0UL);   // used only when all five are there
-    ASSERT_EQ(gparse_window_spec("0x1f:64x48:7", &w), 0);
+    ASSERT_EQ(gparse_window_desc("0x1f:64x48:7", &w), 0);
     EXPECT_EQ(w.pixmap, 31UL);
     EXPECT_EQ(w.width, 64);
     EXPECT_EQ(w.colormap, 7UL);
-    ASSERT_EQ(gparse_window_spec("99:10x20", &w), 0);
+    ASSERT_EQ(gparse_window_desc("99:10x20", &w), 0);
     EXPECT_EQ(w.pixmap, 99UL);
     EXPECT_EQ(w.height, 20);
     EXPECT_EQ(w.window, 0UL);
-    for (const char *bad : {"+12", "0x", "garbage", "", ":5"}) EXPECT_EQ(gparse_window_spec(bad, &w), -1) << bad;
+    for (const char *bad : {"+12", "0x", "garbage", "", ":5"}) EXPECT_EQ(gparse_window_desc(bad, &w), -1) << bad;
 
     char f[160];
-    EXPECT_EQ(gwindow_spec_file("w", f, sizeof f), 1);
+    EXPECT_EQ(gwindow_desc_file("w", f, sizeof f), 1);
     EXPECT_STREQ(f, "zuploop.win");
-    EXPECT_EQ(gwindow_spec_file("W3", f, sizeof f), 1);
+    EXPECT_EQ(gwindow_desc_file("W3", f, sizeof f), 1);
     EXPECT_STREQ(f, "zuploop.3");
-    EXPECT_EQ(gwindow_spec_file("my.win", f, sizeof f), 1);
+    EXPECT_EQ(gwindow_desc_file("my.win", f, sizeof f), 1);
     EXPECT_STREQ(f, "my.win");
-    EXPECT_EQ(gwindow_spec_file("+1:2", f, sizeof f), 0);
+    EXPECT_EQ(gwindow_desc_file("+1:2", f, sizeof f), 0);
 }
 
 TEST(Frames, NothingWithoutAWindow) {

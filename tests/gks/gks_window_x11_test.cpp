@@ -463,7 +463,7 @@ TEST(AttachedWindow, DrawsIntoTheOwnersPixmapAndAsksForFrames) {
     XStoreName(owner, w, "Loop display [3 frames]");
     XSelectInput(owner, w, 0);
     XSync(owner, False);
-    std::string spec = "+" + std::to_string(w) + ":" + std::to_string(pm) + ":200x100";
+    std::string desc = "+" + std::to_string(w) + ":" + std::to_string(pm) + ":200x100";
 
     // Garbage and missing windows are refused with their messages.
     testing::internal::CaptureStderr();
@@ -480,7 +480,7 @@ TEST(AttachedWindow, DrawsIntoTheOwnersPixmapAndAsksForFrames) {
     // From a file named by "w5" through the environment.
     {
         std::ofstream f("zuploop.5");
-        f << spec << "\n";
+        f << desc << "\n";
     }
     setenv("zupwindow", "w5", 1);
     gset_pix_mode(1);
@@ -530,7 +530,7 @@ TEST(AttachedWindow, DrawsIntoTheOwnersPixmapAndAsksForFrames) {
     });
     gset_pix_mode(2);
     auto t0 = std::chrono::steady_clock::now();
-    ASSERT_EQ(open_ws(GWS_PIX, "," + spec), 0);
+    ASSERT_EQ(open_ws(GWS_PIX, "," + desc), 0);
     double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     answer.join();
     EXPECT_GT(waited, 0.4);

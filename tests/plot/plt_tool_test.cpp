@@ -151,7 +151,7 @@ TEST_F(Plot, JunkParamsAreReportedAndChangeNothing) {
 
 TEST_F(Plot, PanelDecodeTable) {
     struct Case {
-        const char *spec;
+        const char *text;
         int rc;
         Glim size;  // offx, offx + sizex, offy, offy + sizey
     };
@@ -168,12 +168,12 @@ TEST_F(Plot, PanelDecodeTable) {
     testing::internal::CaptureStderr();
     for (const Case &c : cases) {
         GPH_set_view_size(1, 1, 0, 0);
-        EXPECT_EQ(PLT_panel_decode(c.spec), c.rc) << c.spec;
+        EXPECT_EQ(PLT_panel_decode(c.text), c.rc) << c.text;
         Glim v = view_size();
-        EXPECT_NEAR(v.x_min, c.size.x_min, 1e-6) << c.spec;
-        EXPECT_NEAR(v.x_max, c.size.x_max, 1e-6) << c.spec;
-        EXPECT_NEAR(v.y_min, c.size.y_min, 1e-6) << c.spec;
-        EXPECT_NEAR(v.y_max, c.size.y_max, 1e-6) << c.spec;
+        EXPECT_NEAR(v.x_min, c.size.x_min, 1e-6) << c.text;
+        EXPECT_NEAR(v.x_max, c.size.x_max, 1e-6) << c.text;
+        EXPECT_NEAR(v.y_min, c.size.y_min, 1e-6) << c.text;
+        EXPECT_NEAR(v.y_max, c.size.y_max, 1e-6) << c.text;
     }
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(count_of(err, "PLT_panel_decode: Plot area outside the page: "), 2);
