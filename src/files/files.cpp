@@ -336,9 +336,13 @@ int FILE_get_date(Date *date) {
 }
 
 void FILE_reset() {
+    // Open pipes and the sandbox outlive a reset: a reset must not lift
+    // the confinement of untrusted input.
     std::set<FILE *> pipes = std::move(fs.pipes);
+    std::string sandbox = std::move(fs.sandbox);
     fs = FileState{};
     fs.pipes = std::move(pipes);
+    fs.sandbox = std::move(sandbox);
 }
 
 // ---------------------------------------------------------------------------
