@@ -8,6 +8,7 @@
 #include <map>
 
 #include "zup.h"
+#include "grd_points.h"
 #include "zupgrd.h"
 #include "zupresrc.h"
 
@@ -42,6 +43,9 @@ const std::string &dir() {
         auto *w = new std::string(make_workdir());
         // Untrusted input must not run commands or write anywhere else.
         FILE_set_sandbox(w->c_str());
+        // Decode on the caller's thread: a pool started for every input
+        // costs more than the small decodes it would share.
+        GRD_set_pool_threads(0);
         return w;
     }();
     return *d;
