@@ -28,10 +28,12 @@ bool given(float v) { return v != MISSING_F; }
 // Gaussian latitudes (degrees, north to south) of a grid with n latitudes
 // between a pole and the equator: the zeros of the Legendre polynomial of
 // degree 2n, found by Newton's method from the usual first guesses.
+// Kept for the few values of n that a run meets.
 const std::vector<double> &gaussian_lats(int n) {
     static std::map<int, std::vector<double>> cache;
     auto it = cache.find(n);
     if (it != cache.end()) return it->second;
+    if (cache.size() >= 4) cache.clear();
     const int m = 2 * n;
     std::vector<double> lat(static_cast<std::size_t>(m));
     for (int i = 0; i < n; ++i) {
@@ -98,6 +100,16 @@ bool rotated(const Domain &d) { return d.proj == 2 && given(d.param[1]) && given
 bool gaussian(const Domain &d) { return d.proj == 2 && given(d.param[0]) && d.param[0] >= 1; }
 
 }  // namespace
+
+// The largest grids in use have n = 1280 to 2560 (ECMWF O1280, TCo2559);
+// 8000 leaves room for research runs while keeping the Newton search (of
+// order n^2) under a second.
+float GRD_gaussian_param(long n, long ny) {
+    if (n >= 1 && n <= 8000 && 2 * n >= ny) return static_cast<float>(n);
+    MESS_print(64, "Gaussian grid of %ld rows with %ld latitudes between pole and equator: "
+                   "rows taken as evenly spaced\n", ny, n);
+    return MISSING_F;
+}
 
 int GRD_locate(const GRD_report *rec, float lat, float lon, float *gx, float *gy) {
     if (gx) *gx = MISSING_F;

@@ -80,6 +80,10 @@ bool GRD_wraps(const Domain &d);
 // record's domain current.  0, or -1 when the point has no place (both
 // coordinates -9999).
 int GRD_locate(const GRD_report *rec, float lat, float lon, float *gx, float *gy);
+// The Gaussian parameter of a grid of ny rows: n (latitudes between a pole
+// and the equator) when such a grid can exist (1 <= n <= 8000, 2n >= ny);
+// otherwise a message and -9999, and the rows are taken as evenly spaced.
+float GRD_gaussian_param(long n, long ny);
 // Angle (radians, clockwise) from the grid's y axis to true north at the
 // point when the grid's wind components are relative to its axes; 0 when
 // they are already east and north.

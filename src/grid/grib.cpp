@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "gbits.h"
+#include "grd_priv.h"
 #include "grd_points.h"
 #include "grib_priv.h"
 #include "zup.h"
@@ -961,7 +962,7 @@ int GRIB_GDB(int slot, GRD_report *grid) {
             // Gaussian and rotated grids are placed too: the Gaussian rows
             // by their latitudes, the rotated grid through its pole
             // (grd_place.cpp reads these parameters).
-            if (gauss) dom.param[0] = static_cast<float>(s.u2(26));
+            if (gauss) dom.param[0] = GRD_gaussian_param(s.u2(26), ny);
             if (rep == 10 || rep == 14) {
                 dom.param[1] = s.s3(33) / 1000.0f;
                 dom.param[2] = s.s3(36) / 1000.0f;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "gbits.h"
+#include "grd_priv.h"
 #include "grd_points.h"
 #include "grib.h"
 #include "grib_priv.h"
@@ -383,7 +384,7 @@ int GRIB_GDS(int slot, GRD_report *grid) {
             // by their latitudes (N, octets 68-71), the rotated grid through
             // its southern pole and angle (octets 73-84); grd_place.cpp
             // reads these parameters.
-            if (tmpl == 40 || tmpl == 41) dom.param[0] = static_cast<float>(s.u4(68));
+            if (tmpl == 40 || tmpl == 41) dom.param[0] = GRD_gaussian_param(s.u4(68), ny);
             if (tmpl == 1 || tmpl == 41) {
                 dom.param[1] = s.deg(73);
                 dom.param[2] = s.deg(77);
