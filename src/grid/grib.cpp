@@ -35,6 +35,17 @@ bool read_exact(FILE *fp, void *buf, std::size_t n) {
     return n == 0 || std::fread(buf, 1, n, fp) == n;
 }
 
+bool can_read(FILE *fp, long n) {
+    if (!fp || n < 0) return false;
+    if (n <= 4096) return true;
+    const long here = std::ftell(fp);
+    if (here < 0) return true;  // a pipe: the read itself will tell
+    if (std::fseek(fp, 0, SEEK_END) != 0) return false;
+    const long end = std::ftell(fp);
+    std::fseek(fp, here, SEEK_SET);
+    return end - here >= n;
+}
+
 void complete_date(Date *d) {
     static const int cum[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
     if (d->month < 1 || d->month > 12 || d->day < 1 || d->day > 31) {
@@ -888,6 +899,7 @@ int GRIB_GDB(int slot, GRD_report *grid) {
         MESS_print(64, "GRIB_GDB: Invalid grid description length: %ld\n", len);
         return -1;
     }
+    if (!can_read(fp, len - 3)) return -1;
     std::vector<std::uint8_t> gds(static_cast<std::size_t>(len) + 64, 0);
     std::memcpy(gds.data(), head, 3);
     if (!read_exact(fp, gds.data() + 3, static_cast<std::size_t>(len - 3))) return -1;
@@ -1111,6 +1123,7 @@ int GRIB_BMB(int slot, GRD_report *grid) {
         MESS_print(64, "GRIB_BMB: Invalid bitmap length: %ld\n", len);
         return -1;
     }
+    if (!can_read(fp, len - 6)) return -1;
     try {
         g.bmb.resize(static_cast<std::size_t>(len - 6));
     } catch (const std::bad_alloc &) {
@@ -1164,6 +1177,7 @@ int GRIB_BDB(int slot, GRD_report *grid) {
         MESS_print(64, "GRIB_BDB: Invalid data section length: %ld\n", len);
         return finish(-1);
     }
+    if (!can_read(fp, len - 11)) return finish(-1);
     // The whole section, its first 11 octets included (the second-order
     // descriptors give octet numbers from the section start).
     std::vector<std::uint8_t> sec;

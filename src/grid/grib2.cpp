@@ -41,25 +41,13 @@ struct Sec {
     long len = 0;  // section length
 };
 
-// Octets left in the stream from the current position.
-long remaining(FILE *fp) {
-    long here = std::ftell(fp);
-    if (here < 0 || std::fseek(fp, 0, SEEK_END) != 0) return -1;
-    long end = std::ftell(fp);
-    std::fseek(fp, here, SEEK_SET);
-    return end - here;
-}
-
 // Reads the section just announced by GRIB_read_section into s (octets 1-5
 // restored from the header).  0, or -1 on a short read.
 int read_body(int slot, Sec &s) {
     State &g = state();
     FILE *fp = stream(slot);
     if (!fp || g.slen < 5) return -1;
-    if (g.slen > (1L << 20)) {
-        long left = remaining(fp);
-        if (left < 0 || g.slen - 5 > left) return -1;
-    }
+    if (!can_read(fp, g.slen - 5)) return -1;
     try {
         s.b.assign(static_cast<std::size_t>(g.slen) + PAD, 0);
     } catch (const std::bad_alloc &) {

@@ -85,6 +85,10 @@ State &state();
 FILE *stream(int slot);
 // Reads exactly n octets; false on a short read.
 bool read_exact(FILE *fp, void *buf, std::size_t n);
+// Whether n more octets can be in the stream: a section length taken from
+// damaged octets is checked against the end of the file before a buffer of
+// that size is made (streams that cannot seek pass).
+bool can_read(FILE *fp, long n);
 // Fills jday and wday of a date from its year, month and day.
 void complete_date(Date *d);
 // Sets record->datim from the time and model through the date labels.
