@@ -14,8 +14,11 @@
 // other consumer treat them exactly as the same fields read from GRIB.  The
 // file record keeps the model layout's own parameter codes in `var`.
 #include <netcdf.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -1291,6 +1294,28 @@ public:
     }
 };
 
+// The HDF5 layer under netCDF-4 does not unwind everything on its error
+// paths: a damaged netCDF-4 file can leave memory behind or, worse, bring
+// the process down.  Such a file is first opened and closed in a child
+// process; this process opens it only when that went through cleanly.
+bool hdf5_opens_cleanly(const char *path) {
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0) return true;  // no child to spare: open it here
+    if (pid == 0) {
+        int nc = -1;
+        int st = nc_open(path, NC_NOWRITE, &nc);
+        if (st == NC_NOERR) st = nc_close(nc);
+        _exit(st == NC_NOERR ? 0 : 1);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool is_hdf5(const std::string &head) { return head.compare(0, 8, "\x89HDF\r\n\x1a\n") == 0; }
+
 }  // namespace
 
 int grd_nc_open(const char *name, int mode) {
@@ -1301,6 +1326,10 @@ int grd_nc_open(const char *name, int mode) {
         std::string head = ClassicHeader::head(path);
         if (!ClassicHeader(head).sane()) {
             MESS_print(ERR, "GRD_open: netCDF header damaged: %s\n", grd_printable(name).c_str());
+            return -1;
+        }
+        if (is_hdf5(head) && !hdf5_opens_cleanly(path)) {
+            MESS_print(ERR, "GRD_open: netCDF-4 file damaged: %s\n", grd_printable(name).c_str());
             return -1;
         }
     }
