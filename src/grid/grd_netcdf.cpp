@@ -15,6 +15,17 @@
 // file record keeps the model layout's own parameter codes in `var`.
 #include <netcdf.h>
 #include <sys/wait.h>
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(undefined_behavior_sanitizer)
+#define RAZIVA_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define RAZIVA_SANITIZED 1
+#endif
+#if RAZIVA_SANITIZED
+#include <sanitizer/common_interface_defs.h>
+#endif
 #include <unistd.h>
 
 #include <algorithm>
@@ -156,6 +167,12 @@ std::vector<double> read_1d(int nc, int id) {
 
 double at(const std::vector<double> &v, long i, double dflt) {
     return i >= 0 && i < static_cast<long>(v.size()) ? v[static_cast<std::size_t>(i)] : dflt;
+}
+
+// A level read from a coordinate variable (mb or m): missing when it is no
+// number a level can be.
+float level_value(double v) {
+    return std::isfinite(v) && std::fabs(v) <= 1e6 ? static_cast<float>(v) : MISSING_F;
 }
 
 bool fail(const char *what, const char *name = "") {
@@ -595,7 +612,7 @@ bool scan_model(int nc, GRD_file *f, NcFile &nf) {
         if (v.zpos >= 0) {
             v.zltype = 100;
             for (long k = 0; k < v.nz; ++k)
-                v.levels.push_back(static_cast<float>(at(lev, k, MISSING)));
+                v.levels.push_back(level_value(at(lev, k, MISSING)));
         } else {
             single_level(v.name, v.mcode, v);
         }
@@ -630,12 +647,12 @@ bool is_pressure_axis(int nc, int dim, int &ltype, std::vector<float> &lev) {
         // pressure levels in Pa when the units say so (or the values show it)
         bool pa = same(u, "Pa") || (u.empty() && c.front() > 2000);
         ltype = 100;
-        for (double v : c) lev.push_back(static_cast<float>(pa ? v / 100 : v));
+        for (double v : c) lev.push_back(level_value(pa ? v / 100 : v));
         return true;
     }
     if (hname && (same(u, "m") || u.empty())) {
         ltype = 105;
-        for (double v : c) lev.push_back(static_cast<float>(v));
+        for (double v : c) lev.push_back(level_value(v));
         return true;
     }
     return false;
@@ -1303,6 +1320,10 @@ bool hdf5_opens_cleanly(const char *path) {
     const pid_t pid = fork();
     if (pid < 0) return true;  // no child to spare: open it here
     if (pid == 0) {
+#if RAZIVA_SANITIZED
+        // a fault the sanitizers find in the library ends the child only
+        __sanitizer_set_death_callback([] { _exit(1); });
+#endif
         int nc = -1;
         int st = nc_open(path, NC_NOWRITE, &nc);
         if (st == NC_NOERR) st = nc_close(nc);
