@@ -180,3 +180,14 @@ TEST_F(Damaged, JunkResourceAndStationFiles) {
     r = raziva("-ba -city_file '" + cty + "' -id KDDC -ft h24 '" + data_dir() + "/sample.grb'");
     expect_clean(r, 31, "station file of junk");
 }
+
+// A netCDF-4 file damaged so that the HDF5 layer under it faults while
+// opening it: refused with a message, the run goes on to its end.
+TEST_F(Damaged, Netcdf4FileThatBreaksTheLibrary) {
+    std::string bytes = read_file(test_data("../../fuzz/corpus/netcdf/repro-hdf5-crash-0aaca0b2"));
+    ASSERT_FALSE(bytes.empty());
+    std::string path = write_file("damaged.nc", bytes);
+    RunResult r = raziva("-ba -me +out1 -id 40,-100 -ft h24 '" + path + "'");
+    expect_clean(r, 255, "damaged netCDF-4");
+    EXPECT_TRUE(has(r.out, "netCDF-4 file damaged")) << r.out.substr(0, 2000);
+}

@@ -355,6 +355,18 @@ TEST_F(SoundGet, OversizedGridIsRefused) {
     }
 }
 
+// Gaussian latitude counts a grid can have are kept; others would cost a
+// search of order n^2 for nothing and leave the rows evenly spaced.
+TEST(GaussianParam, KeptOnlyWhenSuchAGridCanExist) {
+    const struct {
+        long n, ny;
+        float want;
+    } cases[] = {{32, 64, 32}, {1280, 2560, 1280}, {640, 100, 640}, {8000, 16000, 8000},
+                 {0, 64, MISSING_F}, {20, 64, MISSING_F}, {8001, 64, MISSING_F},
+                 {4294967295L, 64, MISSING_F}};
+    for (const auto &c : cases) EXPECT_EQ(GRD_gaussian_param(c.n, c.ny), c.want) << c.n << " " << c.ny;
+}
+
 TEST_F(SoundGet, RandomByteDamageNeverCrashes) {
     std::string good = read_file(data_dir() + "/sample.grb");
     ASSERT_GT(good.size(), 1000u);
