@@ -19,6 +19,9 @@
 #
 # WORKDIR (default /tmp/raziva-sound-bench) keeps the built files between
 # runs; delete it to rebuild them.  RUNS (default 7) sets the repetitions.
+# BASE=/path/to/older/raziva adds a column with that program's time for the
+# same sounding, alternating with the others (to check that a change is
+# never slower on any packing).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -77,31 +80,38 @@ peak_mib() {
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
 
-# reports only: no plot after the sounding
-one_sounding() { "$raziva" -df "$src/data" -ba -pl none -id "$1" -ft $hour "$2"; }
+# reports only: no plot after the sounding (run from the source folder,
+# whose data/zup.cfg points the lookup files at data/)
+cd "$src"
+one_sounding() { "$raziva" -df data -ba -pl none -id "$1" -ft $hour "$2"; }
+base=${BASE:-}
+base_sounding() { "$base" -df data -ba -pl none -id "$1" -ft $hour "$2"; }
 
 table=$work/table.txt
 {
-  printf "%-13s %6s %10s %10s %7s %9s %9s %12s %12s\n" packing MB raziva_s eccodes_s ratio raz_MiB ecc_MiB whole_ms partial_ms
+  printf "%-13s %6s %10s %10s %7s %9s %9s %12s %12s %8s\n" packing MB raziva_s eccodes_s ratio raz_MiB ecc_MiB whole_ms partial_ms ${base:+base_s}
 } > "$table"
 for packing in sd2 simple jpeg png ccsds; do
   f=$work/gfs025_$packing.grb
   echo "== $(basename "$f"): $(du -m "$f" | cut -f1) MB"
   cat "$f" > /dev/null  # same page-cache state for every reader
-  ours=() theirs=()
+  ours=() theirs=() older=()
   for ((i = 0; i < runs; i++)); do
     ours+=("$(seconds one_sounding "$lat,$lon" "$f")")
     theirs+=("$(seconds "$peer" "$f" $hour)")
+    [ -z "$base" ] || older+=("$(seconds base_sounding "$lat,$lon" "$f")")
   done
   a=$(printf "%s\n" "${ours[@]}" | median)
   b=$(printf "%s\n" "${theirs[@]}" | median)
-  ma=$(peak_mib "$raziva" -df "$src/data" -ba -pl none -id "$lat,$lon" -ft $hour "$f")
+  c=""
+  [ -z "$base" ] || c=$(printf "%s\n" "${older[@]}" | median)
+  ma=$(peak_mib "$raziva" -df data -ba -pl none -id "$lat,$lon" -ft $hour "$f")
   mb=$(peak_mib "$peer" "$f" $hour)
   inproc=$("$build/bench/sound_bench" "$f" $lat $lon $hour 3)
   part=$(sed -n 's/one sounding extraction: *\([0-9.]*\) ms.*/\1/p' <<< "$inproc")
   whole=$(sed -n 's/the same from whole fields: *\([0-9.]*\) ms.*/\1/p' <<< "$inproc")
-  printf "%-13s %6s %10s %10s %7s %9s %9s %12s %12s\n" "$packing" "$(du -m "$f" | cut -f1)" "$a" "$b" \
-    "$(ratio "$a" "$b")" "$ma" "$mb" "$whole" "$part" >> "$table"
+  printf "%-13s %6s %10s %10s %7s %9s %9s %12s %12s %8s\n" "$packing" "$(du -m "$f" | cut -f1)" "$a" "$b" \
+    "$(ratio "$a" "$b")" "$ma" "$mb" "$whole" "$part" "$c" >> "$table"
 done
 
 # Many stations in one run: points over the United States.
@@ -120,7 +130,7 @@ for n in 1 10 100; do
   m=$(printf "%s\n" "${t[@]}" | median)
   [ -n "$one" ] || one=$m
   printf "%-13s %10s %7s %9s\n" "$n" "$m" "$(ratio "$m" "$one")" \
-    "$(peak_mib "$raziva" -df "$src/data" -ba -pl none -id "@$work/stations_$n.txt" -ft $hour "$sd2")" >> "$table"
+    "$(peak_mib "$raziva" -df data -ba -pl none -id "@$work/stations_$n.txt" -ft $hour "$sd2")" >> "$table"
 done
 
 echo
