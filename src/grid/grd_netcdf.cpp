@@ -170,6 +170,13 @@ double at(const std::vector<double> &v, long i, double dflt) {
     return i >= 0 && i < static_cast<long>(v.size()) ? v[static_cast<std::size_t>(i)] : dflt;
 }
 
+// A whole number read from the file (code, date field, hour): dflt when it
+// is missing, no number or beyond a million, which no such number comes
+// near; so nothing made from it later can overflow.
+int whole(double v, int dflt) {
+    return std::isfinite(v) && std::fabs(v) <= 1e6 ? static_cast<int>(std::lround(v)) : dflt;
+}
+
 // A level read from a coordinate variable (mb or m): missing when it is no
 // number a level can be.
 float level_value(double v) {
@@ -559,8 +566,8 @@ bool scan_model(int nc, GRD_file *f, NcFile &nf) {
     std::vector<double> lev = read_1d(nc, var_id(nc, zvar));
     std::vector<double> centre = read_1d(nc, var_id(nc, "grib_center"));
     std::vector<double> model = read_1d(nc, var_id(nc, "grib_model"));
-    for (double c : centre) nf.centre.push_back(static_cast<int>(c));
-    for (double m : model) nf.model.push_back(static_cast<int>(m));
+    for (double c : centre) nf.centre.push_back(whole(c, 7));
+    for (double m : model) nf.model.push_back(whole(m, 0));
     // model code from the title
     std::string title = text_att(nc, NC_GLOBAL, "title");
     int mcode = 0;
@@ -873,12 +880,12 @@ void model_date(int nc, GRD_file *f) {
     std::vector<double> h = read_1d(nc, var_id(nc, "hour"));
     DATE_init(&f->date);
     if (!y.empty() && !m.empty() && !d.empty()) {
-        int yr = static_cast<int>(y[0]);
+        int yr = whole(y[0], 0);
         if (yr < 100) yr += yr < 50 ? 2000 : 1900;
         f->date.year = yr;
-        f->date.month = static_cast<int>(m[0]);
-        f->date.day = static_cast<int>(d[0]);
-        f->date.hour = h.empty() ? 0 : static_cast<int>(h[0]);
+        f->date.month = whole(m[0], 1);
+        f->date.day = whole(d[0], 1);
+        f->date.hour = h.empty() ? 0 : whole(h[0], 0);
         f->date.min = 0;
         DATE_monday_julian(f->date.year, f->date.month, f->date.day, &f->date.jday);
         return;
@@ -934,12 +941,12 @@ bool scan_package(int nc, GRD_file *f) {
         num_att(nc, NC_GLOBAL, "day", d)) {
         num_att(nc, NC_GLOBAL, "hour", h);
         // years are stored with 1900 added; a plain year is taken as it is
-        int yr = static_cast<int>(y);
+        int yr = whole(y, 0);
         if (yr >= 3800) yr -= 1900;
         f->date.year = yr;
-        f->date.month = static_cast<int>(m);
-        f->date.day = static_cast<int>(d);
-        f->date.hour = h == MISSING ? 0 : static_cast<int>(h);
+        f->date.month = whole(m, 1);
+        f->date.day = whole(d, 1);
+        f->date.hour = h == MISSING ? 0 : whole(h, 0);
         f->date.min = 0;
         DATE_monday_julian(f->date.year, f->date.month, f->date.day, &f->date.jday);
     }
@@ -994,7 +1001,7 @@ int read_package(GRD_file *f, const NcFile &nf, GRD_report *rec, int mode, long 
     auto hv = [&](int id) { return header_value(nc, id, r); };
     auto iv = [&](int id, int dflt) {
         double v = hv(id);
-        return v == MISSING ? dflt : static_cast<int>(std::lround(v));
+        return v == MISSING ? dflt : whole(v, dflt);
     };
     GRD_free(rec);
     GRD_init(rec);
@@ -1132,7 +1139,7 @@ int read_data_grid(GRD_file *f, NcFile &nf, GRD_report *rec, int mode, long m) {
     }
     rec->type = nf.grid_num;
     double h = at(nf.hours, v.tpos >= 0 ? ti : 0, 0);
-    rec->time = static_cast<int>(std::lround(h));
+    rec->time = whole(h, 0);
     if (nf.layout == MODEL && v.code == 50) {
         const char *qp = std::getenv("GRIBQP");
         if (qp) rec->time += std::atoi(qp);
