@@ -177,6 +177,10 @@ int whole(double v, int dflt) {
     return std::isfinite(v) && std::fabs(v) <= 1e6 ? static_cast<int>(std::lround(v)) : dflt;
 }
 
+// A longitude brought to 180 or below by whole turns (in one step: values
+// from the file may be of any size).
+double to_180(double lon) { return lon > 180 ? lon - 360 * std::ceil((lon - 180) / 360) : lon; }
+
 // A level read from a coordinate variable (mb or m): missing when it is no
 // number a level can be.
 float level_value(double v) {
@@ -397,7 +401,7 @@ bool latlon_domain(const std::vector<double> &lat, const std::vector<double> &lo
     d.dx = static_cast<float>((e - w) / (lon.size() - 1));
     d.dy = static_cast<float>(std::fabs(lat.back() - lat.front()) / (lat.size() - 1));
     double clon = w + (e - w) / 2;
-    while (clon > 180) clon -= 360;
+    clon = to_180(clon);
     d.clon = static_cast<float>(clon);
     d.clat = static_cast<float>((lat.front() + lat.back()) / 2);
     d.plon = d.clon;
@@ -424,7 +428,7 @@ bool lambert_domain(int nc, int map, const std::vector<double> &x, const std::ve
     num_att(nc, map, "false_northing", fn);
     num_att(nc, map, "earth_radius", radius);
     if (radius < 1e6 || radius > 1e7) return false;
-    while (lon0 > 180) lon0 -= 360;
+    lon0 = to_180(lon0);
     // plane units are 100 km on the program's earth
     const double k = 6371220.0 / radius / 100000.0;
     Domain &d = nf.dom;
@@ -450,7 +454,7 @@ bool lambert_domain(int nc, int map, const std::vector<double> &x, const std::ve
     if (num_att(nc, map, "latitudeOfFirstGridPointInDegrees", lat1) &&
         num_att(nc, map, "longitudeOfFirstGridPointInDegrees", lon1)) {
         // cut-out grids carry their first point (x and y then count from it)
-        while (lon1 > 180) lon1 -= 360;
+        lon1 = to_180(lon1);
         MAP_tran(static_cast<float>(lat1), static_cast<float>(lon1), &xo, &yo);
         xm = (x.back() - x.front()) / 2;
         ym = (y.back() - y.front()) / 2;

@@ -91,9 +91,7 @@ void rotate_point(const Domain &d, double lat, double lon, double *rlat, double 
                            -std::cos(phi) * std::sin(nlat) * std::cos(dl) + std::sin(phi) * std::cos(nlat)) /
                 kDeg;
     if (given(d.param[3])) rl -= d.param[3];
-    while (rl > 180) rl -= 360;
-    while (rl < -180) rl += 360;
-    *rlon = rl;
+    *rlon = std::remainder(rl, 360.0);  // within [-180, 180], in one step
 }
 
 bool rotated(const Domain &d) { return d.proj == 2 && given(d.param[1]) && given(d.param[2]); }

@@ -979,6 +979,7 @@ int GRIB_GDB(int slot, GRD_report *grid) {
                 dom.param[1] = s.s3(33) / 1000.0f;
                 dom.param[2] = s.s3(36) / 1000.0f;
                 dom.param[3] = GRIB_flt_conv(gds.data() + 38);
+                if (!std::isfinite(dom.param[3])) dom.param[3] = 0;
             }
             float dx, dy;
             if ((res & 0x80) && di != 0xffff && dj != 0xffff) {

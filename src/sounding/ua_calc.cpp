@@ -108,11 +108,8 @@ bool to_vec(float dir, float spd_knots, Vec *out) {
     return true;
 }
 
-double wrap180(double d) {
-    while (d > 180.0) d -= 360.0;
-    while (d < -180.0) d += 360.0;
-    return d;
-}
+// Into [-180, 180] in one step, whatever the size of d.
+double wrap180(double d) { return std::remainder(d, 360.0); }
 
 void trace_row(const UPA_level &l) { UPA_print_level(kTraceRow, kTraceRow, 0, &l); }
 
