@@ -81,7 +81,7 @@ for kind in "${kinds[@]}"; do
     status=1
     for f in "$faults"/*; do
       echo "--- $f" >&2
-      "$bin" "$f" 2>&1 | grep -v '^\(INFO\|Running\|Executed\)' | tail -40 >&2 || true
+      "$bin" -timeout=10 "$f" 2>&1 | grep -v '^\(INFO\|Running\|Executed\)' | tail -40 >&2 || true
     done
   fi
   if [ "$merge" -eq 1 ]; then
