@@ -1350,7 +1350,13 @@ bool hdf5_opens_cleanly(const char *path) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-bool is_hdf5(const std::string &head) { return head.compare(0, 8, "\x89HDF\r\n\x1a\n") == 0; }
+// The HDF5 signature stands at the start of the file or, after a user
+// block, at 512, 1024, 2048 ... octets.
+bool is_hdf5(const std::string &head) {
+    for (std::size_t at = 0; at + 8 <= head.size(); at = at ? 2 * at : 512)
+        if (head.compare(at, 8, "\x89HDF\r\n\x1a\n") == 0) return true;
+    return false;
+}
 
 }  // namespace
 
