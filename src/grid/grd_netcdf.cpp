@@ -1323,11 +1323,62 @@ public:
     }
 };
 
+// Asks the open file everything the scan will ask of it: every dimension,
+// every variable with its attributes (values included), and the values of
+// the one-dimensional variables (the coordinates).  0 when all of it could
+// be read.
+int read_header_whole(int nc) {
+    int ndims = 0, nvars = 0, natts = 0, unlim = -1;
+    if (nc_inq(nc, &ndims, &nvars, &natts, &unlim) != NC_NOERR) return 1;
+    for (int d = 0; d < ndims; ++d) {
+        std::size_t len = 0;
+        if (nc_inq_dimlen(nc, d, &len) != NC_NOERR) return 1;
+    }
+    for (int v = NC_GLOBAL; v < nvars; ++v) {
+        int nd = 0, na = natts, dims[NC_MAX_VAR_DIMS];
+        char name[NC_MAX_NAME + 1];
+        nc_type type;
+        if (v != NC_GLOBAL && nc_inq_var(nc, v, name, &type, &nd, dims, &na) != NC_NOERR) return 1;
+        for (int a = 0; a < na; ++a) {
+            std::size_t len = 0;
+            nc_type at;
+            if (nc_inq_attname(nc, v, a, name) != NC_NOERR ||
+                nc_inq_att(nc, v, name, &at, &len) != NC_NOERR)
+                return 1;
+            if (len == 0 || len > (1u << 20)) continue;
+            int st;
+            if (at == NC_CHAR) {
+                std::string text(len, '\0');
+                st = nc_get_att_text(nc, v, name, text.data());
+            } else if (at == NC_STRING) {
+                std::vector<char *> strs(len);
+                st = nc_get_att_string(nc, v, name, strs.data());
+                if (st == NC_NOERR) nc_free_string(len, strs.data());
+            } else {
+                std::vector<double> vals(len);
+                st = nc_get_att_double(nc, v, name, vals.data());
+                if (st == NC_ERANGE) st = NC_NOERR;  // a value beyond double's range
+            }
+            if (st != NC_NOERR) return 1;
+        }
+        if (v != NC_GLOBAL && nd == 1) {
+            std::size_t len = 0;
+            if (nc_inq_dimlen(nc, dims[0], &len) != NC_NOERR) return 1;
+            if (len == 0 || len > static_cast<std::size_t>(MAX_POINTS) || type == NC_STRING) continue;
+            std::vector<double> vals(len);
+            const int st = nc_get_var_double(nc, v, vals.data());
+            if (st != NC_NOERR && st != NC_ERANGE) return 1;
+        }
+    }
+    return 0;
+}
+
 // The HDF5 layer under netCDF-4 does not unwind everything on its error
-// paths: a damaged netCDF-4 file can leave memory behind or, worse, bring
-// the process down.  Such a file is first opened and closed in a child
-// process; this process opens it only when that went through cleanly.
-bool hdf5_opens_cleanly(const char *path) {
+// paths, and its readers trust what they read: a damaged netCDF-4 file can
+// leave memory behind or, worse, bring the process down.  Such a file is
+// first opened in a child process that reads its whole header; this process
+// opens it only when that went through cleanly.
+bool hdf5_reads_cleanly(const char *path) {
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid < 0) return true;  // no child to spare: open it here
@@ -1341,7 +1392,8 @@ bool hdf5_opens_cleanly(const char *path) {
         if (null >= 0) dup2(null, 2);
         int nc = -1;
         int st = nc_open(path, NC_NOWRITE, &nc);
-        if (st == NC_NOERR) st = nc_close(nc);
+        if (st == NC_NOERR && read_header_whole(nc) != 0) st = NC_EHDFERR;
+        if (nc >= 0 && nc_close(nc) != NC_NOERR) st = NC_EHDFERR;
         _exit(st == NC_NOERR ? 0 : 1);
     }
     int status = 0;
@@ -1370,7 +1422,7 @@ int grd_nc_open(const char *name, int mode) {
             MESS_print(ERR, "GRD_open: netCDF header damaged: %s\n", grd_printable(name).c_str());
             return -1;
         }
-        if (is_hdf5(head) && !hdf5_opens_cleanly(path)) {
+        if (is_hdf5(head) && !hdf5_reads_cleanly(path)) {
             MESS_print(ERR, "GRD_open: netCDF-4 file damaged: %s\n", grd_printable(name).c_str());
             return -1;
         }
