@@ -15,6 +15,7 @@
 // file record keeps the model layout's own parameter codes in `var`.
 #include <netcdf.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(undefined_behavior_sanitizer)
@@ -32,6 +33,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -1375,18 +1377,31 @@ int read_header_whole(int nc) {
 
 // The HDF5 layer under netCDF-4 does not unwind everything on its error
 // paths, and its readers trust what they read: a damaged netCDF-4 file can
-// leave memory behind or, worse, bring the process down.  Such a file is
-// first opened in a child process that reads its whole header; this process
-// opens it only when that went through cleanly.
+// leave memory behind, loop for ever or bring the process down.  Such a
+// file is first opened in a child process that reads its whole header,
+// given five seconds for it (a sound header takes milliseconds); this
+// process opens the file only when that went through cleanly.
+int &probe_limit_ms() {
+    static int ms = 5000;
+    return ms;
+}
+
 bool hdf5_reads_cleanly(const char *path) {
+    int done[2];
+    if (pipe2(done, O_CLOEXEC) != 0) return true;  // no child to spare: open it here
     std::fflush(nullptr);
     const pid_t pid = fork();
-    if (pid < 0) return true;  // no child to spare: open it here
+    if (pid < 0) {
+        close(done[0]);
+        close(done[1]);
+        return true;
+    }
     if (pid == 0) {
 #if RAZIVA_SANITIZED
         // a fault the sanitizers find in the library ends the child only
         __sanitizer_set_death_callback([] { _exit(1); });
 #endif
+        close(done[0]);
         // the library's own complaints are of no use: this process says why
         const int null = open("/dev/null", O_WRONLY);
         if (null >= 0) dup2(null, 2);
@@ -1396,10 +1411,21 @@ bool hdf5_reads_cleanly(const char *path) {
         if (nc >= 0 && nc_close(nc) != NC_NOERR) st = NC_EHDFERR;
         _exit(st == NC_NOERR ? 0 : 1);
     }
+    // the pipe's far end closes when the child ends, however it ends
+    close(done[1]);
+    pollfd pf{done[0], POLLIN, 0};
+    int ready;
+    while ((ready = poll(&pf, 1, probe_limit_ms())) < 0 && errno == EINTR) {
+    }
+    close(done[0]);
+    if (ready <= 0) {
+        MESS_print(DEBUG, "netCDF-4: no answer from the header probe in %d ms\n", probe_limit_ms());
+        kill(pid, SIGKILL);
+    }
     int status = 0;
     while (waitpid(pid, &status, 0) < 0)
         if (errno != EINTR) return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return ready > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // The HDF5 signature stands at the start of the file or, after a user
@@ -1411,6 +1437,8 @@ bool is_hdf5(const std::string &head) {
 }
 
 }  // namespace
+
+void grd_nc_set_probe_limit(int ms) { probe_limit_ms() = ms > 0 ? ms : 5000; }
 
 int grd_nc_open(const char *name, int mode) {
     int nc = -1;

@@ -56,6 +56,10 @@ int grd_gridcode_getinfo(int slot, GRD_file *f, GRD_info *info);
 int grd_gridcode_read(int slot, GRD_file *f, GRD_report *rec, int mode, int *num);
 // Opens (mode 0) or creates (mode 1) a netCDF file: its id, or -1.
 int grd_nc_open(const char *name, int mode);
+// Time a netCDF-4 file's header may take to read before the file is taken
+// for damaged (milliseconds, 5000 unless set; the fuzzing programs shorten
+// it).
+void grd_nc_set_probe_limit(int ms);
 void grd_nc_close(GRD_file *f);
 int grd_nc_getinfo(GRD_file *f, GRD_info *info);
 int grd_nc_read(GRD_file *f, GRD_report *rec, int mode, int *num);

@@ -9,6 +9,7 @@
 
 #include "zup.h"
 #include "grd_points.h"
+#include "grd_priv.h"
 #include "zupgrd.h"
 #include "zupresrc.h"
 
@@ -46,6 +47,9 @@ const std::string &dir() {
         // Decode on the caller's thread: a pool started for every input
         // costs more than the small decodes it would share.
         GRD_set_pool_threads(0);
+        // a netCDF-4 header that hangs the HDF5 layer is given up sooner
+        // (libFuzzer may run an input twice within its time limit)
+        grd_nc_set_probe_limit(1500);
         return w;
     }();
     return *d;
