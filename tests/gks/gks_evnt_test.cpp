@@ -31,32 +31,28 @@ TEST(EventNames, ModifiersFollowInAFixedOrder) {
 }
 
 TEST(WindowSpec, ThreeFormsAndFiles) {
+    // window, pixmap, width, height, colour map; the colour map is used only
+    // when all five are there.
+    using Desc = std::tuple<unsigned long, unsigned long, int, int, unsigned long>;
+    const std::pair<const char *, Desc> forms[] = {{"+12:34:100x80:5", {12, 34, 100, 80, 5}},
+                                                   {"+12:34:100x80", {12, 34, 100, 80, 0}},
+                                                   {"0x1f:64x48:7", {0, 31, 64, 48, 7}},
+                                                   {"99:10x20", {0, 99, 10, 20, 0}}};
+    for (const auto &[text, want] : forms) {
+        Gwin_desc w;
+        ASSERT_EQ(gparse_window_desc(text, &w), 0) << text;
+        EXPECT_EQ(Desc(w.window, w.pixmap, w.width, w.height, w.colormap), want) << text;
+    }
     Gwin_desc w;
-    ASSERT_EQ(gparse_window_desc("+12:34:100x80:5", &w), 0);
-    EXPECT_EQ(w.window, 12UL);
-    EXPECT_EQ(w.pixmap, 34UL);
-    EXPECT_EQ(w.width, 100);
-    EXPECT_EQ(w.height, 80);
-    EXPECT_EQ(w.colormap, 5UL);
-    ASSERT_EQ(gparse_window_desc("+12:34:100x80", &w), 0);
-    EXPECT_EQ(w.colormap, 0UL);   // used only when all five are there
-    ASSERT_EQ(gparse_window_desc("0x1f:64x48:7", &w), 0);
-    EXPECT_EQ(w.pixmap, 31UL);
-    EXPECT_EQ(w.width, 64);
-    EXPECT_EQ(w.colormap, 7UL);
-    ASSERT_EQ(gparse_window_desc("99:10x20", &w), 0);
-    EXPECT_EQ(w.pixmap, 99UL);
-    EXPECT_EQ(w.height, 20);
-    EXPECT_EQ(w.window, 0UL);
     for (const char *bad : {"+12", "0x", "garbage", "", ":5"}) EXPECT_EQ(gparse_window_desc(bad, &w), -1) << bad;
 
+    const std::pair<const char *, const char *> files[] = {{"w", "zuploop.win"}, {"W3", "zuploop.3"}, {"my.win", "my.win"}};
+    for (const auto &[name, want] : files) {
+        char f[160];
+        EXPECT_EQ(gwindow_desc_file(name, f, sizeof f), 1) << name;
+        EXPECT_STREQ(f, want);
+    }
     char f[160];
-    EXPECT_EQ(gwindow_desc_file("w", f, sizeof f), 1);
-    EXPECT_STREQ(f, "zuploop.win");
-    EXPECT_EQ(gwindow_desc_file("W3", f, sizeof f), 1);
-    EXPECT_STREQ(f, "zuploop.3");
-    EXPECT_EQ(gwindow_desc_file("my.win", f, sizeof f), 1);
-    EXPECT_STREQ(f, "my.win");
     EXPECT_EQ(gwindow_desc_file("+1:2", f, sizeof f), 0);
 }
 

@@ -1,17 +1,22 @@
-// gks_fixture.h - helpers of the kernel tests: opening a file workstation
-// with the shipped colour table and fonts, and reading output back.
+// gks_fixture.h - helpers of the graphics tests (kernel, plot framework and
+// sounding plots): files of the test process, outside tools, and a file
+// workstation opened with the shipped colour table and fonts.
 #ifndef GKS_FIXTURE_H
 #define GKS_FIXTURE_H
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "colors.h"
 #include "gks.h"
@@ -36,6 +41,10 @@ inline std::string read_all(const std::string &path) {
     return ss.str();
 }
 
+inline void write_file(const std::string &path, const std::string &text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
 inline int count_of(const std::string &text, const std::string &what) {
     int n = 0;
     for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + what.size()))
@@ -43,31 +52,65 @@ inline int count_of(const std::string &text, const std::string &what) {
     return n;
 }
 
-// Opens workstation type with the connection text; the colour table and
-// fonts come from the shipped data directory.
-inline int open_ws(int type, const std::string &conn) {
+inline bool have_tool(const char *name) {
+    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Runs a shell command; -> its exit status, everything it printed in output.
+inline int run_cmd(const std::string &cmd, std::string *output) {
+    FILE *p = popen((cmd + " 2>&1").c_str(), "r");
+    if (!p) return -1;
+    char buf[512];
+    output->clear();
+    while (std::fgets(buf, sizeof buf, p)) *output += buf;
+    int st = pclose(p);
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+// The workstation's size in its device units.
+inline std::pair<int, int> win_size() {
+    int w = 0, h = 0;
+    gget_win_size(&w, &h);
+    return {w, h};
+}
+
+// A rectangle equal to want within tol, printed on failure.
+inline testing::AssertionResult lim_near(const Glim &got, const Glim &want, float tol = 1e-5f) {
+    const float g[4] = {got.x_min, got.x_max, got.y_min, got.y_max};
+    const float w[4] = {want.x_min, want.x_max, want.y_min, want.y_max};
+    for (int i = 0; i < 4; ++i)
+        if (!(std::fabs(g[i] - w[i]) <= tol))
+            return testing::AssertionFailure() << "got " << g[0] << " " << g[1] << " " << g[2] << " "
+                                               << g[3] << ", want " << w[0] << " " << w[1] << " "
+                                               << w[2] << " " << w[3];
+    return testing::AssertionSuccess();
+}
+
+// Loads the shipped colour table into the open workstation.
+inline void load_colours() {
+    for (int i = 0; i < CLR_get_num(); ++i) {
+        float r, g, b;
+        CLR_get_rgb(i, &r, &g, &b);
+        GPH_set_color(i, r, g, b);
+    }
+}
+
+// Opens workstation type with the connection text (and the panel geometry
+// geom); the colour table and fonts come from the shipped data directory.
+inline int open_ws(int type, const std::string &conn, const char *geom = "") {
     setenv("SOURCE_DATE_EPOCH", "0", 1);
-    unsetenv("PSCOLOR");
-    unsetenv("zupprint");
-    unsetenv("zupps_param");
-    unsetenv("zuphp_param");
-    unsetenv("zupps_geometry");
-    unsetenv("PSGEOMETRY");
-    unsetenv("zuphp_geometry");
-    gset_geometry("");
+    for (const char *v : {"PSCOLOR", "zupprint", "zupps_param", "zuphp_param", "zupps_geometry",
+                          "PSGEOMETRY", "zuphp_geometry"})
+        unsetenv(v);
+    gset_geometry(geom);
     gset_font_list("");
     gset_win_title("test page");
     CLR_clear_table();
     CLR_read_table(RAZIVA_DATA_DIR "/zup.clr");
     gopen_gks(nullptr, 10000);
     int rc = gopen_ws(1, conn.c_str(), type);
-    if (rc == 0) {
-        for (int i = 0; i < CLR_get_num(); ++i) {
-            float r, g, b;
-            CLR_get_rgb(i, &r, &g, &b);
-            GPH_set_color(i, r, g, b);
-        }
-    }
+    gset_geometry("");
+    if (rc == 0) load_colours();
     return rc;
 }
 

@@ -45,19 +45,25 @@ TEST(PostScriptAttributes, GreyModeLinesBlackFillsGrey) {
     std::string f = out_path("grey.ps");
     ASSERT_EQ(open_ws(GWS_PS, f + ",gray"), 0);
     unit_world();
-    int red = CLR_get_ind("red");
-    Gpt l1[2] = {{0, 0}, {1, 0}}, l2[2] = {{0, 1}, {1, 1}};
-    gset_line_colr_ind(red);
+    Gpt l1[2] = {{0, 0}, {1, 0}}, l2[2] = {{0, 1}, {1, 1}}, tri[3] = {{0, 0}, {1, 0}, {0, 1}};
+    gset_line_colr_ind(CLR_get_ind("red"));
     gpolyline(2, l1);
     gpolyline(2, l2);
-    gset_fill_colr_ind(red);
-    Gpt tri[3] = {{0, 0}, {1, 0}, {0, 1}};
-    gfill_area(3, tri);
+    // Table colours keep three decimals; print colour 506 its own grey.
+    const std::pair<int, const char *> fills[] = {{CLR_get_ind("red"), "0.333"},
+                                                  {CLR_get_ind("white"), "1.000"},
+                                                  {CLR_get_ind("black"), "0.000"},
+                                                  {506, ".7"}};
+    for (const auto &fl : fills) {
+        gset_fill_colr_ind(fl.first);
+        gfill_area(3, tri);
+    }
     close_ws();
     std::string b = body_after_plot(read_all(f));
     EXPECT_EQ(count_of(b, "setrgbcolor"), 0);
-    EXPECT_EQ(count_of(b, "0 setgray"), 0);  // lines stay at the header's black
-    EXPECT_NE(b.find("cp\n0.333 setgray\nfill\n"), std::string::npos);
+    EXPECT_EQ(count_of(b, "\n0 setgray"), 0);  // lines stay at the header's black
+    for (const auto &fl : fills)
+        EXPECT_NE(b.find(std::string("cp\n") + fl.second + " setgray\nfill\n"), std::string::npos) << fl.second;
 }
 
 TEST(PostScriptAttributes, ColourWrittenOncePerChange) {
@@ -239,6 +245,7 @@ TEST(HpglAttributes, PensFillsAndLines) {
     gclear_region(nullptr);
     close_ws();
     std::string hp = read_all(f);
+    EXPECT_EQ(hp.rfind("IN;SP1;PA;\nPW0.2;SV;LT;\n", 0), 0u);  // no PCL wrapper
     EXPECT_NE(hp.find("PW0.4;\nSV1,30;\nLT5,8,1;\nPU10,10;"), std::string::npos);
     // A line break after the tenth point and at the end.
     size_t p = hp.find("LT5,8,1;\n");
@@ -282,24 +289,6 @@ TEST(DisplayList, EveryOperationReachesTheHookButOnMetafiles) {
     close_ws();
     EXPECT_TRUE(g_codes.empty());
     gset_record_hook(nullptr);
-}
-
-TEST(PostScriptAttributes, TableGreysKeepThreeDecimals) {
-    std::string f = out_path("greyfmt.ps");
-    ASSERT_EQ(open_ws(GWS_PS, f + ",gray"), 0);
-    unit_world();
-    Gpt tri[3] = {{0, 0}, {1, 0}, {0, 1}};
-    gset_fill_colr_ind(CLR_get_ind("white"));
-    gfill_area(3, tri);
-    gset_fill_colr_ind(CLR_get_ind("black"));
-    gfill_area(3, tri);
-    gset_fill_colr_ind(506);
-    gfill_area(3, tri);
-    close_ws();
-    std::string b = body_after_plot(read_all(f));
-    EXPECT_NE(b.find("cp\n1.000 setgray\nfill\n"), std::string::npos);
-    EXPECT_NE(b.find("cp\n0.000 setgray\nfill\n"), std::string::npos);
-    EXPECT_NE(b.find("cp\n.7 setgray\nfill\n"), std::string::npos);
 }
 
 TEST(HpglAttributes, PrintColourFillsShadeByTheirGrey) {

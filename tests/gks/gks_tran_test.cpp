@@ -1,35 +1,27 @@
 // Transformations, page layout, device choice and file-device geometry.
+#include <array>
 #include <cmath>
 
 #include "gks_fixture.h"
 
 TEST(Layout, NdcPageOfDefaultWindow) {
-    gset_win_size(640, 512);
     float xvp = 0, yvp = 0;
+    gset_win_size(640, 512);
     ginq_maxview(1, &xvp, &yvp);
-    EXPECT_FLOAT_EQ(xvp, 1.0f);
-    EXPECT_FLOAT_EQ(yvp, 511.0f / 639.0f);
+    EXPECT_EQ(std::make_pair(xvp, yvp), std::make_pair(1.0f, 511.0f / 639.0f));
     gset_win_size(400, 700);
     ginq_maxview(1, &xvp, &yvp);
-    EXPECT_FLOAT_EQ(xvp, 399.0f / 699.0f);
-    EXPECT_FLOAT_EQ(yvp, 1.0f);
+    EXPECT_EQ(std::make_pair(xvp, yvp), std::make_pair(399.0f / 699.0f, 1.0f));
 }
 
 TEST(Layout, AspectFitCentresOrAlignsMax) {
-    Glim in = {0, 2, 0, 1}, out;
+    Glim in = {0, 2, 0, 1}, tall = {0, 1, 0, 3}, out;
     gset_aspect(&in, &out, 1, 1, 2, 2);  // square in a 2 x 1 box: centred
-    EXPECT_FLOAT_EQ(out.x_min, 0.5f);
-    EXPECT_FLOAT_EQ(out.x_max, 1.5f);
-    EXPECT_FLOAT_EQ(out.y_min, 0.0f);
-    EXPECT_FLOAT_EQ(out.y_max, 1.0f);
+    EXPECT_TRUE(lim_near(out, {0.5f, 1.5f, 0, 1}));
     gset_aspect(&in, &out, 1, 1, 3, 3);
-    EXPECT_FLOAT_EQ(out.x_min, 1.0f);
-    EXPECT_FLOAT_EQ(out.x_max, 2.0f);
-    Glim tall = {0, 1, 0, 3};
+    EXPECT_TRUE(lim_near(out, {1, 2, 0, 1}));
     gset_aspect(&tall, &out, 2, 1, 2, 2);  // 2:1 in a 1 x 3 box
-    EXPECT_FLOAT_EQ(out.x_max - out.x_min, 1.0f);
-    EXPECT_FLOAT_EQ(out.y_max - out.y_min, 0.5f);
-    EXPECT_FLOAT_EQ(out.y_min, 1.25f);
+    EXPECT_TRUE(lim_near(out, {0, 1, 1.25f, 1.75f}));
 }
 
 TEST(Transform, WorldToDeviceAndBack) {
@@ -110,10 +102,7 @@ TEST(Device, LetterRule) {
 TEST(Device, LandscapeA4Geometry) {
     std::string f = out_path("a4.ps");
     ASSERT_EQ(open_ws(GWS_PS, f + ",land,a4"), 0);
-    int w, h;
-    gget_win_size(&w, &h);
-    EXPECT_EQ(w, static_cast<int>((11.69f - 0.5f) * 72));
-    EXPECT_EQ(h, static_cast<int>((8.26f - 0.5f) * 72));
+    EXPECT_EQ(win_size(), std::make_pair(int((11.69f - 0.5f) * 72), int((8.26f - 0.5f) * 72)));
     close_ws();
     std::string ps = read_all(f);
     EXPECT_NE(ps.find("90 rotate\n.25 inch -8.01 inch translate\n"), std::string::npos);
@@ -121,23 +110,16 @@ TEST(Device, LandscapeA4Geometry) {
 
 TEST(Device, PortraitAndNamedSizes) {
     std::string f = out_path("legal.ps");
-    ASSERT_EQ(open_ws(GWS_PS, f + ",legal,port"), 0);
-    int w, h;
-    gget_win_size(&w, &h);
-    EXPECT_EQ(w, 576);
-    EXPECT_EQ(h, 972);
-    close_ws();
-    ASSERT_EQ(open_ws(GWS_PS, f + ",sz=10x5"), 0);
-    gget_win_size(&w, &h);
-    EXPECT_EQ(w, 684);
-    EXPECT_EQ(h, 324);
-    close_ws();
-    // Nonsense sizes and scales leave the defaults.
-    ASSERT_EQ(open_ws(GWS_PS, f + ",sz=0x0,scale=0"), 0);
-    gget_win_size(&w, &h);
-    EXPECT_EQ(w, 756);
-    EXPECT_EQ(h, 576);
-    close_ws();
+    // Nonsense sizes and scales (last) leave the defaults.
+    const struct {
+        const char *opt;
+        int w, h;
+    } cases[] = {{",legal,port", 576, 972}, {",sz=10x5", 684, 324}, {",sz=0x0,scale=0", 756, 576}};
+    for (const auto &c : cases) {
+        ASSERT_EQ(open_ws(GWS_PS, f + c.opt), 0);
+        EXPECT_EQ(win_size(), std::make_pair(c.w, c.h)) << c.opt;
+        close_ws();
+    }
     EXPECT_EQ(read_all(f).find(" scale\n"), std::string::npos);
     float l, s;
     EXPECT_EQ(gpaper_size("ANSID", &l, &s), 1);
@@ -154,13 +136,10 @@ TEST(Device, PanelGeometryUsesUpperRightQuarter) {
     gopen_gks(nullptr, 0);
     ASSERT_EQ(gopen_ws(1, (f + ",letter").c_str(), GWS_PS), 0);
     unsetenv("PSGEOMETRY");
-    int w, h, x, y;
-    gget_win_size(&w, &h);
+    int x, y;
     gget_win_offset(&x, &y);
-    EXPECT_EQ(w, 378);
-    EXPECT_EQ(h, 288);
-    EXPECT_EQ(x, 378);
-    EXPECT_EQ(y, 288);
+    EXPECT_EQ(win_size(), std::make_pair(378, 288));
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(378, 288));
     // The NDC origin lands at the lower-left corner of that quarter.
     float xvp, yvp;
     ginq_maxview(1, &xvp, &yvp);
@@ -176,50 +155,45 @@ TEST(Device, PanelGeometryUsesUpperRightQuarter) {
 }
 
 TEST(Device, GeometryForms) {
-    int w = 756, h = 576, x = 0, y = 0;
-    EXPECT_EQ(gapply_geometry("500x400+100+50", 0.72f, 0, &w, &h, &x, &y), 1);
-    EXPECT_EQ(w, 360);
-    EXPECT_EQ(h, 288);
-    EXPECT_EQ(x, 72);
-    EXPECT_EQ(y, 36);
-    w = 756, h = 576, x = y = 0;
-    EXPECT_EQ(gapply_geometry("+100+200", 0.72f, 0, &w, &h, &x, &y), 1);
-    EXPECT_EQ(w, 756);
-    EXPECT_EQ(x, 72);
-    EXPECT_EQ(y, 144);
-    w = 10000, h = 7000, x = y = 10;
-    EXPECT_EQ(gapply_geometry("+100+200", 10.15f, 1, &w, &h, &x, &y), 1);
-    EXPECT_EQ(x, 1025);
-    EXPECT_EQ(y, 2040);
-    w = 756, h = 576, x = y = 0;
-    EXPECT_EQ(gapply_geometry("P9x9+0+8", 1.0f, 0, &w, &h, &x, &y), 1);  // clamped to 8 x 8
-    EXPECT_EQ(w, 94);
-    EXPECT_EQ(h, 72);
-    EXPECT_EQ(y, static_cast<int>(576 * (1.0f - 9.0f / 8.0f)));
-    EXPECT_EQ(gapply_geometry("garbage", 1.0f, 0, &w, &h, &x, &y), 0);
+    // Size and offset (w, h, x, y) before and after each geometry text.
+    const struct {
+        const char *geom;
+        float scale;
+        int flip, rc;
+        std::array<int, 4> in, out;
+    } cases[] = {
+        {"500x400+100+50", 0.72f, 0, 1, {756, 576, 0, 0}, {360, 288, 72, 36}},
+        {"+100+200", 0.72f, 0, 1, {756, 576, 0, 0}, {756, 576, 72, 144}},
+        {"+100+200", 10.15f, 1, 1, {10000, 7000, 10, 10}, {10000, 7000, 1025, 2040}},
+        {"P9x9+0+8", 1.0f, 0, 1, {756, 576, 0, 0}, {94, 72, 0, int(576 * (1.0f - 9.0f / 8))}},  // 8 x 8
+        {"garbage", 1.0f, 0, 0, {756, 576, 0, 0}, {756, 576, 0, 0}},
+    };
+    for (const auto &c : cases) {
+        std::array<int, 4> v = c.in;
+        EXPECT_EQ(gapply_geometry(c.geom, c.scale, c.flip, &v[0], &v[1], &v[2], &v[3]), c.rc) << c.geom;
+        EXPECT_EQ(v, c.out) << c.geom << " " << c.scale;
+    }
 }
 
 TEST(Device, HpglPageAndMetafileDefaults) {
     ASSERT_EQ(open_ws(GWS_HPGL, out_path("page.hpgl") + ",nopcl"), 0);
-    int w, h, x, y;
-    gget_win_size(&w, &h);
+    int x, y;
     gget_win_offset(&x, &y);
-    EXPECT_EQ(w, 10150);
-    EXPECT_EQ(h, 7612);
-    EXPECT_EQ(x, 10);
-    EXPECT_EQ(y, 10);
+    EXPECT_EQ(win_size(), std::make_pair(10150, 7612));
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(10, 10));
     close_ws();
+    // Portrait turns the plotter; so does an explicit rotation.
+    ASSERT_EQ(open_ws(GWS_HPGL, out_path("port.hpgl") + ",nopcl,port"), 0);
+    EXPECT_LT(win_size().first, win_size().second);
+    close_ws();
+    EXPECT_EQ(read_all(out_path("port.hpgl")).rfind("IN;SP1;PA;\nRO90;\nPW0.2;SV;LT;\n", 0), 0u);
     ASSERT_EQ(open_ws(GWS_HPGL, out_path("page.hpgl") + ",roll=30,rot=90"), 0);
-    gget_win_size(&w, &h);
-    EXPECT_EQ(w, static_cast<int>(23.0f * 1015));
-    EXPECT_EQ(h, static_cast<int>(29.5f * 1015));
+    EXPECT_EQ(win_size(), std::make_pair(int(23.0f * 1015), int(29.5f * 1015)));
     close_ws();
     std::string hp = read_all(out_path("page.hpgl"));
     EXPECT_EQ(hp.rfind("\033E\033%1B\033&l1O\nIN;SP1;PA;\nRO90;\nPW0.2;SV;LT;\n", 0), 0u);
     ASSERT_EQ(open_ws(GWS_META, out_path("page.meta")), 0);
-    gget_win_size(&w, &h);
-    EXPECT_EQ(w, 1000);
-    EXPECT_EQ(h, 800);
+    EXPECT_EQ(win_size(), std::make_pair(1000, 800));
     close_ws();
 }
 

@@ -5,8 +5,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <string>
 #include <vector>
 
 #include "gks_fixture.h"
@@ -71,13 +69,9 @@ TEST(WindowOpening, GeometryNamesIconAndCursor) {
     Display *d = gget_display();
     XWindowAttributes wa;
     ASSERT_TRUE(XGetWindowAttributes(d, gget_root_window(), &wa));
-    EXPECT_EQ(wa.width, 300);
-    EXPECT_EQ(wa.height, 200);
-    EXPECT_EQ(wa.x, 1024 - 10 - 300 - 10);   // from the right edge, border included
-    EXPECT_EQ(wa.y, 20);
-    int w, h;
-    gget_win_size(&w, &h);
-    EXPECT_EQ(w, 300);
+    // From the right edge, border included.
+    EXPECT_EQ(std::make_tuple(wa.width, wa.height, wa.x, wa.y), std::make_tuple(300, 200, 1024 - 10 - 300 - 10, 20));
+    EXPECT_EQ(win_size().first, 300);
     char *name = nullptr;
     ASSERT_TRUE(XFetchName(d, gget_root_window(), &name));
     EXPECT_EQ(std::string(name).substr(0, 10), "test page ");
@@ -119,11 +113,8 @@ TEST(WindowOpening, XDefaultsOfTheProgram) {
     Xvfb server;
     REQUIRE_XVFB(server, false);
     std::string file = out_path("xdefaults");
-    {
-        std::ofstream f(file);
-        f << "Z11_Adaza.geometry: 320x240+5+5\nZ11_Adaza.redraw: no\nZ11_Adaza.font_list: #fixed\n"
-          << "Z11_Adaza.background: #204060\n";
-    }
+    write_file(file, "Z11_Adaza.geometry: 320x240+5+5\nZ11_Adaza.redraw: no\nZ11_Adaza.font_list: #fixed\n"
+                     "Z11_Adaza.background: #204060\n");
     setenv("XENVIRONMENT", file.c_str(), 1);
     gset_prog_name("Z11_Adaza");
     int rc = open_window();
@@ -285,10 +276,7 @@ TEST(WindowResize, SameSizeKeepsFramesNewSizeReportsToTheCallback) {
     EXPECT_EQ(g_events[0].name, "size");
     EXPECT_EQ(g_events[0].x, 500);
     EXPECT_EQ(g_events[0].y, 400);
-    int w, h;
-    gget_win_size(&w, &h);
-    EXPECT_EQ(w, 500);
-    EXPECT_EQ(h, 400);
+    EXPECT_EQ(win_size(), std::make_pair(500, 400));
     EXPECT_EQ(gget_num_images(), 0);
     EXPECT_EQ(gresize_window(300, 200), 1);
     EXPECT_EQ(gget_window_width(), 300);
@@ -478,20 +466,14 @@ TEST(AttachedWindow, DrawsIntoTheOwnersPixmapAndAsksForFrames) {
     EXPECT_NE(err.find("gopen_ws: window parameters not specified"), std::string::npos);
 
     // From a file named by "w5" through the environment.
-    {
-        std::ofstream f("zuploop.5");
-        f << desc << "\n";
-    }
+    write_file("zuploop.5", desc + "\n");
     setenv("zupwindow", "w5", 1);
     gset_pix_mode(1);
     ASSERT_EQ(open_ws(GWS_PIX, ""), 0);
     unsetenv("zupwindow");
     std::remove("zuploop.5");
     EXPECT_STREQ(gget_win_title(), "Loop display");
-    int ww, wh;
-    gget_win_size(&ww, &wh);
-    EXPECT_EQ(ww, 200);
-    EXPECT_EQ(wh, 100);
+    EXPECT_EQ(win_size(), std::make_pair(200, 100));
     Glim page = {0, 1, 0, 99.0f / 199.0f};
     gset_ws_win(1, &page);
     gset_win(1, &page);

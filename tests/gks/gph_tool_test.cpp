@@ -34,10 +34,7 @@ TEST(Gph, SetupFromDeviceResourceAndPanelLayout) {
     // Margins, then a square panel centred in what they leave.
     float x0 = 0.1f, x1 = 0.9f, y0 = 0.05f * yvp, y1 = 0.85f * yvp;
     float side = y1 - y0;
-    EXPECT_NEAR(view.y_min, y0, 1e-6);
-    EXPECT_NEAR(view.y_max, y1, 1e-6);
-    EXPECT_NEAR(view.x_min, (x0 + x1) / 2 - side / 2, 1e-6);
-    EXPECT_NEAR(view.x_max - view.x_min, side, 1e-6);
+    EXPECT_TRUE(lim_near(view, {(x0 + x1 - side) / 2, (x0 + x1 + side) / 2, y0, y1}, 1e-6f));
     Glim v2, w3;
     GPH_get_view(2, &v2);
     GPH_get_win(3, &w3);

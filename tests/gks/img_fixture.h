@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <arpa/inet.h>
+#include <png.h>
 #include <sys/wait.h>
 #include <zlib.h>
 
@@ -248,28 +249,27 @@ inline OwnImage read_own(const std::string &bytes) {
 // with the shipped colour table.
 inline int open_raster(int w, int h) {
     unsetenv("DISPLAY");
-    setenv("SOURCE_DATE_EPOCH", "0", 1);
-    gset_font_list("");
-    gset_win_title("test page");
-    char geom[40];
-    std::snprintf(geom, sizeof geom, "%dx%d", w, h);
-    gset_geometry(geom);
     gset_raster_fallback(1);
-    CLR_clear_table();
-    CLR_read_table(RAZIVA_DATA_DIR "/zup.clr");
-    gopen_gks(nullptr, 10000);
-    int rc = gopen_ws(1, "", GWS_WIN);
-    gset_geometry("");
-    for (int i = 0; rc == 0 && i < CLR_get_num(); ++i) {
-        float r, g, b;
-        CLR_get_rgb(i, &r, &g, &b);
-        GPH_set_color(i, r, g, b);
-    }
-    return rc;
+    return open_ws(GWS_WIN, "", (std::to_string(w) + "x" + std::to_string(h)).c_str());
 }
 
-inline bool tool_runs(const std::string &cmd) {
-    return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0;
+// The record's pixels as 0xRRGGBB, rows from the top.
+inline std::vector<uint32_t> rgb_of(const IMG_report &img) {
+    std::vector<uint32_t> out;
+    auto byte = [](float v) { return static_cast<uint32_t>(v * 255 + 0.5f); };
+    for (int y = 0; y < img.height; ++y)
+        for (int x = 0; x < img.width; ++x) {
+            uint32_t v = IMG_pixel(&img, x, y);
+            if (img.color_type == 1) {
+                const IMG_color &c = img.colors.at(v);
+                out.push_back(byte(c.r) << 16 | byte(c.g) << 8 | byte(c.b));
+            } else {
+                out.push_back(static_cast<uint32_t>(IMG_channel(v, img.red)) << 16 |
+                              static_cast<uint32_t>(IMG_channel(v, img.grn)) << 8 |
+                              static_cast<uint32_t>(IMG_channel(v, img.blu)));
+            }
+        }
+    return out;
 }
 
 // ---------------------------------------------------------------------------
@@ -305,51 +305,17 @@ inline Picture from_gif(const std::string &bytes) {
     return p;
 }
 
-// An 8-bit palette PNG: chunks, inflated data, the five row filters.
+// A PNG read through libpng.
 inline Picture from_png(const std::string &b) {
-    Picture p;
-    std::string plte, idat;
-    int depth = 0, type = 0;
-    for (size_t at = 8; at + 12 <= b.size();) {
-        uint32_t n = be32(b, at);
-        std::string kind = b.substr(at + 4, 4), data = b.substr(at + 8, n);
-        if (kind == "IHDR") {
-            p.w = static_cast<int>(be32(data, 0));
-            p.h = static_cast<int>(be32(data, 4));
-            depth = data[8];
-            type = data[9];
-        } else if (kind == "PLTE") {
-            plte = data;
-        } else if (kind == "IDAT") {
-            idat += data;
-        }
-        at += 12 + n;
-    }
-    if (depth != 8 || type != 3) return {};
-    const size_t stride = static_cast<size_t>(p.w) + 1;
-    std::vector<unsigned char> raw(stride * static_cast<size_t>(p.h));
-    uLongf len = raw.size();
-    if (uncompress(raw.data(), &len, reinterpret_cast<const Bytef *>(idat.data()), idat.size()) !=
-            Z_OK ||
-        len != raw.size())
-        return {};
-    std::vector<unsigned char> prev(static_cast<size_t>(p.w), 0), cur(static_cast<size_t>(p.w));
-    for (int y = 0; y < p.h; ++y) {
-        const unsigned char *row = &raw[static_cast<size_t>(y) * stride];
-        for (int x = 0; x < p.w; ++x) {
-            int a = x ? cur[static_cast<size_t>(x - 1)] : 0, up = prev[static_cast<size_t>(x)];
-            int c = x ? prev[static_cast<size_t>(x - 1)] : 0, v = row[x + 1];
-            int pa = std::abs(up - c), pb = std::abs(a - c), pc = std::abs(a + up - 2 * c);
-            int pred[5] = {0, a, up, (a + up) / 2,
-                           pa <= pb && pa <= pc ? a : (pb <= pc ? up : c)};
-            cur[static_cast<size_t>(x)] = static_cast<unsigned char>(v + pred[row[0] % 5]);
-        }
-        for (unsigned char k : cur)
-            p.rgb.push_back(uint32_t(static_cast<unsigned char>(plte[3 * k])) << 16 |
-                            uint32_t(static_cast<unsigned char>(plte[3 * k + 1])) << 8 |
-                            static_cast<unsigned char>(plte[3 * k + 2]));
-        prev = cur;
-    }
+    png_image im{};
+    im.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&im, b.data(), b.size())) return {};
+    im.format = PNG_FORMAT_RGB;
+    std::vector<unsigned char> px(PNG_IMAGE_SIZE(im));
+    if (!png_image_finish_read(&im, nullptr, px.data(), 0, nullptr)) return {};
+    Picture p{static_cast<int>(im.width), static_cast<int>(im.height), {}};
+    for (size_t i = 0; i + 2 < px.size(); i += 3)
+        p.rgb.push_back(uint32_t{px[i]} << 16 | uint32_t{px[i + 1]} << 8 | px[i + 2]);
     return p;
 }
 

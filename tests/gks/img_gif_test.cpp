@@ -13,10 +13,6 @@ GifFile write_and_read(IMG_report &img, const std::string &name) {
 
 class GifTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        GIF_interlace(0);
-        GIF_transparent(0);
-    }
     void TearDown() override {
         GIF_interlace(0);
         GIF_transparent(0);
@@ -29,16 +25,10 @@ TEST_F(GifTest, OneColourPictureHasTwoEntryTableAndCodeSizeTwo) {
     IMG_report img = true_image(3, 2, [](int, int) { return 0x336699u; });
     GifFile g = write_and_read(img, "img_one.gif");
     ASSERT_TRUE(g.ok) << g.error;
-    EXPECT_EQ(g.width, 3);
-    EXPECT_EQ(g.height, 2);
-    EXPECT_EQ(g.packed, 0x80);
-    ASSERT_EQ(g.table, 2);
+    // Size, flags, table, code size; image at 0,0 not interlaced.
+    EXPECT_EQ(std::make_tuple(g.width, g.height, g.packed, g.table, g.code_size), std::make_tuple(3, 2, 0x80, 2, 2));
+    EXPECT_EQ(std::make_tuple(g.left, g.top, g.img_packed, g.has_gce), std::make_tuple(0, 0, 0, false));
     EXPECT_EQ(g.palette, (std::vector<unsigned char>{0x33, 0x66, 0x99, 0, 0, 0}));
-    EXPECT_EQ(g.code_size, 2);
-    EXPECT_EQ(g.left, 0);
-    EXPECT_EQ(g.top, 0);
-    EXPECT_EQ(g.img_packed, 0);
-    EXPECT_FALSE(g.has_gce);
     EXPECT_EQ(g.pixels, std::vector<unsigned char>(6, 0));
     EXPECT_TRUE(g.trailer);
     EXPECT_EQ(g.block_sizes.back(), 0);

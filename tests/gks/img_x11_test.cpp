@@ -25,24 +25,15 @@ unsigned long pixel_of(Display *dpy, Colormap cmap, int r, int g, int b) {
     return c.pixel;
 }
 
-// The picture as 0xRRGGBB per pixel.
-std::vector<uint32_t> rgb_of(const IMG_report &img) {
-    std::vector<uint32_t> out;
-    for (int y = 0; y < img.height; ++y)
-        for (int x = 0; x < img.width; ++x) {
-            uint32_t v = IMG_pixel(&img, x, y);
-            if (img.color_type == 1) {
-                const IMG_color &c = img.colors.at(v);
-                out.push_back(static_cast<uint32_t>(c.r * 255 + 0.5f) << 16 |
-                              static_cast<uint32_t>(c.g * 255 + 0.5f) << 8 |
-                              static_cast<uint32_t>(c.b * 255 + 0.5f));
-            } else {
-                out.push_back(static_cast<uint32_t>(IMG_channel(v, img.red)) << 16 |
-                              static_cast<uint32_t>(IMG_channel(v, img.grn)) << 8 |
-                              static_cast<uint32_t>(IMG_channel(v, img.blu)));
-            }
-        }
-    return out;
+// Two pictures of one drawing by different rasterisers: the same size and
+// colours, and fewer than one pixel in per_differ unlike.
+void expect_alike(const Picture &a, const Picture &b, size_t per_differ) {
+    ASSERT_EQ(std::make_pair(a.w, a.h), std::make_pair(640, 512));
+    ASSERT_EQ(std::make_pair(b.w, b.h), std::make_pair(640, 512));
+    EXPECT_EQ(std::set<uint32_t>(a.rgb.begin(), a.rgb.end()), std::set<uint32_t>(b.rgb.begin(), b.rgb.end()));
+    size_t differ = 0;
+    for (size_t i = 0; i < a.rgb.size(); ++i) differ += a.rgb[i] != b.rgb[i];
+    EXPECT_LT(differ, a.rgb.size() / per_differ) << differ << " of " << a.rgb.size() << " pixels differ";
 }
 
 }  // namespace
@@ -115,18 +106,8 @@ TEST(ImageX11, WindowAndOffScreenPicturesOfTheTestPageAgree) {
     close_ws();
     gset_raster_fallback(0);
 
-    ASSERT_EQ(win.width, 640);
-    ASSERT_EQ(win.height, 512);
-    ASSERT_EQ(off.width, win.width);
-    ASSERT_EQ(off.height, win.height);
-    std::vector<uint32_t> a = rgb_of(win), b = rgb_of(off);
-    // The same colours, and the pixels agree but where the two rasterisers
-    // place line ends and glyph strokes a pixel apart.
-    std::set<uint32_t> ca(a.begin(), a.end()), cb(b.begin(), b.end());
-    EXPECT_EQ(ca, cb);
-    size_t differ = 0;
-    for (size_t i = 0; i < a.size(); ++i) differ += a[i] != b[i];
-    EXPECT_LT(differ, a.size() / 500) << differ << " of " << a.size() << " pixels differ";
+    // The two rasterisers place line ends and glyph strokes a pixel apart.
+    expect_alike({win.width, win.height, rgb_of(win)}, {off.width, off.height, rgb_of(off)}, 500);
 }
 
 TEST(ImageX11, ProgramWindowAndOffScreenSkewTAgree) {
@@ -139,16 +120,8 @@ TEST(ImageX11, ProgramWindowAndOffScreenSkewTAgree) {
     // With a display the batch plot is drawn in a window and read back.
     ASSERT_EQ(run_plot("png=window.png", &err, true), 0) << err;
     Picture win = from_png(read_all(out_path("headless/window.png")));
-    ASSERT_EQ(win.w, 640);
-    ASSERT_EQ(win.h, 512);
-    ASSERT_EQ(off.w, win.w);
-    ASSERT_EQ(off.h, win.h);
-    std::set<uint32_t> ca(win.rgb.begin(), win.rgb.end()), cb(off.rgb.begin(), off.rgb.end());
-    EXPECT_EQ(ca, cb);
-    size_t differ = 0;
-    for (size_t i = 0; i < win.rgb.size(); ++i) differ += win.rgb[i] != off.rgb[i];
     // Sloping one-pixel lines step differently in the two rasterisers.
-    EXPECT_LT(differ, win.rgb.size() / 50) << differ << " of " << win.rgb.size() << " pixels differ";
+    expect_alike(win, off, 50);
 }
 
 TEST(ImageX11, AltGAndAltXWriteTheWindowPicture) {

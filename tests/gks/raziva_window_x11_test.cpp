@@ -5,32 +5,9 @@
 // and the plot menu comes back.
 #include "xvfb_fixture.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <thread>
 #include <vector>
 
 namespace {
-
-std::string slurp(const std::string &path) {
-    std::ifstream f(path);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
-
-int count(const std::string &text, const std::string &what) {
-    int n = 0;
-    for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
-    return n;
-}
 
 // The program under test with its answers written through a pipe.
 class Program {
@@ -69,7 +46,7 @@ public:
     bool wait_for(const std::string &text, int n = 1, double seconds = 30) {
         auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         while (std::chrono::steady_clock::now() < until) {
-            if (count(slurp(out_), text) >= n) return true;
+            if (count_of(read_all(out_), text) >= n) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         return false;
@@ -165,12 +142,12 @@ TEST(ProgramWindow, SkewTZoomRestoreHodographAndBackToTheMenu) {
     std::string out = std::string(RAZIVA_BINARY_DIR) + "/tests/window_run.out";
     Program prog({bin, "-df", data, "-fp", data, "-pp", "nopage", "-id", "KDDC", "-ft", "h24", data + "/sample.grb"},
                  out);
-    ASSERT_TRUE(prog.wait_for("Enter the plot type")) << slurp(out);
+    ASSERT_TRUE(prog.wait_for("Enter the plot type")) << read_all(out);
     prog.answer("1");
     Display *d = XOpenDisplay(nullptr);
     ASSERT_NE(d, nullptr);
     Window w = wait_window(d);
-    ASSERT_NE(w, 0u) << slurp(out);
+    ASSERT_NE(w, 0u) << read_all(out);
     std::string skewt = settled(d, w);
     ASSERT_FALSE(skewt.empty());
 
@@ -189,13 +166,13 @@ TEST(ProgramWindow, SkewTZoomRestoreHodographAndBackToTheMenu) {
 
     // Drag the temperature of a low level 40 pixels warmer; the pick takes
     // the level nearest the pointer's pressure.
-    size_t before = slurp(out).size();
+    size_t before = read_all(out).size();
     xdo(w, "mousemove --window WIN 430 460 keydown shift mousedown 3 keyup shift "
            "mousemove --window WIN 450 460 mousemove --window WIN 470 460 mouseup 3");
     settled(d, w);
     xdo(w, "key alt+k");
-    ASSERT_TRUE(prog.wait_for("CAPE", 2)) << slurp(out);
-    std::string all = slurp(out);
+    ASSERT_TRUE(prog.wait_for("CAPE", 2)) << read_all(out);
+    std::string all = read_all(out);
     std::string first = all.substr(0, before), again = all.substr(before);
     std::istringstream lines(again);
     int changed = 0;
@@ -204,7 +181,7 @@ TEST(ProgramWindow, SkewTZoomRestoreHodographAndBackToTheMenu) {
     EXPECT_GT(changed, 0) << again;
 
     xdo(w, "key alt+q");
-    EXPECT_TRUE(prog.wait_for("Enter the plot type", 2)) << slurp(out);
+    EXPECT_TRUE(prog.wait_for("Enter the plot type", 2)) << read_all(out);
     XCloseDisplay(d);
     prog.answer("-1");
     EXPECT_EQ(prog.finish(), 0);

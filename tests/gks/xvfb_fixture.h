@@ -4,7 +4,7 @@
 #ifndef XVFB_FIXTURE_H
 #define XVFB_FIXTURE_H
 
-#include <gtest/gtest.h>
+#include "gks_fixture.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -18,11 +18,6 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
-
-inline bool have_tool(const char *name) {
-    std::string cmd = std::string("command -v ") + name + " >/dev/null 2>&1";
-    return std::system(cmd.c_str()) == 0;
-}
 
 // One Xvfb server of the given screen depth for the lifetime of the object;
 // DISPLAY points at it meanwhile.

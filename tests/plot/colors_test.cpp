@@ -1,36 +1,18 @@
 // Colour tables, colour names and attribute strings.
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
-#include <cstdio>
-#include <string>
-
-#include "colors.h"
-#include "gks.h"
-#include "zup.h"
+#include "gks/gks_fixture.h"
 #include "zupresrc.h"
 
 namespace {
 
-// Files of this process (CTest runs the cases side by side).
-std::string tmp(const std::string &name) {
-    return std::string(RAZIVA_BINARY_DIR) + "/tests/colors-" + std::to_string(getpid()) + "-" +
-           name;
-}
-
-void write(const std::string &path, const char *text) {
-    FILE *f = std::fopen(path.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    std::fputs(text, f);
-    std::fclose(f);
+// Reads the shipped colour table into a cleared one.
+void shipped_table() {
+    shipped_table();
 }
 
 }  // namespace
 
 TEST(ColourTable, ShippedTableHasThePlotColours) {
-    CLR_clear_table();
-    ASSERT_EQ(CLR_read_table(RAZIVA_DATA_DIR "/zup.clr"), 0);
+    shipped_table();
     for (const char *n : {"white", "black", "blue", "lblue", "green", "cyan", "yellow", "brown",
                           "red", "lred", "magenta", "gray"})
         EXPECT_GE(CLR_get_ind(n), 0) << n;
@@ -45,16 +27,12 @@ TEST(ColourTable, ShippedTableHasThePlotColours) {
 }
 
 TEST(ColourTable, FilesCommentsAndEnd) {
-    std::string a = tmp("a.clr"), b = tmp("b.clr"), c = tmp("c.clr");
+    std::string a = out_path("a.clr"), b = out_path("b.clr"), c = out_path("c.clr");
     std::string ten;
-    for (int i = 0; i < 10; ++i) {
-        ten += 'c';
-        ten += std::to_string(i);
-        ten += " 0.1 0.2 0.3\n";
-    }
-    write(a, ("# first file\n" + ten.substr(0, 75) + "END\n" + ten.substr(75)).c_str());
-    write(b, ten.c_str());
-    write(c, ("5 x1 #FF8000\r\n" + ten.substr(0, ten.size() - 15)).c_str());
+    for (int i = 0; i < 10; ++i) ten.append("c").append(std::to_string(i)).append(" 0.1 0.2 0.3\n");
+    write_file(a, "# first file\n" + ten.substr(0, 75) + "END\n" + ten.substr(75));
+    write_file(b, ten);
+    write_file(c, "5 x1 #FF8000\r\n" + ten.substr(0, ten.size() - 15));
     CLR_clear_table();
     ASSERT_EQ(CLR_read_table((a + "," + b + "," + c).c_str()), 0);
     EXPECT_EQ(CLR_get_num(), 30);
@@ -66,7 +44,7 @@ TEST(ColourTable, FilesCommentsAndEnd) {
     EXPECT_NEAR(g, 128 / 255.0f, 1e-6);
     EXPECT_EQ(CLR_get_ind("X1"), 20);
     // Unreadable files and garbage lines are reported and skipped.
-    write(a, "good 1 1 1\nthis is not a colour\nEND\n");
+    write_file(a, "good 1 1 1\nthis is not a colour\nEND\n");
     CLR_clear_table();
     EXPECT_EQ(CLR_read_table((a + ",/no/such.clr").c_str()), 0);
     EXPECT_EQ(CLR_get_num(), 1);
@@ -74,8 +52,8 @@ TEST(ColourTable, FilesCommentsAndEnd) {
 }
 
 TEST(ColourTable, TableFromResource) {
-    std::string a = tmp("res.clr");
-    write(a, "one 1 0 0\ntwo 0 1 0\nthree 0 0 1\n");
+    std::string a = out_path("res.clr");
+    write_file(a, "one 1 0 0\ntwo 0 1 0\nthree 0 0 1\n");
     RES_put("color_table", a.c_str());
     CLR_clear_table();
     ASSERT_EQ(CLR_read_table(nullptr), 0);
@@ -85,26 +63,19 @@ TEST(ColourTable, TableFromResource) {
 }
 
 TEST(ColourNames, SpecialNamesNumbersAndNewColours) {
-    CLR_clear_table();
-    ASSERT_EQ(CLR_read_table(RAZIVA_DATA_DIR "/zup.clr"), 0);
+    shipped_table();
     EXPECT_EQ(CLR_get_ind(nullptr), -1);
-    EXPECT_EQ(CLR_get_ind(""), -1);
-    EXPECT_EQ(CLR_get_ind("End"), -2);
-    EXPECT_EQ(CLR_get_ind("none"), -1);
-    EXPECT_EQ(CLR_get_ind("BACK"), -1);
-    EXPECT_EQ(CLR_get_ind("pblk"), 500);
-    EXPECT_EQ(CLR_get_ind("ptwht"), 505);
-    EXPECT_EQ(CLR_get_ind("pbgry"), 507);
-    EXPECT_EQ(CLR_get_ind("12"), 12);
-    EXPECT_EQ(CLR_get_ind("nonsense"), -1);
-    EXPECT_EQ(CLR_get_ind("RED"), 2);
+    const std::pair<const char *, int> names[] = {{"", -1},       {"End", -2},     {"none", -1},
+                                                  {"BACK", -1},   {"pblk", 500},   {"ptwht", 505},
+                                                  {"pbgry", 507}, {"12", 12},      {"nonsense", -1},
+                                                  {"RED", 2}};
+    for (const auto &[name, want] : names) EXPECT_EQ(CLR_get_ind(name), want) << name;
     int n = CLR_get_num();
     int i = CLR_get_ind("#ff0000");
     EXPECT_EQ(i, n);
     float r, g, b;
     CLR_get_rgb(i, &r, &g, &b);
-    EXPECT_FLOAT_EQ(r, 1.0f);
-    EXPECT_FLOAT_EQ(g, 0.0f);
+    EXPECT_EQ(std::make_tuple(r, g, b), std::make_tuple(1.0f, 0.0f, 0.0f));
     EXPECT_EQ(CLR_get_ind("#ff0000"), i);  // found by name the second time
     EXPECT_EQ(CLR_get_num(), n + 1);
     int d = CLR_get_ind("#255128000");
@@ -114,37 +85,26 @@ TEST(ColourNames, SpecialNamesNumbersAndNewColours) {
 }
 
 TEST(Attributes, ParseStrings) {
-    CLR_clear_table();
-    ASSERT_EQ(CLR_read_table(RAZIVA_DATA_DIR "/zup.clr"), 0);
+    shipped_table();
+    const int red = CLR_get_ind("red"), blue = CLR_get_ind("blue"), green = CLR_get_ind("green");
+    // colour, width, height, expansion, style, fill pattern, font
+    using Rec = std::tuple<int, float, float, float, int, int, int>;
+    const int u = -9999;  // not given
+    // Each text is parsed over the record so far: what it does not name is kept.
+    const std::pair<const char *, Rec> steps[] = {
+        {"", {u, u, u, u, u, u, u}},
+        {"red:wi=2:st=dsh", {red, 2, u, u, 2, u, u}},
+        {"co=blue:ST=llsdsh:fi=hat:sc=1.5:te=0.8", {blue, 2, 1.5f, 0.8f, 4, 9, u}},
+        {"green:w3:s5:t2:f7:h0.5:e2", {green, 3, 0.5f, 2, 5, 7, 2}},
+        {"x:fM:st=7:fp=//", {-1, 3, 0.5f, 2, 7, 7, 2}},
+        {"x:fM", {-1, 3, 0.5f, 2, 7, u, 2}},
+    };
     Gattribs a;
     ATTRIB_init(&a);
-    EXPECT_EQ(a.color, -9999);
-    EXPECT_EQ(a.width, -9999.0f);
-    ATTRIB_parse("red:wi=2:st=dsh", &a);
-    EXPECT_EQ(a.color, CLR_get_ind("red"));
-    EXPECT_FLOAT_EQ(a.width, 2.0f);
-    EXPECT_EQ(a.style, 2);
-    EXPECT_EQ(a.height, -9999.0f);
-    ATTRIB_parse("co=blue:ST=llsdsh:fi=hat:sc=1.5:te=0.8", &a);
-    EXPECT_EQ(a.color, CLR_get_ind("blue"));
-    EXPECT_EQ(a.style, 4);
-    EXPECT_EQ(a.fill_pat, 9);
-    EXPECT_FLOAT_EQ(a.height, 1.5f);
-    EXPECT_FLOAT_EQ(a.expan, 0.8f);
-    EXPECT_FLOAT_EQ(a.width, 2.0f);  // not named: kept
-    ATTRIB_parse("green:w3:s5:t2:f7:h0.5:e2", &a);
-    EXPECT_FLOAT_EQ(a.width, 3.0f);
-    EXPECT_EQ(a.style, 5);
-    EXPECT_EQ(a.font, 2);
-    EXPECT_EQ(a.fill_pat, 7);
-    EXPECT_FLOAT_EQ(a.height, 0.5f);
-    EXPECT_FLOAT_EQ(a.expan, 2.0f);
-    ATTRIB_parse("x:fM:st=7:fp=//", &a);
-    EXPECT_EQ(a.color, -1);
-    EXPECT_EQ(a.fill_pat, 7);
-    EXPECT_EQ(a.style, 7);
-    ATTRIB_parse("x:fM", &a);
-    EXPECT_EQ(a.fill_pat, -9999);
+    for (const auto &[text, want] : steps) {
+        if (*text) ATTRIB_parse(text, &a);
+        EXPECT_EQ(Rec(a.color, a.width, a.height, a.expan, a.style, a.fill_pat, a.font), want) << text;
+    }
 }
 
 TEST(Attributes, FillPatternNamesAndResourceLayering) {
@@ -159,8 +119,7 @@ TEST(Attributes, FillPatternNamesAndResourceLayering) {
     EXPECT_EQ(ATTR_parse_marker("tri"), 7);
     EXPECT_EQ(ATTR_parse_marker("4"), 4);
 
-    CLR_clear_table();
-    ASSERT_EQ(CLR_read_table(RAZIVA_DATA_DIR "/zup.clr"), 0);
+    shipped_table();
     Gattribs a, b;
     ATTRIB_init(&a);
     EXPECT_EQ(ATTRIB_get("color_test_unset", "blue:wi=2", &a), 0);
@@ -179,21 +138,17 @@ TEST(Attributes, FillPatternNamesAndResourceLayering) {
 }
 
 TEST(ColourTable, OutOfRangeChannelsAndJunkLinesStayHarmless) {
-    std::string a = tmp("junk.clr");
+    std::string a = out_path("junk.clr");
     std::string longline(300, 'q');
-    write(a, ("hot 5 -1 nan\n" + longline + " 0.5 0.5 0.5\n" +
-              "inf inf 0.2 0.3\n\x01\x02\x03 0.1 0.2\n-7 neg 0.1 0.2 0.3\n#\n  \n" +
-              "hexy #GG0000\n")
-                 .c_str());
+    write_file(a, "hot 5 -1 nan\n" + longline + " 0.5 0.5 0.5\n" +
+                      "inf inf 0.2 0.3\n\x01\x02\x03 0.1 0.2\n-7 neg 0.1 0.2 0.3\n#\n  \nhexy #GG0000\n");
     CLR_clear_table();
     ASSERT_EQ(CLR_read_table(a.c_str()), 0);
     float r = -1, g = -1, b = -1;
     int hot = CLR_get_ind("hot");
     ASSERT_EQ(hot, 0);
     CLR_get_rgb(hot, &r, &g, &b);
-    EXPECT_EQ(r, 1.0f);
-    EXPECT_EQ(g, 0.0f);
-    EXPECT_EQ(b, 0.0f);
+    EXPECT_EQ(std::make_tuple(r, g, b), std::make_tuple(1.0f, 0.0f, 0.0f));
     // The over-long line, cut to 100 characters, and the other junk lines
     // are skipped; "inf" is a name, its red channel kept to 1.
     EXPECT_EQ(CLR_get_num(), 2);
@@ -209,8 +164,7 @@ TEST(ColourTable, OutOfRangeChannelsAndJunkLinesStayHarmless) {
 }
 
 TEST(Attributes, OverLongStringsAndNames) {
-    CLR_clear_table();
-    ASSERT_EQ(CLR_read_table(RAZIVA_DATA_DIR "/zup.clr"), 0);
+    shipped_table();
     Gattribs a;
     ATTRIB_init(&a);
     std::string text(5000, 'x');

@@ -169,11 +169,7 @@ TEST_F(Plot, PanelDecodeTable) {
     for (const Case &c : cases) {
         GPH_set_view_size(1, 1, 0, 0);
         EXPECT_EQ(PLT_panel_decode(c.text), c.rc) << c.text;
-        Glim v = view_size();
-        EXPECT_NEAR(v.x_min, c.size.x_min, 1e-6) << c.text;
-        EXPECT_NEAR(v.x_max, c.size.x_max, 1e-6) << c.text;
-        EXPECT_NEAR(v.y_min, c.size.y_min, 1e-6) << c.text;
-        EXPECT_NEAR(v.y_max, c.size.y_max, 1e-6) << c.text;
+        EXPECT_TRUE(lim_near(view_size(), c.size, 1e-6f)) << c.text;
     }
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(count_of(err, "PLT_panel_decode: Plot area outside the page: "), 2);
@@ -360,13 +356,7 @@ int g_calls = 0;
 Domain make_domain(int proj, float clat, float clon, float dx, float dy, int nx, int ny) {
     Domain d;
     DOM_init(&d);
-    d.proj = proj;
-    d.clat = clat;
-    d.clon = clon;
-    d.dx = dx;
-    d.dy = dy;
-    d.nx = nx;
-    d.ny = ny;
+    std::tie(d.proj, d.clat, d.clon, d.dx, d.dy, d.nx, d.ny) = std::make_tuple(proj, clat, clon, dx, dy, nx, ny);
     return d;
 }
 int record_domain(Domain *d) {

@@ -86,15 +86,21 @@ inline std::vector<Rec> parse_meta(const std::string &meta) {
     return recs;
 }
 
-// Texts drawn between the status message start (e.g. "Thermo Values") and
-// the next status message.
-inline std::vector<std::string> texts_after(const std::vector<Rec> &recs, const std::string &mess) {
-    std::vector<std::string> out;
+// The records of tag ("PL", "PM", "TE"...) drawn between the status
+// message mess (e.g. "Thermo Values") and the next status message.
+inline std::vector<Rec> after(const std::vector<Rec> &recs, const std::string &mess, const char *tag) {
+    std::vector<Rec> out;
     bool in = false;
     for (const Rec &r : recs) {
         if (r.tag == "ME") in = r.text == mess;
-        else if (in && r.tag == "TE") out.push_back(r.text);
+        else if (in && r.tag == tag) out.push_back(r);
     }
+    return out;
+}
+
+inline std::vector<std::string> texts_after(const std::vector<Rec> &recs, const std::string &mess) {
+    std::vector<std::string> out;
+    for (const Rec &r : after(recs, mess, "TE")) out.push_back(r.text);
     return out;
 }
 
@@ -104,12 +110,19 @@ inline bool has_text(const std::vector<std::string> &texts, const std::string &t
     return false;
 }
 
-// The value printed after a panel prefix ("CAPE:" -> "2950"), "" if absent.
-inline std::string panel_value(const std::vector<Rec> &recs, const std::string &prefix) {
-    std::string v;
+// Every value printed after a panel prefix ("CAPE:" -> "2950") in the
+// order the panels were drawn.
+inline std::vector<std::string> panel_values(const std::vector<Rec> &recs, const std::string &prefix) {
+    std::vector<std::string> out;
     for (const std::string &s : texts_after(recs, "Thermo Values"))
-        if (s.rfind(prefix, 0) == 0) v = s.substr(prefix.size());
-    return v;
+        if (s.rfind(prefix, 0) == 0) out.push_back(s.substr(prefix.size()));
+    return out;
+}
+
+// The last of them, "" if absent.
+inline std::string panel_value(const std::vector<Rec> &recs, const std::string &prefix) {
+    std::vector<std::string> v = panel_values(recs, prefix);
+    return v.empty() ? "" : v.back();
 }
 
 // The observed Norman sounding of 22 May 2011 12Z, loaded as the package's

@@ -7,19 +7,12 @@ using namespace soundplot_test;
 
 namespace {
 
-bool have_tool(const char *name) {
-    return std::system((std::string("command -v ") + name + " > /dev/null 2>&1").c_str()) == 0;
-}
-
 // Share of the pixels of a PNG that are not white, through ImageMagick.
 double ink(const std::string &png) {
-    std::string cmd = "convert '" + png + "' -threshold 99% -format '%[fx:1-mean]' info: 2>/dev/null";
-    FILE *p = popen(cmd.c_str(), "r");
-    if (!p) return -1;
-    double share = -1;
-    if (std::fscanf(p, "%lf", &share) != 1) share = -1;
-    pclose(p);
-    return share;
+    std::string out;
+    if (run_cmd("(convert '" + png + "' -threshold 99% -format '%[fx:1-mean]' info: 2>/dev/null)", &out))
+        return -1;
+    return std::atof(out.c_str());
 }
 
 // Draws every plot type in a batch run on device dev ("p", "h") into file

@@ -21,15 +21,8 @@ int count_tag(const std::vector<Rec> &recs, const std::string &tag) {
     return n;
 }
 
-// The polylines drawn after status message mess and before the next one.
 std::vector<Rec> lines_after(const std::vector<Rec> &recs, const std::string &mess) {
-    std::vector<Rec> out;
-    bool in = false;
-    for (const Rec &r : recs) {
-        if (r.tag == "ME") in = r.text == mess;
-        else if (in && r.tag == "PL") out.push_back(r);
-    }
-    return out;
+    return after(recs, mess, "PL");
 }
 
 bool has_segment(const std::vector<Rec> &recs, Gpt a, Gpt b) {
@@ -182,11 +175,7 @@ TEST_F(ThermDiagram, WindColumnThinsAndMarksCalm) {
     std::vector<Rec> recs = plot_meta(THERM_SKEWT, "wind.meta");
     std::vector<Rec> lines = lines_after(recs, "Sounding");
     std::vector<Gpt> marks;
-    bool in = false;
-    for (const Rec &r : recs) {
-        if (r.tag == "ME") in = r.text == "Sounding";
-        if (in && r.tag == "PM") marks.push_back(r.pts[0]);
-    }
+    for (const Rec &r : after(recs, "Sounding", "PM")) marks.push_back(r.pts[0]);
     int staffs = 0, circles = 0;
     for (const Rec &r : lines) {
         circles += r.pts.size() == 37;

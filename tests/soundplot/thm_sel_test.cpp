@@ -25,18 +25,6 @@ protected:
     }
 };
 
-// Every value of a panel line in the order the panels were drawn.
-std::vector<std::string> panel_values(const std::vector<Rec> &recs, const std::string &prefix) {
-    std::vector<std::string> out;
-    bool in = false;
-    for (const Rec &r : recs) {
-        if (r.tag == "ME") in = r.text == "Thermo Values";
-        else if (in && r.tag == "TE" && r.text.rfind(prefix, 0) == 0)
-            out.push_back(r.text.substr(prefix.size()));
-    }
-    return out;
-}
-
 // A plot held open on the metafile, as a window holds it while the user
 // edits; the records are read when it closes.
 class Editing : public testing::Test {
@@ -250,11 +238,7 @@ TEST_F(Editing, HodographFromTurnsEveryPointHalfWayRound) {
     auto profile = [&](const char *param) {
         RES_put("plot_param", param);
         std::vector<Gpt> pts;
-        bool in = false;
-        for (const Rec &r : plot_meta(THERM_HODO, "hodo_dir.meta")) {
-            if (r.tag == "ME") in = r.text == "Sounding";
-            if (in && r.tag == "PM") pts.push_back(r.pts[0]);
-        }
+        for (const Rec &r : after(plot_meta(THERM_HODO, "hodo_dir.meta"), "Sounding", "PM")) pts.push_back(r.pts[0]);
         return pts;
     };
     std::vector<Gpt> to = profile("hodo_to"), from = profile("hodo_from");
