@@ -1,5 +1,6 @@
 // Primitives and attributes as the PostScript and HPGL writers print them.
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,12 +10,6 @@
 
 namespace {
 
-std::string body_after_plot(const std::string &ps) {
-    size_t p = ps.find("%%ZUP Plot: ");
-    p = ps.find('\n', p);
-    return ps.substr(p + 1);
-}
-
 void unit_world() {
     Glim w = {0, 1, 0, 1};
     gset_win(1, &w);
@@ -22,123 +17,107 @@ void unit_world() {
     gsel_norm_tran(1);
 }
 
+// Opens a fresh file of type with options, draws into the unit world and
+// closes it; -> what was written (for PostScript, after the plot's header).
+std::string drawn(int type, const std::string &options, const std::function<void()> &draw) {
+    static int n = 0;
+    std::string f = out_path("prim" + std::to_string(++n));
+    EXPECT_EQ(open_ws(type, f + options), 0);
+    unit_world();
+    draw();
+    close_ws();
+    std::string text = read_all(f);
+    return type == GWS_PS ? text.substr(text.find('\n', text.find("%%ZUP Plot: ")) + 1) : text;
+}
+
+const Gpt kLine[2] = {{0, 0}, {1, 0}}, kTri[3] = {{0, 0}, {1, 0}, {0, 1}};
+
 }  // namespace
 
 TEST(Polyline, PointCountAndWindowChecks) {
-    std::string f = out_path("pl.ps");
-    ASSERT_EQ(open_ws(GWS_PS, f), 0);
-    unit_world();
-    Gpt one[1] = {{0.5f, 0.5f}};
-    EXPECT_EQ(gpolyline(1, one), -1);
-    Gpt out[2] = {{2, 2}, {3, 3}};
-    EXPECT_EQ(gpolyline(2, out), 0);
-    EXPECT_EQ(gfill_area(2, out), -1);
-    Gpt in[2] = {{0, 0}, {1, 1}};
-    EXPECT_EQ(gpolyline(2, in), 0);
-    close_ws();
-    std::string ps = read_all(f);
+    std::string ps = drawn(GWS_PS, "", [] {
+        Gpt one[1] = {{0.5f, 0.5f}}, out[2] = {{2, 2}, {3, 3}}, in[2] = {{0, 0}, {1, 1}};
+        EXPECT_EQ(gpolyline(1, one), -1);
+        EXPECT_EQ(gpolyline(2, out), 0);
+        EXPECT_EQ(gfill_area(2, out), -1);
+        EXPECT_EQ(gpolyline(2, in), 0);
+    });
     EXPECT_EQ(count_of(ps, "%%PL:"), 1);
     EXPECT_NE(ps.find("%%PL:2\nnp\n0.00 0.00 mv\n575.00 575.00 ln\nstroke\n"), std::string::npos);
 }
 
 TEST(PostScriptAttributes, GreyModeLinesBlackFillsGrey) {
-    std::string f = out_path("grey.ps");
-    ASSERT_EQ(open_ws(GWS_PS, f + ",gray"), 0);
-    unit_world();
-    Gpt l1[2] = {{0, 0}, {1, 0}}, l2[2] = {{0, 1}, {1, 1}}, tri[3] = {{0, 0}, {1, 0}, {0, 1}};
-    gset_line_colr_ind(CLR_get_ind("red"));
-    gpolyline(2, l1);
-    gpolyline(2, l2);
     // Table colours keep three decimals; print colour 506 its own grey.
-    const std::pair<int, const char *> fills[] = {{CLR_get_ind("red"), "0.333"},
-                                                  {CLR_get_ind("white"), "1.000"},
-                                                  {CLR_get_ind("black"), "0.000"},
-                                                  {506, ".7"}};
-    for (const auto &fl : fills) {
-        gset_fill_colr_ind(fl.first);
-        gfill_area(3, tri);
-    }
-    close_ws();
-    std::string b = body_after_plot(read_all(f));
+    const std::pair<const char *, const char *> fills[] = {
+        {"red", "0.333"}, {"white", "1.000"}, {"black", "0.000"}, {"506", ".7"}};
+    std::string b = drawn(GWS_PS, ",gray", [&] {
+        Gpt l2[2] = {{0, 1}, {1, 1}};
+        gset_line_colr_ind(CLR_get_ind("red"));
+        gpolyline(2, kLine);
+        gpolyline(2, l2);
+        for (const auto &fl : fills) {
+            gset_fill_colr_ind(CLR_get_ind(fl.first));
+            gfill_area(3, kTri);
+        }
+    });
     EXPECT_EQ(count_of(b, "setrgbcolor"), 0);
     EXPECT_EQ(count_of(b, "\n0 setgray"), 0);  // lines stay at the header's black
     for (const auto &fl : fills)
-        EXPECT_NE(b.find(std::string("cp\n") + fl.second + " setgray\nfill\n"), std::string::npos) << fl.second;
+        EXPECT_NE(b.find(std::string("cp\n") + fl.second + " setgray\nfill\n"), std::string::npos) << fl.first;
 }
 
 TEST(PostScriptAttributes, ColourWrittenOncePerChange) {
-    std::string f = out_path("colour.ps");
-    ASSERT_EQ(open_ws(GWS_PS, f + ",color"), 0);
-    unit_world();
-    Gpt l[2] = {{0, 0}, {1, 0}};
-    gset_line_colr_ind(CLR_get_ind("red"));
-    gpolyline(2, l);
-    gpolyline(2, l);
-    gset_line_colr_ind(CLR_get_ind("blue"));
-    gpolyline(2, l);
-    gset_line_colr_ind(501);
-    gpolyline(2, l);
-    gset_line_colr_ind(CLR_get_ind("white"));  // prints black on paper
-    gpolyline(2, l);
-    gset_line_colr_ind(CLR_get_ind("blue"));
-    gpolyline(2, l);
-    GPH_set_color(CLR_get_ind("blue"), 0, 0.5f, 0.5f);  // the same index, a new colour
-    gpolyline(2, l);
-    close_ws();
-    std::string b = body_after_plot(read_all(f));
+    std::string b = drawn(GWS_PS, ",color", [] {
+        // White prints black on paper; print colour 501 is black at double width.
+        for (const char *c : {"red", "red", "blue", "501", "white", "blue"}) {
+            gset_line_colr_ind(CLR_get_ind(c));
+            gpolyline(2, kLine);
+        }
+        GPH_set_color(CLR_get_ind("blue"), 0, 0.5f, 0.5f);  // the same index, a new colour
+        gpolyline(2, kLine);
+    });
     EXPECT_EQ(count_of(b, "1.00 0.00 0.00 setrgbcolor\n"), 1);
     EXPECT_EQ(count_of(b, "0.00 0.00 1.00 setrgbcolor\n"), 2);
     EXPECT_EQ(count_of(b, "0.00 0.50 0.50 setrgbcolor\n"), 1);
     EXPECT_EQ(count_of(b, "0 setgray\n"), 1);
     EXPECT_EQ(count_of(b, "0.00 0.00 0.00 setrgbcolor\n"), 1);
-    // Print colour 501: double width.
     EXPECT_NE(b.find("2 dot lw\n0 setgray\n"), std::string::npos);
 }
 
 TEST(PostScriptAttributes, WidthsAndDashes) {
-    std::string f = out_path("width.ps");
-    ASSERT_EQ(open_ws(GWS_PS, f + ",lwidth=2"), 0);
-    unit_world();
-    Gpt l[2] = {{0, 0}, {1, 0}};
-    gset_linewidth(0);  // thinnest becomes 1 on paper
-    EXPECT_FLOAT_EQ(gget_linewidth(), 1.0f);
-    gpolyline(2, l);
-    gset_linewidth(3);
-    gset_line_print_bold(2);
-    for (int t = 1; t <= 6; ++t) {
-        gset_linetype(t);
-        gpolyline(2, l);
-    }
-    gset_line_colr_ind(502);
-    gpolyline(2, l);
-    EXPECT_EQ(gset_linetype(-1), -1);
-    EXPECT_EQ(gset_linewidth(-2), -1);
-    EXPECT_EQ(gset_line_colr_ind(300), -1);
-    EXPECT_EQ(gset_line_colr_ind(200), -1);  // valid but has no colour
-    close_ws();
-    std::string b = body_after_plot(read_all(f));
-    EXPECT_NE(b.find("2.0 dot lw\n"), std::string::npos);
-    EXPECT_NE(b.find("12.0 dot lw\n"), std::string::npos);
-    EXPECT_NE(b.find("24 dot lw\n"), std::string::npos);
-    for (const char *d : {"[6] 0 setdash\n", "[3 6] 0 setdash\n", "[6 6 3 6] 0 setdash\n",
-                          "[2] 0 setdash\n"})
+    std::string b = drawn(GWS_PS, ",lwidth=2", [] {
+        gset_linewidth(0);  // thinnest becomes 1 on paper
+        EXPECT_FLOAT_EQ(gget_linewidth(), 1.0f);
+        gpolyline(2, kLine);
+        gset_linewidth(3);
+        gset_line_print_bold(2);
+        for (int t = 1; t <= 6; ++t) {
+            gset_linetype(t);
+            gpolyline(2, kLine);
+        }
+        gset_line_colr_ind(502);
+        gpolyline(2, kLine);
+        EXPECT_EQ(gset_linetype(-1), -1);
+        EXPECT_EQ(gset_linewidth(-2), -1);
+        EXPECT_EQ(gset_line_colr_ind(300), -1);
+        EXPECT_EQ(gset_line_colr_ind(200), -1);  // valid but has no colour
+    });
+    for (const char *w : {"2.0 dot lw\n", "12.0 dot lw\n", "24 dot lw\n"}) EXPECT_NE(b.find(w), std::string::npos) << w;
+    for (const char *d : {"[6] 0 setdash\n", "[3 6] 0 setdash\n", "[6 6 3 6] 0 setdash\n", "[2] 0 setdash\n"})
         EXPECT_EQ(count_of(b, d), 1) << d;
     EXPECT_EQ(count_of(b, "[] 0 setdash\n"), 0);  // type 1 was never left before 2
 }
 
 TEST(PostScriptAttributes, PatternFillsDrawNothing) {
-    std::string f = out_path("pattern.ps");
-    ASSERT_EQ(open_ws(GWS_PS, f + ",color"), 0);
-    unit_world();
-    Gpt tri[3] = {{0, 0}, {1, 0}, {0, 1}};
-    gset_fill_int_style(GPAT);
-    gset_fill_style_ind(9);
-    EXPECT_EQ(gfill_area(3, tri), 0);
-    gset_fill_int_style(GHOLLOW);
-    gfill_area(3, tri);
-    EXPECT_EQ(gset_fill_style_ind(20), -1);
-    close_ws();
-    EXPECT_EQ(count_of(read_all(f), "fill\n"), 0);
+    std::string b = drawn(GWS_PS, ",color", [] {
+        gset_fill_int_style(GPAT);
+        gset_fill_style_ind(9);
+        EXPECT_EQ(gfill_area(3, kTri), 0);
+        gset_fill_int_style(GHOLLOW);
+        gfill_area(3, kTri);
+        EXPECT_EQ(gset_fill_style_ind(20), -1);
+    });
+    EXPECT_EQ(count_of(b, "fill\n"), 0);
     EXPECT_EQ(gget_fill_pattern_row(9, 0), 0xc3);
     EXPECT_EQ(gget_fill_pattern_row(13, 7), 0xa8);
     EXPECT_EQ(gget_fill_pattern_row(20, 0), 0);
@@ -150,20 +129,13 @@ TEST(PostScriptFile, EpsAndAppend) {
     close_ws();
     std::string eps = read_all(f);
     EXPECT_EQ(eps.rfind("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 612 756\n", 0), 0u);
-    EXPECT_EQ(count_of(eps, "save"), 0);
-    EXPECT_EQ(count_of(eps, "dict begin"), 0);
-    EXPECT_EQ(count_of(eps, "\nend\n"), 0);
+    for (const char *none : {"save", "dict begin", "\nend\n"}) EXPECT_EQ(count_of(eps, none), 0) << none;
     EXPECT_NE(eps.find("90 rotate\n0. inch -8.50 inch translate\n"), std::string::npos);
     // A geometry cell still declares the whole drawing area; portrait A4 at
     // half scale.
-    gset_geometry("P2x2+1+1");
-    gopen_gks(nullptr, 0);
-    ASSERT_EQ(gopen_ws(1, (f + ",eps,a4,port,scale=0.5").c_str(), GWS_PS), 0);
-    int w = 0, h = 0;
-    gget_win_size(&w, &h);
-    EXPECT_EQ(w, 279);
+    ASSERT_EQ(open_ws(GWS_PS, f + ",eps,a4,port,scale=0.5", "P2x2+1+1"), 0);
+    EXPECT_EQ(win_size().first, 279);
     close_ws();
-    gset_geometry("");
     EXPECT_EQ(read_all(f).rfind("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 280 403\n", 0), 0u);
 
     std::string a = out_path("two.ps");
@@ -203,21 +175,16 @@ TEST(PostScriptFile, HeaderAndTrailer) {
 }
 
 TEST(Markers, FiguresOnPaper) {
-    std::string f = out_path("marker.ps");
-    ASSERT_EQ(open_ws(GWS_PS, f), 0);
-    unit_world();
-    Gpt p = {0, 0};
-    gset_marker_size(1);  // 10 x 0.72 points: r = 4
-    gset_marker_type(6);
-    gpolymarker(1, &p);
-    gset_marker_type(7);
-    gpolymarker(1, &p);
-    gset_marker_type(12);  // unknown: nothing
-    gpolymarker(1, &p);
-    EXPECT_EQ(gset_marker_size(-1), -1);
-    EXPECT_EQ(gset_marker_width(-1), -1);
-    close_ws();
-    std::string ps = read_all(f);
+    std::string ps = drawn(GWS_PS, "", [] {
+        Gpt p = {0, 0};
+        gset_marker_size(1);  // 10 x 0.72 points: r = 4
+        for (int type : {6, 7, 12}) {  // 12 is unknown: nothing
+            gset_marker_type(type);
+            gpolymarker(1, &p);
+        }
+        EXPECT_EQ(gset_marker_size(-1), -1);
+        EXPECT_EQ(gset_marker_width(-1), -1);
+    });
     EXPECT_NE(ps.find("np\n-4.00 -4.00 mv\n4.00 -4.00 ln\n4.00 4.00 ln\n-4.00 4.00 ln\n"
                       "-4.00 -4.00 ln\nstroke\n"),
               std::string::npos);
@@ -229,22 +196,19 @@ TEST(Markers, FiguresOnPaper) {
 }
 
 TEST(HpglAttributes, PensFillsAndLines) {
-    std::string f = out_path("attr.hpgl");
-    ASSERT_EQ(open_ws(GWS_HPGL, f + ",nopcl"), 0);
-    unit_world();
-    Gpt l[12];
-    for (int i = 0; i < 12; ++i) l[i] = {i / 11.0f, (i % 2) * 1.0f};
-    gset_linetype(3);
-    gset_line_colr_ind(507);
-    gpolyline(12, l);
-    gset_fill_colr_ind(CLR_get_ind("red"));
-    gfill_area(3, l);
-    gset_fill_print_solid(1);
-    gfill_area(3, l);
-    gset_fill_print_solid(0);
-    gclear_region(nullptr);
-    close_ws();
-    std::string hp = read_all(f);
+    std::string hp = drawn(GWS_HPGL, ",nopcl", [] {
+        Gpt l[12];
+        for (int i = 0; i < 12; ++i) l[i] = {i / 11.0f, (i % 2) * 1.0f};
+        gset_linetype(3);
+        gset_line_colr_ind(507);
+        gpolyline(12, l);
+        gset_fill_colr_ind(CLR_get_ind("red"));
+        gfill_area(3, l);
+        gset_fill_print_solid(1);
+        gfill_area(3, l);
+        gset_fill_print_solid(0);
+        gclear_region(nullptr);
+    });
     EXPECT_EQ(hp.rfind("IN;SP1;PA;\nPW0.2;SV;LT;\n", 0), 0u);  // no PCL wrapper
     EXPECT_NE(hp.find("PW0.4;\nSV1,30;\nLT5,8,1;\nPU10,10;"), std::string::npos);
     // A line break after the tenth point and at the end.
@@ -292,21 +256,13 @@ TEST(DisplayList, EveryOperationReachesTheHookButOnMetafiles) {
 }
 
 TEST(HpglAttributes, PrintColourFillsShadeByTheirGrey) {
-    std::string f = out_path("printfill.hpgl");
-    ASSERT_EQ(open_ws(GWS_HPGL, f + ",nopcl"), 0);
-    unit_world();
-    Gpt tri[3] = {{0, 0}, {1, 0}, {0, 1}};
-    gset_fill_colr_ind(503);
-    gfill_area(3, tri);
-    gset_fill_colr_ind(506);
-    gfill_area(3, tri);
-    gset_fill_colr_ind(500);
-    gfill_area(3, tri);
-    close_ws();
-    std::string hp = read_all(f);
+    std::string hp = drawn(GWS_HPGL, ",nopcl", [] {
+        for (int c : {503, 506, 500}) {
+            gset_fill_colr_ind(c);
+            gfill_area(3, kTri);
+        }
+    });
     size_t a = hp.find("FT10,0;\n"), b = hp.find("FT10,30;\n"), c = hp.find("FT10,100;\n");
-    ASSERT_NE(a, std::string::npos);
-    ASSERT_NE(b, std::string::npos);
     ASSERT_NE(c, std::string::npos);
     EXPECT_LT(a, b);
     EXPECT_LT(b, c);

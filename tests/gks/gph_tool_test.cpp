@@ -98,11 +98,6 @@ TEST(Gph, AttributeRecords) {
     gget_char_up_vec(&up);
     EXPECT_NEAR(up.x, 1.0f, 1e-6);
     EXPECT_NEAR(up.y, 0.0f, 1e-6);
-    GPH_text_align(GCENTER_HOR, GHALF_VERT);
-    int h, v;
-    GPH_get_text_align(&h, &v);
-    EXPECT_EQ(h, GCENTER_HOR);
-    EXPECT_EQ(v, GHALF_VERT);
     GPH_set_def_font("script");
     GPH_text_font(nullptr);
     EXPECT_EQ(gget_font(), 3);

@@ -91,18 +91,6 @@ TEST_F(ImageOracle, ImageMagickDecodesGifPngAndXwd) {
     EXPECT_TRUE(decode_magick(xwd) == want_);
 }
 
-TEST_F(ImageOracle, TestPageUsesOnlyTableColoursOnTheBackground) {
-    // No antialiasing: every pixel is the background or a colour-table colour.
-    IMG_palette pal;
-    ASSERT_EQ(IMG_make_palette(&img_, &pal), 0);
-    EXPECT_LT(pal.num_color, 64);
-    EXPECT_EQ(img_.width, 640);
-    EXPECT_EQ(img_.height, 512);
-    EXPECT_EQ(IMG_pixel(&img_, 0, 0), 0u);   // black window background
-    EXPECT_EQ(img_.trans_color, 0);
-    EXPECT_STREQ(img_.info, "test page");
-}
-
 TEST(ImageOracleDepths, OneAndFourBitPicturesDecodeToTheirColours) {
     std::string py = pillow();
     bool magick = runs("convert -version");

@@ -37,8 +37,8 @@ TEST_F(RasterTest, DrawsTableColoursAndClearsRegions) {
     GPH_line(0, 75, 100, 75);
     IMG_report img;
     ASSERT_EQ(gget_image(&img), 1);
-    EXPECT_EQ(img.width, 100);
-    EXPECT_EQ(img.height, 80);
+    EXPECT_EQ(std::make_pair(img.width, img.height), std::make_pair(100, 80));
+    EXPECT_STREQ(img.info, "test page");   // the window's title
     int r, g, b;
     gget_color_rgb256(CLR_get_ind("red"), &r, &g, &b);
     const uint32_t red = static_cast<uint32_t>(r << 16 | g << 8 | b);
