@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -117,6 +120,59 @@ inline int open_ws(int type, const std::string &conn, const char *geom = "") {
 inline void close_ws() {
     gclose_ws(1);
     gclose_gks();
+}
+
+// ---------------------------------------------------------------------------
+// The whole program
+
+struct ProgramRun {
+    int status = -1;
+    std::string out, err;
+};
+
+// The program's scratch directory for this test (fresh in each process).
+inline std::string run_dir() {
+    std::string dir = out_path(std::string("run_") + testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+// Runs the program (RAZIVA_BIN) in run_dir() on the shipped data files
+// with args and standard input, without a display unless display; status
+// -1 without the program.
+inline ProgramRun run_program(const std::string &args, const std::string &input = "",
+                              bool display = false) {
+    ProgramRun r;
+    const char *bin = std::getenv("RAZIVA_BIN");
+    if (!bin || !*bin) return r;
+    std::string dir = run_dir();
+    std::ofstream(dir + "/in") << input;
+    std::string cmd = "cd '" + dir + "' && env -u zupdefault -u PSCOLOR " + (display ? "" : "-u DISPLAY ") + "SOURCE_DATE_EPOCH=0 '" +
+                      bin + "' -fp " + RAZIVA_DATA_DIR + " " + args + " < in > out 2> err";
+    int rc = std::system(cmd.c_str());
+    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    r.out = read_all(dir + "/out");
+    r.err = read_all(dir + "/err");
+    return r;
+}
+
+// Waits (up to 20 s) until a batch run's background process has finished
+// the file: it holds a lock on it until then.  -> the file's contents
+inline std::string finished(const std::string &path) {
+    for (int i = 0; i < 200; ++i) {
+        int fd = open(path.c_str(), O_RDONLY);
+        if (fd < 0) return "";  // no plot was started
+        bool free = flock(fd, LOCK_SH | LOCK_NB) == 0;
+        close(fd);
+        if (free) break;
+        usleep(100000);
+    }
+    return read_all(path);
+}
+
+// The shipped edition 1 sample: a NAM 24-hour forecast around 40N 100W.
+inline std::string sample_args() {
+    return std::string("-id 40,-100 -ft h24 ") + RAZIVA_DATA_DIR + "/sample.grb";
 }
 
 #endif  // GKS_FIXTURE_H

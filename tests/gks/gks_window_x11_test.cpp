@@ -131,16 +131,14 @@ TEST(WindowEvents, NamesAndWorldPositionsReachTheCallback) {
     Xvfb server;
     REQUIRE_XVFB(server, true);
     ASSERT_EQ(open_window(), 0);
-    std::string win = std::to_string(gget_root_window());
+    auto move = [win = std::to_string(gget_root_window())](float x, float y) {
+        return xdo("mousemove --window " + win + " " + std::to_string(px(x)) + " " + std::to_string(py(y)));
+    };
     // Shifted button 1 at (25, 40); button 3 shifted drag from (40, 40)
     // to far right (clamped at x 60, row kept); Alt-d; Return ends.
-    std::string s = "sleep 0.3; " + xdo("mousemove --window " + win + " " + std::to_string(px(25)) + " " +
-                                        std::to_string(py(40))) +
-                    xdo("keydown shift click 1 keyup shift") +
-                    xdo("mousemove --window " + win + " " + std::to_string(px(40)) + " " + std::to_string(py(40))) +
-                    xdo("keydown shift mousedown 3 keyup shift") +
-                    xdo("mousemove --window " + win + " " + std::to_string(px(90)) + " " + std::to_string(py(70))) +
-                    "sleep 0.2; " + xdo("mouseup 3") + xdo("key alt+d") + xdo("key Return");
+    std::string s = "sleep 0.3; " + move(25, 40) + xdo("keydown shift click 1 keyup shift") + move(40, 40) +
+                    xdo("keydown shift mousedown 3 keyup shift") + move(90, 70) + "sleep 0.2; " +
+                    xdo("mouseup 3") + xdo("key alt+d") + xdo("key Return");
     {
         Injector inj(s);
         ghold(1);

@@ -70,15 +70,11 @@ TEST(Gph, AttributeRecords) {
     ATTRIB_init(&a);
     ATTRIB_parse("red:wi=2:st=dsh:fi=hat:h1.5:e0.8:t2", &a);
     GPH_line_attr(&a);
-    EXPECT_EQ(gget_line_colr(), CLR_get_ind("red"));
-    EXPECT_EQ(gget_linetype(), 2);
-    EXPECT_FLOAT_EQ(gget_linewidth(), 2.0f);
+    EXPECT_EQ(std::make_tuple(gget_line_colr(), gget_linetype(), gget_linewidth()), std::make_tuple(CLR_get_ind("red"), 2, 2.0f));
     GPH_fill_attr(&a);
-    EXPECT_EQ(gget_fill_int_style(), GPAT);
-    EXPECT_EQ(gget_fill_style_ind(), 9);
-    GPH_mark_attr(&a, 2.0f);
-    EXPECT_FLOAT_EQ(gget_marker_size(), 3.0f);
-    EXPECT_EQ(gget_marker_type(), 2);
+    EXPECT_EQ(std::make_pair(gget_fill_int_style(), gget_fill_style_ind()), std::make_pair(int(GPAT), 9));
+    GPH_mark_attr(&a, 2.0f);  // height 1.5 times the given size
+    EXPECT_EQ(std::make_pair(gget_marker_size(), gget_marker_type()), std::make_pair(3.0f, 2));
     EXPECT_EQ(GPH_text_attr(&a, 0.02f), 0);
     EXPECT_FLOAT_EQ(gget_char_ht(), 0.03f);
     EXPECT_FLOAT_EQ(gget_expan(), 0.8f);
@@ -88,8 +84,7 @@ TEST(Gph, AttributeRecords) {
     EXPECT_FLOAT_EQ(gget_text_width(), 0.0f);
     EXPECT_FLOAT_EQ(gget_expan(), 1.0f);
     GPH_line_attr(nullptr);
-    EXPECT_EQ(gget_linetype(), 1);
-    EXPECT_FLOAT_EQ(gget_linewidth(), 0.0f);
+    EXPECT_EQ(std::make_pair(gget_linetype(), gget_linewidth()), std::make_pair(1, 0.0f));
     a.fill_pat = 0;
     GPH_fill_attr(&a);
     EXPECT_EQ(gget_fill_int_style(), GSOLID);

@@ -7,14 +7,10 @@
 #include <gtest/gtest.h>
 #include <arpa/inet.h>
 #include <png.h>
-#include <sys/wait.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
@@ -275,12 +271,6 @@ inline std::vector<uint32_t> rgb_of(const IMG_report &img) {
 // ---------------------------------------------------------------------------
 // The program's image files
 
-inline std::string raziva_program() {
-    const char *bin = std::getenv("RAZIVA_BIN");
-    if (bin && *bin) return std::filesystem::absolute(bin).string();
-    return std::string(RAZIVA_BINARY_DIR) + "/raziva";
-}
-
 // A decoded picture: 0xRRGGBB per pixel, rows from the top.
 struct Picture {
     int w = 0, h = 0;
@@ -337,23 +327,10 @@ inline Picture from_xwd(const std::string &b) {
     return p;
 }
 
-// Runs a batch skew-T of the bundled sample with the given plot parameter,
-// without a display (or on DISPLAY); -> the exit status, standard error in
-// err.
-inline int run_plot(const std::string &param, std::string *err, bool display = false) {
-    std::filesystem::path dir = std::filesystem::path(out_path("headless"));
-    std::filesystem::create_directories(dir);
-    // One error file per run, so that tests running side by side keep theirs.
-    std::string tag = param;
-    for (char &c : tag)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    std::string errf = (dir / ("err_" + tag)).string();
-    std::string cmd = "cd '" + dir.string() + "' && env " + (display ? "" : "-u DISPLAY ") + "-u zupdefault '" + raziva_program() +
-                      "' -fp " RAZIVA_DATA_DIR " -ba -id 40,-100 -ft h24 -pl skewt -pp '" +
-                      param + "' " RAZIVA_DATA_DIR "/sample.grb > /dev/null 2> '" + errf + "'";
-    int rc = std::system(cmd.c_str());
-    if (err) *err = read_all(errf);
-    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+// Runs a batch skew-T of the bundled sample with the given plot parameter
+// (on DISPLAY when display); the files are in run_dir().
+inline ProgramRun run_plot(const std::string &param, bool display = false) {
+    return run_program("-ba -pl skewt -pp '" + param + "' " + sample_args(), "", display);
 }
 
 #endif  // IMG_FIXTURE_H

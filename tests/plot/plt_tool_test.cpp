@@ -434,12 +434,6 @@ TEST_F(Plot, MapZoomKeepsTheProjectionCentre) {
     PLT_set_zoom(0);
 }
 
-TEST_F(Plot, UnopenableOutputEndsWithStatus4) {
-    RES_put("device", "p,/dev/null/x.ps");
-    EXPECT_EXIT(PLT_open(1.0f), testing::ExitedWithCode(4),
-                "unable to open postscript file(.|\n)*GPH_begin: Error opening workstation");
-}
-
 TEST_F(Plot, BatchCloseDetachesAndLocksTheFileUntilComplete) {
     std::string f = out_path("plt_batch.ps");
     std::remove(f.c_str());

@@ -96,4 +96,5 @@ TEST_F(ProgramPlots, UnopenableOutputFile) {
     EXPECT_EQ(r.status, 4);
     EXPECT_TRUE(has(r.out, kReport));
     EXPECT_TRUE(has(r.err, "gopen_ws: unable to open postscript file")) << r.err;
+    EXPECT_TRUE(has(r.err, "GPH_begin: Error opening workstation")) << r.err;
 }

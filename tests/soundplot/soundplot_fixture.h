@@ -5,14 +5,8 @@
 #define SOUNDPLOT_FIXTURE_H
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -194,58 +188,6 @@ inline Gpt plane_to_page(const std::vector<Rec> &recs, float x, float y) {
     }
     return {v[0] + (x - w[0]) * (v[2] - v[0]) / (w[2] - w[0]),
             v[1] + (y - w[1]) * (v[3] - v[1]) / (w[3] - w[1])};
-}
-
-// ---------------------------------------------------------------------------
-// The whole program
-
-struct ProgramRun {
-    int status = -1;
-    std::string out, err;
-};
-
-// The program's scratch directory for this test.
-inline std::string run_dir() {
-    std::filesystem::path dir = std::filesystem::path(testing::TempDir()) /
-        ("raziva_plot_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::create_directories(dir);
-    return dir.string();
-}
-
-// Runs the program (RAZIVA_BIN) in run_dir() on the shipped data files
-// with args and standard input; empty status -1 without the program.
-inline ProgramRun run_program(const std::string &args, const std::string &input = "") {
-    ProgramRun r;
-    const char *bin = std::getenv("RAZIVA_BIN");
-    if (!bin || !*bin) return r;
-    std::string dir = run_dir();
-    std::ofstream(dir + "/in") << input;
-    std::string cmd = "cd '" + dir + "' && env -u zupdefault -u PSCOLOR SOURCE_DATE_EPOCH=0 '" +
-                      bin + "' -fp " + RAZIVA_DATA_DIR + " " + args + " < in > out 2> err";
-    int rc = std::system(cmd.c_str());
-    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    r.out = read_all(dir + "/out");
-    r.err = read_all(dir + "/err");
-    return r;
-}
-
-// Waits (up to 20 s) until a batch run's background process has finished
-// the file: it holds a lock on it until then.  -> the file's contents
-inline std::string finished(const std::string &path) {
-    for (int i = 0; i < 200; ++i) {
-        int fd = open(path.c_str(), O_RDONLY);
-        if (fd < 0) return "";  // no plot was started
-        bool free = flock(fd, LOCK_SH | LOCK_NB) == 0;
-        close(fd);
-        if (free) break;
-        usleep(100000);
-    }
-    return read_all(path);
-}
-
-// The shipped edition 1 sample: a NAM 24-hour forecast around 40N 100W.
-inline std::string sample_args() {
-    return std::string("-id 40,-100 -ft h24 ") + RAZIVA_DATA_DIR + "/sample.grb";
 }
 
 }  // namespace soundplot_test

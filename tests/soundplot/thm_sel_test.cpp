@@ -1,9 +1,5 @@
 // The plot menu and its prompt states, and the editing callbacks called as
 // the window device calls them: event names and plane positions.
-#include <unistd.h>
-
-#include <fstream>
-
 #include "soundplot_fixture.h"
 
 using namespace soundplot_test;
@@ -13,7 +9,7 @@ namespace {
 // Points standard input at a file holding text.
 void feed(const std::string &text) {
     std::string path = test_file("plot_menu_input.txt");
-    std::ofstream(path, std::ios::binary) << text;
+    write_file(path, text);
     ASSERT_NE(std::freopen(path.c_str(), "r", stdin), nullptr);
 }
 
