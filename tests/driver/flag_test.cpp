@@ -20,18 +20,6 @@ TEST(Flags, RangeAndDefaults) {
     EXPECT_EQ(FLAG_get(29), 7);
 }
 
-TEST(Flags, BatchAndHelp) {
-    FLAG_reset(MISSING);
-    EXPECT_FALSE(FLAG_batch());
-    EXPECT_FALSE(FLAG_help());
-    FLAG_set_batch(1);
-    EXPECT_TRUE(FLAG_batch());
-    FLAG_set(20, 1);
-    EXPECT_TRUE(FLAG_help());
-    FLAG_set_batch(0);
-    EXPECT_FALSE(FLAG_batch());
-}
-
 TEST(PlotParts, SumsFollowTheItems) {
     FLAG_resetplot(0);
     EXPECT_EQ(FLAG_getplot(12), 0);

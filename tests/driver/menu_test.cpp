@@ -1,29 +1,20 @@
 // Numbered menus: layout in one and two columns, closing lines by flags,
 // answers by number, abbreviation and name.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "driver/driver_io.h"
 #include "zup.h"
+
+using namespace driver_test;
 
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 
 namespace {
-
-void feed(const std::string &text) {
-    static int n = 0;
-    std::string path = std::string(testing::TempDir()) + "/menu_in_" + std::to_string(getpid()) + "_" + std::to_string(++n);
-    {
-        std::ofstream out(path);
-        out << text;
-    }
-    ASSERT_NE(std::freopen(path.c_str(), "r", stdin), nullptr);
-}
 
 // A menu of n listed entries named E1.. with abbreviations e1.. and index
 // 100+i, plus one hidden entry.

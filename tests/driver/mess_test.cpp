@@ -1,51 +1,17 @@
 // Message classes, the message resource, routing to the two screen streams,
 // message files and paging.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <string>
 
+#include "driver/driver_io.h"
 #include "zup.h"
 
+using namespace driver_test;
+
 namespace {
-
-using testing::internal::CaptureStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
-using testing::internal::GetCapturedStdout;
-
-struct Screen {
-    std::string out, err;
-};
-
-template <class F>
-Screen capture(F f) {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    CaptureStdout();
-    CaptureStderr();
-    f();
-    std::fflush(stdout);
-    std::fflush(stderr);
-    Screen s;
-    s.out = GetCapturedStdout();
-    s.err = GetCapturedStderr();
-    return s;
-}
-
-std::string slurp(const std::string &path) {
-    std::ifstream in(path);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-std::string temp_path(const char *name) {
-    return std::string(testing::TempDir()) + "/mess_" + std::to_string(getpid()) + "_" + name;
-}
 
 class Mess : public testing::Test {
 protected:
@@ -145,16 +111,10 @@ TEST_F(Mess, FileOnlyOutputGrowsWithEveryRun) {
 }
 
 TEST_F(Mess, FileVariants) {
-    std::string a = temp_path("plus.log");
-    std::string b = temp_path("stamp.log");
-    std::string c = temp_path("each.log");
-    std::remove(a.c_str());
+    std::string a = temp_path("plus.log"), b = temp_path("stamp.log"), c = temp_path("each.log");
     std::remove(b.c_str());
     std::remove(c.c_str());
-    {
-        std::ofstream pre(a);
-        pre << "old\n";
-    }
+    std::ofstream(a) << "old\n";
     std::string item = "-fi=" + a;  // truncates, screen stays on
     MESS_set_str(item.c_str());
     Screen s = capture([] { MESS_print(15, "one\n"); });
@@ -201,12 +161,7 @@ TEST_F(Mess, UnopenableMessageFileIsSilentlyAbsent) {
 }
 
 TEST_F(Mess, PagingPausesAfterMaxLines) {
-    std::string in = temp_path("keys");
-    {
-        std::ofstream k(in);
-        k << "\n\n\n";
-    }
-    ASSERT_NE(std::freopen(in.c_str(), "r", stdin), nullptr);
+    feed("\n\n\n");
     MESS_set_str("page,line=3");
     EXPECT_EQ(MESS_get_max_lines(), 3);
     EXPECT_EQ(MESS_get_page(), 2);
@@ -230,12 +185,7 @@ TEST_F(Mess, PagingPausesAfterMaxLines) {
 }
 
 TEST_F(Mess, DefaultPageLengthIs22) {
-    std::string in = temp_path("keys2");
-    {
-        std::ofstream k(in);
-        k << "\n";
-    }
-    ASSERT_NE(std::freopen(in.c_str(), "r", stdin), nullptr);
+    feed("\n");
     MESS_set_page(2);
     Screen s = capture([] {
         for (int i = 0; i < 22; ++i) MESS_print(15, "x\n");

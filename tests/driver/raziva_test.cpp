@@ -67,21 +67,6 @@ protected:
 
 }  // namespace
 
-TEST_F(Program, HelpFirstLineAndStatus) {
-    Result r = run("-h", "");
-    EXPECT_EQ(r.status, 0);
-    // The program's one-line description, then the usage line with the version.
-    EXPECT_EQ(r.out.rfind("raziva: This program contours existing grids on a background map\n"
-                          "raziva syntax (version:5.59-LINUX-X11)\n",
-                          0),
-              0u);
-    EXPECT_NE(r.out.find(" -ge wxh+x+y  Window geometry\nPositional options...\n"
-                         " file [file...]  Input file names\n"),
-              std::string::npos);
-    // The banner is not printed with help.
-    EXPECT_EQ(r.out.find("MODEL GRIDDED"), std::string::npos);
-}
-
 TEST_F(Program, HelpListsEveryResourceInOrder) {
     // Synopsis and help text of each accepted resource, in help order; the
     // three domain resources print their block text instead.
@@ -153,6 +138,14 @@ TEST_F(Program, HelpListsEveryResourceInOrder) {
         {"-ge wxh+x+y", "Window geometry"},
     };
     Result r = run("-h", "");
+    EXPECT_EQ(r.status, 0);
+    // The program's one-line description, then the usage line with the
+    // version; no banner.
+    EXPECT_EQ(r.out.rfind("raziva: This program contours existing grids on a background map\n"
+                          "raziva syntax (version:5.59-LINUX-X11)\n",
+                          0),
+              0u);
+    EXPECT_EQ(r.out.find("MODEL GRIDDED"), std::string::npos);
     std::vector<std::string> lines;
     std::istringstream in(r.out);
     for (std::string l; std::getline(in, l);) lines.push_back(l);
@@ -185,67 +178,56 @@ TEST_F(Program, HelpListsEveryResourceInOrder) {
     EXPECT_EQ(lines.size(), at + 2);
 }
 
-TEST_F(Program, ExitAtTheFilePrompt) {
-    Result r = run(kData, "exit\n");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("      MODEL GRIDDED SOUNDING PLOTTING (Ver 5.59-LINUX-X11)\n\n"),
-              std::string::npos);
-    EXPECT_NE(r.out.find("Enter the grid filename: "), std::string::npos);
-}
-
-TEST_F(Program, EndOfInputEndsLikeExit) {
-    Result r = run(kData, "");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("Enter the grid filename: "), std::string::npos);
-}
-
-TEST_F(Program, FourWrongNamesEndWithTen) {
-    Result r = run(kData, "no1\nno2\nno3\nno4\nno5\n");
-    EXPECT_EQ(r.status, 10);
-    std::size_t n = 0;
-    for (std::size_t p = r.err.find("File not found: "); p != std::string::npos;
-         p = r.err.find("File not found: ", p + 1))
-        ++n;
-    EXPECT_EQ(n, 4u);
-}
-
-TEST_F(Program, SetAtAPromptChangesAResource) {
-    Result r = run(kData + "-ti fromline", "set title=Hello\nset\nexit\n");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("Set resources\n"), std::string::npos);
-    EXPECT_NE(r.out.find("title: Hello\n"), std::string::npos);
-    EXPECT_EQ(r.out.find("title: fromline\n"), std::string::npos);
+// Answers at the grid-file prompt and their exit statuses.
+TEST_F(Program, SessionsAtTheFilePrompt) {
+    const std::string huge(3000, 'x');
+    const struct {
+        const char *what;
+        std::string args, input;
+        int status;
+        const char *out, *err;
+    } cases[] = {
+        {"exit", kData, "exit\n", 0, "      MODEL GRIDDED SOUNDING PLOTTING (Ver 5.59-LINUX-X11)\n\n",
+         ""},
+        {"end of input ends like exit", kData, "", 0, "Enter the grid filename: ", ""},
+        {"four wrong names", kData, "no1\nno2\nno3\nno4\nno5\n", 10, "", "File not found: "},
+        {"set at a prompt", kData + "-ti fromline", "set title=Hello\nset\nexit\n", 0,
+         "Set resources\n", ""},
+        {"batch leaves the next word positional", kData + "-ba word", "", 10, "",
+         "File not found: ./word"},
+        {"over-long command line and answers", kData + "-" + huge + "=" + huge + " -id " + huge,
+         std::string(5000, 'y') + "\nexit\n", 0, "", ""},
+    };
+    for (const auto &c : cases) {
+        Result r = run(c.args, c.input);
+        EXPECT_EQ(r.status, c.status) << c.what;
+        EXPECT_NE(r.out.find(c.out), std::string::npos) << c.what << ": " << r.out;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << c.what << ": " << r.err;
+        if (std::string(c.what) == "four wrong names") {
+            std::size_t n = 0;
+            for (std::size_t p = r.err.find("File not found: "); p != std::string::npos;
+                 p = r.err.find("File not found: ", p + 1))
+                ++n;
+            EXPECT_EQ(n, 4u);
+        }
+        if (std::string(c.what) == "set at a prompt") {
+            EXPECT_NE(r.out.find("title: Hello\n"), std::string::npos);
+            EXPECT_EQ(r.out.find("title: fromline\n"), std::string::npos);
+        }
+    }
+    // Batch mode hides the progress banner.
+    EXPECT_EQ(run(kData + "-ba word", "").out.find("MODEL GRIDDED"), std::string::npos);
 }
 
 TEST_F(Program, ResourcePrecedence) {
     fs::path cfg = fs::path(testing::TempDir()) / "raziva_cfg_precedence";
     fs::create_directories(cfg);
-    {
-        std::ofstream f(cfg / "zup.cfg");
-        f << "*title: fromfile\n*model: fromfile\n*label: fromfile\n";
-    }
-    std::string df = "-df " + cfg.string() + " ";
-    Result r = run(df + kData + "-ti fromline", "set\nexit\n",
-                "zuptitle=fromenv zupmodel=fromenv");
+    std::ofstream(cfg / "zup.cfg") << "*title: fromfile\n*model: fromfile\n*label: fromfile\n";
+    Result r = run("-df " + cfg.string() + " " + kData + "-ti fromline", "set\nexit\n",
+                   "zuptitle=fromenv zupmodel=fromenv");
     EXPECT_NE(r.out.find("title: fromline\n"), std::string::npos);
     EXPECT_NE(r.out.find("model: fromenv\n"), std::string::npos);
     EXPECT_NE(r.out.find("label: fromfile\n"), std::string::npos);
-}
-
-TEST_F(Program, BatchLeavesTheNextWordPositional) {
-    Result r = run(kData + "-ba word", "");
-    // "word" became the grid file name, which does not exist.
-    EXPECT_EQ(r.status, 10);
-    EXPECT_NE(r.err.find("File not found: ./word"), std::string::npos);
-    // Batch mode hides the progress banner.
-    EXPECT_EQ(r.out.find("MODEL GRIDDED"), std::string::npos);
-}
-
-TEST_F(Program, OverlongCommandLineAndAnswers) {
-    std::string huge(3000, 'x');
-    Result r = run(kData + "-" + huge + "=" + huge + " -id " + huge,
-                std::string(5000, 'y') + "\nexit\n");
-    EXPECT_EQ(r.status, 0);
 }
 
 // ---------------------------------------------------------------------------

@@ -328,16 +328,26 @@ TEST_F(Resources, FlagConversions) {
 
 TEST_F(Resources, NumericConversions) {
     init({});
+    // Integers in any base C reads, kept on a failed conversion, clamped
+    // (not wrapped) beyond the target's range.
+    const struct {
+        const char *text;
+        DEF_convert conv;
+        int want;
+    } ints[] = {
+        {"0x1F", CV_int, 31},
+        {"abc", CV_int, 31},
+        {"-42", CV_int, -42},
+        {"99999999999999999999", CV_int, 2147483647},
+        {"-99999999999999999999", CV_int, -2147483647 - 1},
+        {"-99999999999999999999", CV_color, -2147483647 - 1},
+    };
     int i = -1;
-    RES_put("v", "0x1F");
-    RES_getval("v", &i, CV_int);
-    EXPECT_EQ(i, 31);
-    RES_put("v", "abc");
-    RES_getval("v", &i, CV_int);
-    EXPECT_EQ(i, 31);  // unchanged
-    RES_put("v", "-42");
-    RES_getval("v", &i, CV_int);
-    EXPECT_EQ(i, -42);
+    for (const auto &c : ints) {
+        RES_put("v", c.text);
+        RES_getval("v", &i, c.conv);
+        EXPECT_EQ(i, c.want) << c.text;
+    }
     short s = 0;
     RES_put("v", "123");
     RES_getval("v", &s, CV_short);
@@ -346,25 +356,15 @@ TEST_F(Resources, NumericConversions) {
     RES_getval("v", &l, CV_long);
     EXPECT_EQ(l, 123L);
     float f = 0;
-    RES_put("v", "2.5e1");
-    RES_getval("v", &f, CV_float);
-    EXPECT_FLOAT_EQ(f, 25.0f);
-    RES_new(MISSING, "bare", nullptr, CV_string);
-    f = 9;
-    RES_getval("bare", &f, CV_float);
-    EXPECT_FLOAT_EQ(f, 0.0f);
-    // Numbers beyond the target's range are clamped, not wrapped.
-    RES_put("big", "99999999999999999999");
-    RES_getval("big", &i, CV_int);
-    EXPECT_EQ(i, 2147483647);
-    RES_put("big", "-99999999999999999999");
-    RES_getval("big", &i, CV_int);
-    EXPECT_EQ(i, -2147483647 - 1);
-    RES_getval("big", &i, CV_color);
-    EXPECT_EQ(i, -2147483647 - 1);
     RES_put("big", "1e300");
     RES_getval("big", &f, CV_float);
     EXPECT_GT(f, 3.0e38f);
+    RES_new(MISSING, "bare", nullptr, CV_string);
+    RES_getval("bare", &f, CV_float);
+    EXPECT_FLOAT_EQ(f, 0.0f);
+    RES_put("v", "2.5e1");
+    RES_getval("v", &f, CV_float);
+    EXPECT_FLOAT_EQ(f, 25.0f);
     const char *str = nullptr;
     RES_getval("v", &str, CV_string);
     EXPECT_STREQ(str, "2.5e1");
@@ -372,35 +372,29 @@ TEST_F(Resources, NumericConversions) {
 }
 
 TEST_F(Resources, HourConversionForcesFileDate) {
-    init({"-ho", "-6"});
-    Date d;
-    FILE_get_time(&d);
-    EXPECT_EQ(d.hour, -6);
-    init({"-ho", "#199901151230"});
-    FILE_get_time(&d);
-    EXPECT_EQ(d.year, 1999);
-    EXPECT_EQ(d.month, 1);
-    EXPECT_EQ(d.day, 15);
-    EXPECT_EQ(d.hour, 12);
-    EXPECT_EQ(d.min, 30);
-    init({"-ho", "011512"});
-    FILE_get_time(&d);
-    EXPECT_EQ(d.month, 1);
-    EXPECT_EQ(d.day, 15);
-    EXPECT_EQ(d.hour, 12);
-    init({"-ho", "1d6:30"});
-    FILE_get_time(&d);
-    EXPECT_EQ(d.day, 1);
-    EXPECT_EQ(d.hour, 6);
-    EXPECT_EQ(d.min, 30);
-    init({"-ho", "-0:30"});
-    FILE_get_time(&d);
-    EXPECT_EQ(d.hour, MISSING);
-    EXPECT_EQ(d.min, -30);
-    init({"-ho", "515"});
-    FILE_get_time(&d);
-    EXPECT_EQ(d.day, 5);
-    EXPECT_EQ(d.hour, 15);
+    const int X = -12345;  // a field the form leaves unchecked
+    const struct {
+        const char *hour;
+        int year, month, day, hour_, min;
+    } cases[] = {
+        {"-6", X, X, X, -6, X},
+        {"#199901151230", 1999, 1, 15, 12, 30},
+        {"011512", X, 1, 15, 12, X},
+        {"1d6:30", X, X, 1, 6, 30},
+        {"-0:30", X, X, X, MISSING, -30},
+        {"515", X, X, 5, 15, X},
+    };
+    for (const auto &c : cases) {
+        init({"-ho", c.hour});
+        Date d;
+        FILE_get_time(&d);
+        const int got[] = {d.year, d.month, d.day, d.hour, d.min};
+        const int want[] = {c.year, c.month, c.day, c.hour_, c.min};
+        for (int i = 0; i < 5; ++i)
+            if (want[i] != X) {
+                EXPECT_EQ(got[i], want[i]) << c.hour << " field " << i;
+            }
+    }
 }
 
 TEST_F(Resources, PutNewAppendList) {

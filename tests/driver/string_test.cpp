@@ -2,6 +2,7 @@
 // byte order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -26,35 +27,38 @@ FILE *temp_with(const std::string &text) {
 
 }  // namespace
 
-TEST(ParseString, KeepsInnerEmptyFieldsAndDropsTrailingDelimiters) {
-    Parsed p;
-    ASSERT_EQ(parse_string("a,,b,", ',', &p.count, &p.list), 0);
-    ASSERT_EQ(p.count, 3);
-    EXPECT_STREQ(p.list[0], "a");
-    EXPECT_STREQ(p.list[1], "");
-    EXPECT_STREQ(p.list[2], "b");
-}
-
-TEST(ParseString, NullOrEmptyTextGivesNothing) {
-    Parsed p;
-    EXPECT_EQ(parse_string(nullptr, ',', &p.count, &p.list), -1);
-    EXPECT_EQ(p.count, 0);
-    EXPECT_EQ(p.list, nullptr);
-    EXPECT_EQ(parse_string("", ',', &p.count, &p.list), -1);
-    EXPECT_EQ(p.count, 0);
-    // Only delimiters: one empty field remains after the trailing ones go.
-    Parsed q;
-    ASSERT_EQ(parse_string(",,,", ',', &q.count, &q.list), 0);
-    EXPECT_EQ(q.count, 1);
-    EXPECT_STREQ(q.list[0], "");
-}
-
-TEST(ParseString, LeadingDelimiterAndNewlines) {
-    Parsed p;
-    ASSERT_EQ(parse_string("\nx\ny", '\n', &p.count, &p.list), 0);
-    ASSERT_EQ(p.count, 3);
-    EXPECT_STREQ(p.list[0], "");
-    EXPECT_STREQ(p.list[2], "y");
+// Inner empty fields stay, trailing delimiters go; nothing from no text.
+TEST(ParseString, FieldsAsSplit) {
+    const struct {
+        const char *text;
+        char delim;
+        int result;
+        const char *fields;  // joined by '|'
+    } cases[] = {
+        {"a,,b,", ',', 0, "a||b"},
+        {",,,", ',', 0, ""},  // one empty field remains
+        {"\nx\ny", '\n', 0, "|x|y"},
+        {"", ',', -1, nullptr},
+        {nullptr, ',', -1, nullptr},
+    };
+    for (const auto &c : cases) {
+        Parsed p;
+        const char *name = c.text ? c.text : "(null)";
+        ASSERT_EQ(parse_string(c.text, c.delim, &p.count, &p.list), c.result) << name;
+        if (!c.fields) {
+            EXPECT_EQ(p.count, 0) << name;
+            EXPECT_EQ(p.list, nullptr) << name;
+            continue;
+        }
+        std::string joined;
+        for (int i = 0; i < p.count; ++i) {
+            if (i) joined += '|';
+            joined += p.list[i];
+        }
+        EXPECT_EQ(joined, c.fields) << name;
+        EXPECT_EQ(p.count, 1 + static_cast<int>(std::count(joined.begin(), joined.end(), '|')))
+            << name;
+    }
     free_parsed_array(0, nullptr);  // no effect
 }
 

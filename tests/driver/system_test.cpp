@@ -1,30 +1,20 @@
 // Prompts with their in-prompt commands, end of input, program exit and the
 // elapsed-time clock.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "driver/driver_io.h"
 #include "zup.h"
 #include "zupresrc.h"
 
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
+using namespace driver_test;
 
 namespace {
-
-// Points standard input at a file holding text.
-void feed(const std::string &text) {
-    static int n = 0;
-    std::string path = std::string(testing::TempDir()) + "/stdin_" + std::to_string(getpid()) + "_" + std::to_string(++n);
-    {
-        std::ofstream out(path, std::ios::binary);
-        out << text;
-    }
-    ASSERT_NE(std::freopen(path.c_str(), "r", stdin), nullptr);
-}
 
 class Prompts : public testing::Test {
 protected:

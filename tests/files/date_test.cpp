@@ -4,21 +4,12 @@
 
 #include <string>
 
+#include "files/files_io.h"
 #include "zup.h"
 
-namespace {
+using namespace files_test;
 
-Date make(int y, int mo, int d, int h = MISSING, int mi = MISSING, int s = MISSING) {
-    Date x;
-    DATE_init(&x);
-    x.year = y;
-    x.month = mo;
-    x.day = d;
-    x.hour = h;
-    x.min = mi;
-    x.sec = s;
-    return x;
-}
+namespace {
 
 std::string label(const Date &d) {
     char buf[DATE_LABEL_LEN];
@@ -46,24 +37,20 @@ protected:
 }  // namespace
 
 TEST_F(Dates, SecondsSince1970) {
-    Date d = make(2000, 3, 1, 0, 0, 0);
-    EXPECT_EQ(DATE_num_sec(&d), 951868800L);
-    d = make(1996, 2, 29, 12, 0, 0);
-    EXPECT_EQ(DATE_num_sec(&d), 825595200L);
-    d = make(1970, 1, 1, 0, 0, 0);
-    EXPECT_EQ(DATE_num_sec(&d), 0L);
-    // Two-digit and short years, missing fields.
-    d = make(99, 1, 15, 12);
-    Date full = make(1999, 1, 15, 12, 0, 0);
-    EXPECT_EQ(DATE_num_sec(&d), DATE_num_sec(&full));
-    d = make(5, 1, 1, 0, 0, 0);
-    Date y2005 = make(2005, 1, 1, 0, 0, 0);
-    EXPECT_EQ(DATE_num_sec(&d), DATE_num_sec(&y2005));
-    d = make(130, 1, 1, 0, 0, 0);
-    Date y2030 = make(2030, 1, 1, 0, 0, 0);
-    EXPECT_EQ(DATE_num_sec(&d), DATE_num_sec(&y2030));
-    d = make(-1, 13, 40, 25, 61, 99);  // 1980-01-01 00:00:00
-    EXPECT_EQ(DATE_num_sec(&d), 315532800L);
+    // Two-digit and short years, and fields out of range (1980-01-01).
+    const struct {
+        Date d;
+        long want;
+    } cases[] = {
+        {make(2000, 3, 1, 0, 0, 0), 951868800L},
+        {make(1996, 2, 29, 12, 0, 0), 825595200L},
+        {make(1970, 1, 1, 0, 0, 0), 0L},
+        {make(99, 1, 15, 12), 916401600L},
+        {make(5, 1, 1, 0, 0, 0), 1104537600L},
+        {make(130, 1, 1, 0, 0, 0), 1893456000L},
+        {make(-1, 13, 40, 25, 61, 99), 315532800L},
+    };
+    for (const auto &c : cases) EXPECT_EQ(DATE_num_sec(&c.d), c.want) << ymd(c.d);
 }
 
 TEST_F(Dates, AgreesWithTheCLibrary) {
@@ -205,41 +192,27 @@ TEST_F(Dates, ForecastLabels) {
 }
 
 TEST_F(Dates, DecodingLabels) {
+    const struct {
+        const char *text, *want;
+    } cases[] = {
+        {"12Z 15 JAN 99", "1999/1/15 12:-9999:-9999"},
+        {"Valid 1230Z 15 JAN 99", "1999/1/15 12:30:-9999"},
+        {"x  930Z  5 MAR 01", "2001/3/5 9:30:-9999"},
+        {"at 12:34:56Z 15 dec 99", "1999/12/15 12:34:56"},
+        {"Run of 06Z 15 JUL 99", "1999/7/15 6:-9999:-9999"},
+        {"99 01 15 12", "1999/1/15 12:-9999:-9999"},
+    };
     Date d;
-    ASSERT_EQ(DATE_decode_label("12Z 15 JAN 99", &d), 0);
-    EXPECT_EQ(d.year, 1999);
-    EXPECT_EQ(d.month, 1);
-    EXPECT_EQ(d.day, 15);
-    EXPECT_EQ(d.hour, 12);
-    EXPECT_EQ(d.min, MISSING);
-    ASSERT_EQ(DATE_decode_label("Valid 1230Z 15 JAN 99", &d), 0);
-    EXPECT_EQ(d.hour, 12);
-    EXPECT_EQ(d.min, 30);
-    ASSERT_EQ(DATE_decode_label("x  930Z  5 MAR 01", &d), 0);
-    EXPECT_EQ(d.hour, 9);
-    EXPECT_EQ(d.min, 30);
-    EXPECT_EQ(d.year, 2001);
-    EXPECT_EQ(d.month, 3);
-    ASSERT_EQ(DATE_decode_label("at 12:34:56Z 15 dec 99", &d), 0);
-    EXPECT_EQ(d.sec, 56);
-    EXPECT_EQ(d.month, 12);
-    ASSERT_EQ(DATE_decode_label("Run of 06Z 15 JUL 99", &d), 0);
-    EXPECT_EQ(d.hour, 6);
-    EXPECT_EQ(d.month, 7);
-    ASSERT_EQ(DATE_decode_label("99 01 15 12", &d), 0);
-    EXPECT_EQ(d.year, 1999);
-    EXPECT_EQ(d.month, 1);
-    EXPECT_EQ(d.hour, 12);
+    for (const auto &c : cases) {
+        ASSERT_EQ(DATE_decode_label(c.text, &d), 0) << c.text;
+        EXPECT_EQ(ymd(d), c.want) << c.text;
+    }
     EXPECT_EQ(DATE_decode_label("garbage", &d), -1);
     EXPECT_EQ(d.year, MISSING);
     // Labels made here decode back.
     Date in = make(2004, 8, 3, 18, 45);
     ASSERT_EQ(DATE_decode_label(label(in).c_str(), &d), 0);
-    EXPECT_EQ(d.year, 2004);
-    EXPECT_EQ(d.month, 8);
-    EXPECT_EQ(d.day, 3);
-    EXPECT_EQ(d.hour, 18);
-    EXPECT_EQ(d.min, 45);
+    EXPECT_EQ(ymd(d), "2004/8/3 18:45:-9999");
 }
 
 TEST_F(Dates, MonthNames) {

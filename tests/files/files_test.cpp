@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "files/files_io.h"
 #include "zup.h"
 #include "zupresrc.h"
 
@@ -18,36 +19,9 @@ using testing::internal::CaptureStderr;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStderr;
 using testing::internal::GetCapturedStdout;
+using namespace files_test;
 
 namespace {
-
-Date make(int y, int mo, int d, int h = MISSING, int mi = MISSING) {
-    Date x;
-    DATE_init(&x);
-    x.year = y;
-    x.month = mo;
-    x.day = d;
-    x.hour = h;
-    x.min = mi;
-    return x;
-}
-
-void feed(const std::string &text) {
-    static int n = 0;
-    std::string path = std::string(testing::TempDir()) + "/files_in_" + std::to_string(getpid()) + "_" + std::to_string(++n);
-    {
-        std::ofstream out(path);
-        out << text;
-    }
-    ASSERT_NE(std::freopen(path.c_str(), "r", stdin), nullptr);
-}
-
-std::string slurp(const fs::path &p) {
-    std::ifstream in(p);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 class Files : public testing::Test {
 protected:
@@ -196,16 +170,12 @@ TEST_F(Files, TypedNamesAgainstTheTemplate) {
     EXPECT_EQ(std::string(name), grid.string() + "/99011512_eta.grb");
     Date d;
     FILE_get_date(&d);
-    EXPECT_EQ(d.year, 1999);
-    EXPECT_EQ(d.month, 1);
-    EXPECT_EQ(d.day, 15);
-    EXPECT_EQ(d.hour, 12);
+    EXPECT_EQ(ymd(d).substr(0, 12), "1999/1/15 12");
     // A full path keeps its directory and yields the date and extension.
     FILE_set_file("/other/dir/02030418_gfs.grb", name);
     EXPECT_STREQ(name, "/other/dir/02030418_gfs.grb");
     FILE_get_date(&d);
-    EXPECT_EQ(d.year, 2002);
-    EXPECT_EQ(d.hour, 18);
+    EXPECT_EQ(ymd(d).substr(0, 11), "2002/3/4 18");
     EXPECT_STREQ(FILE_get_ext(), "gfs");
     // Any other name is completed with the template's directory.
     FILE_set_name("grib_eta");
@@ -224,8 +194,7 @@ TEST_F(Files, ForcedDateAfterHash) {
     FILE_set_file("x#1999011506", name);
     Date f;
     FILE_get_time(&f);
-    EXPECT_EQ(f.year, 1999);
-    EXPECT_EQ(f.hour, 6);
+    EXPECT_EQ(ymd(f).substr(0, 11), "1999/1/15 6");
     Date d = make(2001, 5, 5, 18);
     FILE_set_date(&d, name);
     EXPECT_EQ(fs::path(name).filename(), "99011506_eta.grb");
@@ -297,8 +266,7 @@ TEST_F(Files, ForcedHourWithAnOffset) {
     EXPECT_EQ(fs::path(name).filename(), "99011412_x.grb");
     Date used;
     FILE_get_date(&used);
-    EXPECT_EQ(used.day, 14);
-    EXPECT_EQ(used.hour, 12);
+    EXPECT_EQ(ymd(used).substr(0, 12), "1999/1/14 12");
     d = make(1999, 3, 1, 5);  // back across the end of February
     FILE_set_date(&d, name);
     EXPECT_EQ(fs::path(name).filename(), "99022812_x.grb");

@@ -12,12 +12,13 @@
 
 #include <unistd.h>
 
+#include "map/map_fixtures.h"
 #include "zupcty.h"
 #include "zupresrc.h"
 
 namespace {
 
-const std::string kData = std::string(RAZIVA_TEST_DATA_DIR) + "/map";
+using namespace map_test;
 
 class Cty : public ::testing::Test {
   protected:
@@ -150,22 +151,6 @@ TEST_F(Cty, DefaultNameJoinedToFilePath) {
     ASSERT_EQ(CTY_get_file("efhk", "stations.cty", &d), 1);
     EXPECT_FLOAT_EQ(d.lat, 60.317f);
 }
-
-// A database written by the test; removed again at the end of the scope.
-struct TempFile {
-    std::string path;
-    explicit TempFile(const std::string &bytes) {
-        char name[] = "/tmp/raziva_ctyXXXXXX";
-        const int fd = mkstemp(name);
-        path = name;
-        if (fd >= 0) {
-            FILE *f = fdopen(fd, "wb");
-            std::fwrite(bytes.data(), 1, bytes.size(), f);
-            std::fclose(f);
-        }
-    }
-    ~TempFile() { unlink(path.c_str()); }
-};
 
 TEST_F(Cty, CorruptLinesAreSkipped) {
     std::string bytes;

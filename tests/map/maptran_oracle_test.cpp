@@ -12,12 +12,14 @@
 #include <utility>
 #include <vector>
 
+#include "map/map_fixtures.h"
 #include "zupcty.h"
 #include "zupresrc.h"
 
 namespace {
 
-constexpr double kR = 63.7122;
+using namespace map_test;
+
 constexpr double kToMetres = 1e5;  // plane unit: 100 km
 
 bool have_proj() { return std::system("command -v proj >/dev/null 2>&1") == 0; }
@@ -58,17 +60,9 @@ std::vector<std::pair<double, double>> run_proj(const std::string &def,
     return out;
 }
 
-Domain make(int proj, float plat, float plon, float t1 = MISSING_F, float t2 = MISSING_F) {
-    Domain d;
-    DOM_init(&d);
-    d.proj = proj;
-    d.plat = plat;
-    d.plon = plon;
-    d.clat = plat;
-    d.clon = plon;
-    d.dx = d.dy = 1;
-    d.nx = 25;
-    d.ny = 17;
+// A domain centred on its projection point with true latitudes t1, t2.
+Domain proj_domain(int proj, float plat, float plon, float t1 = MISSING_F, float t2 = MISSING_F) {
+    Domain d = make(proj, plat, plon, plat, plon, 1, 1, 25, 17);
     d.param[0] = t1;
     d.param[1] = t2;
     return d;
@@ -109,18 +103,18 @@ class ProjOracle : public ::testing::Test {
 };
 
 TEST_F(ProjOracle, PolarStereographic) {
-    compare(make(MAP_polar, 90, -105), "+proj=stere +lat_0=90 +lat_ts=60 +lon_0=-105" + kSphere,
+    compare(proj_domain(MAP_polar, 90, -105), "+proj=stere +lat_0=90 +lat_ts=60 +lon_0=-105" + kSphere,
             grid(10, 88, -180, 179), metres);
-    compare(make(MAP_polar, 90, 0, 45), "+proj=stere +lat_0=90 +lat_ts=45 +lon_0=0" + kSphere,
+    compare(proj_domain(MAP_polar, 90, 0, 45), "+proj=stere +lat_0=90 +lat_ts=45 +lon_0=0" + kSphere,
             grid(10, 88, -180, 179), metres);
-    compare(make(MAP_polar, -90, 30), "+proj=stere +lat_0=-90 +lat_ts=-60 +lon_0=30" + kSphere,
+    compare(proj_domain(MAP_polar, -90, 30), "+proj=stere +lat_0=-90 +lat_ts=-60 +lon_0=30" + kSphere,
             grid(-88, -10, -180, 179), metres);
 }
 
 TEST_F(ProjOracle, LatLon) {
     // The lat/lon plane is in degrees; the equidistant cylinder in metres.
     const double m_per_deg = kR * kToMetres * M_PI / 180.0;
-    compare(make(MAP_latlon, 0, 170), "+proj=eqc +lon_0=170" + kSphere, grid(-89, 89, -179, 179),
+    compare(proj_domain(MAP_latlon, 0, 170), "+proj=eqc +lon_0=170" + kSphere, grid(-89, 89, -179, 179),
             [&](float x, float y, double &xm, double &ym) {
                 xm = x * m_per_deg;
                 ym = y * m_per_deg;
@@ -128,32 +122,32 @@ TEST_F(ProjOracle, LatLon) {
 }
 
 TEST_F(ProjOracle, Mercator) {
-    compare(make(MAP_mercator, 0, -100), "+proj=merc +lon_0=-100" + kSphere,
+    compare(proj_domain(MAP_mercator, 0, -100), "+proj=merc +lon_0=-100" + kSphere,
             grid(-80, 80, -179, 179), metres);
 }
 
 TEST_F(ProjOracle, LambertConformal) {
-    compare(make(MAP_lambert, 40, -100, 30, 60),
+    compare(proj_domain(MAP_lambert, 40, -100, 30, 60),
             "+proj=lcc +lat_1=30 +lat_2=60 +lat_0=90 +lon_0=-100" + kSphere, grid(0, 80, -160, -40),
             metres);
-    compare(make(MAP_lambert, 25, -95, 25, 25),
+    compare(proj_domain(MAP_lambert, 25, -95, 25, 25),
             "+proj=lcc +lat_1=25 +lat_2=25 +lat_0=90 +lon_0=-95" + kSphere, grid(0, 80, -160, -30),
             metres);
-    compare(make(MAP_lambert, 40, -100),  // default true latitudes 30 and 60
+    compare(proj_domain(MAP_lambert, 40, -100),  // default true latitudes 30 and 60
             "+proj=lcc +lat_1=30 +lat_2=60 +lat_0=90 +lon_0=-100" + kSphere, grid(0, 80, -160, -40),
             metres);
-    compare(make(MAP_lambert, -35, 25, -30, -60),
+    compare(proj_domain(MAP_lambert, -35, 25, -30, -60),
             "+proj=lcc +lat_1=-30 +lat_2=-60 +lat_0=-90 +lon_0=25" + kSphere, grid(-80, 0, -20, 70),
             metres);
 }
 
 TEST_F(ProjOracle, Orthographic) {
-    compare(make(MAP_ortho, 40, -100), "+proj=ortho +lat_0=40 +lon_0=-100" + kSphere,
+    compare(proj_domain(MAP_ortho, 40, -100), "+proj=ortho +lat_0=40 +lon_0=-100" + kSphere,
             grid(10, 80, -150, -50), metres);
 }
 
 TEST_F(ProjOracle, Gnomonic) {
-    compare(make(MAP_gnomonic, 40, -100), "+proj=gnom +lat_0=40 +lon_0=-100" + kSphere,
+    compare(proj_domain(MAP_gnomonic, 40, -100), "+proj=gnom +lat_0=40 +lon_0=-100" + kSphere,
             grid(15, 75, -140, -60), metres);
 }
 
@@ -161,11 +155,11 @@ TEST_F(ProjOracle, MollweideType) {
     // The plane is the Mollweide of a sphere of radius R / sqrt 2.
     char def[128];
     std::snprintf(def, sizeof def, "+proj=moll +lon_0=20 +R=%.6f", 6371220.0 / std::sqrt(2.0));
-    compare(make(MAP_mollweide, 0, 20), def, grid(-80, 80, -159, 199), metres);
+    compare(proj_domain(MAP_mollweide, 0, 20), def, grid(-80, 80, -159, 199), metres);
 }
 
 TEST_F(ProjOracle, LambertAzimuthal) {
-    compare(make(MAP_lambert_az, 50, 10), "+proj=laea +lat_0=50 +lon_0=10" + kSphere,
+    compare(proj_domain(MAP_lambert_az, 50, 10), "+proj=laea +lat_0=50 +lon_0=10" + kSphere,
             grid(-30, 89, -150, 170), metres);
 }
 
@@ -177,7 +171,7 @@ TEST_F(ProjOracle, GeostationarySatellite) {
     char def[160];
     std::snprintf(def, sizeof def, "+proj=geos +h=%.3f +lon_0=-75 +sweep=y" " +R=6371220",
                   h_sphere);
-    Domain d = make(MAP_satellite, 0, -75, MISSING_F, 1);
+    Domain d = proj_domain(MAP_satellite, 0, -75, MISSING_F, 1);
     const auto pts = grid(-60, 60, -130, -20);
     // Angles in radians scaled to metres at the orbit radius.
     compare(d, def, pts, [&](float x, float y, double &xm, double &ym) {

@@ -10,12 +10,13 @@
 
 #include <unistd.h>
 
+#include "map/map_fixtures.h"
 #include "zupcty.h"
 #include "zupresrc.h"
 
 namespace {
 
-const std::string kData = std::string(RAZIVA_TEST_DATA_DIR) + "/map";
+using namespace map_test;
 
 class Region : public ::testing::Test {
   protected:
@@ -71,33 +72,35 @@ TEST_F(Region, InitSetsEveryFieldMissing) {
 struct Form {
     const char *text;
     int proj;
-    float plon, clat, clon;
+    float plat, plon, clat, clon;
     int nx, ny;
     float dx, dy;
 };
 
 TEST_F(Region, EveryExplicitForm) {
     const Form forms[] = {
-        {"ps,-100,40,-105,30,20,0.5,0.6", 1, -100, 40, -105, 30, 20, 0.5f, 0.6f},  // 1
-        {"ps,60,-105,25,17,1.2,1.2", 1, MISSING_F, 60, -105, 25, 17, 1.2f, 1.2f},  // 2
-        {"lc,-95,35,-90,0.8,0.9", 4, -95, 35, -90, 25, 17, 0.8f, 0.9f},            // 3
-        {"me,id:KOUN,31,21,0.4", 3, MISSING_F, 35.217f, -97.45f, 31, 21, 0.4f, 0.4f},  // 4
-        {"me,10,20,31,21,0.4", 3, 10, 20, 31, 25, 17, 21, 0.4f},  // 6 fields: form 3 first
-        {"45,-90,11,9,2,3", 1, MISSING_F, 45, -90, 11, 9, 2, 3},                   // 5
-        {"or,45,-90,2,3", 5, MISSING_F, 45, -90, 25, 17, 2, 3},                    // 6
-        {"45,-90,11,9,2", 1, MISSING_F, 45, -90, 11, 9, 2, 2},                     // 7
-        {"ll,45,-90,2", 2, MISSING_F, 45, -90, 25, 17, 2, 2},                      // 8
-        {"45,-90,11,9", 1, MISSING_F, 45, -90, 11, 9, 1.2f, 1.2f},                 // 9
-        {"45,-90,0.7", 1, MISSING_F, 45, -90, 25, 17, 0.7f, 0.7f},                 // 10
-        {"lamb,45,-90", 4, MISSING_F, 45, -90, 25, 17, 1.2f, 1.2f},                // 11
-        {"zoom,45,-90", 50, MISSING_F, 45, -90, 25, 17, 1.0f, 1.0f},               // 11 zoom
-        {"60,-105", 1, MISSING_F, 60, -105, 25, 17, 1.2f, 1.2f},                   // 12
-        {" 60 , -105 ", 1, MISSING_F, 60, -105, 25, 17, 1.2f, 1.2f},               // blanks
+        {"ps,-100,40,-105,30,20,0.5,0.6", 1, MISSING_F, -100, 40, -105, 30, 20, 0.5f, 0.6f},  // 1
+        {"ps,60,-105,25,17,1.2,1.2", 1, MISSING_F, MISSING_F, 60, -105, 25, 17, 1.2f, 1.2f},  // 2
+        {"lc,-95,35,-90,0.8,0.9", 4, MISSING_F, -95, 35, -90, 25, 17, 0.8f, 0.9f},            // 3
+        {"me,id:KOUN,31,21,0.4", 3, MISSING_F, MISSING_F, 35.217f, -97.45f, 31, 21, 0.4f, 0.4f},  // 4
+        {"me,10,20,31,21,0.4", 3, MISSING_F, 10, 20, 31, 25, 17, 21, 0.4f},  // 6 fields: form 3 first
+        {"45,-90,11,9,2,3", 1, MISSING_F, MISSING_F, 45, -90, 11, 9, 2, 3},                   // 5
+        {"or,45,-90,2,3", 5, MISSING_F, MISSING_F, 45, -90, 25, 17, 2, 3},                    // 6
+        {"45,-90,11,9,2", 1, MISSING_F, MISSING_F, 45, -90, 11, 9, 2, 2},                     // 7
+        {"ll,45,-90,2", 2, MISSING_F, MISSING_F, 45, -90, 25, 17, 2, 2},                      // 8
+        {"45,-90,11,9", 1, MISSING_F, MISSING_F, 45, -90, 11, 9, 1.2f, 1.2f},                 // 9
+        {"45,-90,0.7", 1, MISSING_F, MISSING_F, 45, -90, 25, 17, 0.7f, 0.7f},                 // 10
+        {"lamb,45,-90", 4, MISSING_F, MISSING_F, 45, -90, 25, 17, 1.2f, 1.2f},                // 11
+        {"zoom,45,-90", 50, MISSING_F, MISSING_F, 45, -90, 25, 17, 1.0f, 1.0f},               // 11 zoom
+        {"60,-105", 1, MISSING_F, MISSING_F, 60, -105, 25, 17, 1.2f, 1.2f},                   // 12
+        {" 60 , -105 ", 1, MISSING_F, MISSING_F, 60, -105, 25, 17, 1.2f, 1.2f},               // blanks
+        {"zoom,3,4,0.25", 50, MISSING_F, MISSING_F, 3, 4, 25, 17, 0.25f, 0.25f},       // 8 zoom
     };
     for (const Form &f : forms) {
         Domain d;
         ASSERT_EQ(DOM_decode(f.text, &d), 1) << f.text;
         EXPECT_EQ(d.proj, f.proj) << f.text;
+        EXPECT_EQ(d.plat, f.plat) << f.text;
         EXPECT_EQ(d.plon, f.plon) << f.text;
         EXPECT_FLOAT_EQ(d.clat, f.clat) << f.text;
         EXPECT_FLOAT_EQ(d.clon, f.clon) << f.text;
@@ -110,11 +113,17 @@ TEST_F(Region, EveryExplicitForm) {
 }
 
 TEST_F(Region, SizeForm) {
+    for (const char *text : {"size,640,480", "size,640.7,480", "Size,640,480"}) {
+        Domain d;
+        ASSERT_EQ(DOM_decode(text, &d), 1) << text;
+        EXPECT_EQ(d.proj, MAP_size) << text;
+        EXPECT_EQ(d.nx, 640) << text;
+        EXPECT_EQ(d.ny, 480) << text;
+    }
     Domain d;
-    ASSERT_EQ(DOM_decode("size,640,480", &d), 1);
-    EXPECT_EQ(d.proj, MAP_size);
-    EXPECT_EQ(d.nx, 640);
-    EXPECT_EQ(d.ny, 480);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(DOM_decode("size,1e30,480", &d), -1);  // no plot of that size
+    testing::internal::GetCapturedStderr();
 }
 
 TEST_F(Region, ProjectionItems) {
@@ -127,6 +136,8 @@ TEST_F(Region, ProjectionItems) {
     EXPECT_EQ(d.param[0], 30.0f);
     EXPECT_EQ(d.param[1], 60.0f);
     EXPECT_EQ(d.param[2], MISSING_F);
+    EXPECT_EQ(d.param[3], MISSING_F);
+    EXPECT_EQ(d.param[4], MISSING_F);
     EXPECT_EQ(d.nx, 50);
     EXPECT_EQ(d.ny, 40);
     // One item is the projection longitude.
@@ -140,6 +151,10 @@ TEST_F(Region, ProjectionItems) {
     EXPECT_EQ(d.plon, MISSING_F);
     EXPECT_FLOAT_EQ(d.param[0], 421.6f);
     EXPECT_EQ(d.param[1], 1.0f);
+    // "e" as the only item switches the ellipse on and sets no longitude.
+    ASSERT_EQ(DOM_decode("sat:e,0,-75,2", &d), 1);
+    EXPECT_EQ(d.ellipse, 1);
+    EXPECT_EQ(d.plon, MISSING_F);
     // A garbage item spoils the projection field.
     testing::internal::CaptureStderr();
     EXPECT_EQ(DOM_decode("ps:north,50,-90", &d), -1);
@@ -149,12 +164,18 @@ TEST_F(Region, ProjectionItems) {
 
 TEST_F(Region, InvalidDomains) {
     Domain d;
+    ASSERT_EQ(DOM_decode("40,-100,25,17,0.5", &d), 1);
+    // An unknown projection followed by three numbers fits nothing: the
+    // text is kept as the key, the priority of the last good domain stays.
     testing::internal::CaptureStderr();
     EXPECT_EQ(DOM_decode("pz,40,-100,1", &d), -1);
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("DOM_decode: Invalid plot domain\n"), std::string::npos) << err;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "DOM_decode: Invalid plot domain\n");
     EXPECT_EQ(FLAG_get(5), -1);
     EXPECT_EQ(d.proj, MISSING);
+    EXPECT_EQ(DOM_get_base_prior(), 4);  // height 16 * 0.5 = 8
+    char key[40] = "";
+    FILE_get_key('r', key);
+    EXPECT_STREQ(key, "pz,40,-100,1");
     testing::internal::CaptureStderr();
     EXPECT_EQ(DOM_decode("ps,40,-100,25,17,1,1,1,1,1", &d), -1);  // too many fields
     EXPECT_EQ(DOM_decode("40,-100,25.5,17", &d), -1);             // nx not whole
@@ -168,7 +189,7 @@ TEST_F(Region, InvalidDomains) {
 
 TEST_F(Region, BuiltInRegions) {
     Domain d;
-    ASSERT_EQ(DOM_decode("us", &d), 2);
+    ASSERT_EQ(DOM_decode("US", &d), 2);  // any case
     EXPECT_EQ(d.proj, MAP_polar);
     EXPECT_EQ(d.clat, 39.0f);
     EXPECT_EQ(d.clon, -97.0f);
@@ -233,18 +254,6 @@ TEST_F(Region, RegionsFiles) {
     EXPECT_EQ(d.clat, 45.0f);
     EXPECT_EQ(d.nx, 11);
     EXPECT_FLOAT_EQ(d.dy, 3.0f);
-}
-
-// Answers the next prompts from text instead of the terminal.
-void feed_stdin(const std::string &text) {
-    char name[] = "/tmp/raziva_regXXXXXX";
-    const int fd = mkstemp(name);
-    ASSERT_GE(fd, 0);
-    FILE *f = fdopen(fd, "w");
-    std::fputs(text.c_str(), f);
-    std::fclose(f);
-    ASSERT_NE(std::freopen(name, "r", stdin), nullptr);
-    unlink(name);
 }
 
 TEST_F(Region, RegionMenuOfAFile) {
@@ -345,7 +354,22 @@ TEST_F(Region, FlagKeyAndPriority) {
     char key[40] = "";
     EXPECT_EQ(FILE_get_key('r', key), 1);
     EXPECT_STREQ(key, "ps,60,-105,25,17,1.2,1.2");
-    EXPECT_EQ(DOM_get_base_prior(), 3);  // height 16 * 1.2 = 19.2
+    // The priority follows the height of the domain, (ny - 1) dy.
+    EXPECT_EQ(DOM_get_base_prior(), 3);  // 16 * 1.2 = 19.2
+    ASSERT_EQ(DOM_decode("40,-100,25,3,25", &d), 1);
+    EXPECT_EQ(DOM_get_base_prior(), 2);  // 2 * 25 = 50
+    RES_put("stat_prior", "+1");
+    DOM_decode("us", &d);
+    EXPECT_EQ(DOM_get_base_prior(), 3);
+    // Made current, form 2 is a north-pole map: the pole lies north of the
+    // centre on the central meridian.
+    ASSERT_EQ(DOM_decode("ps,60,-105,25,17,1.2,1.2", &d), 1);
+    ASSERT_EQ(MAP_domain(&d), 0);
+    float x, y, cx, cy;
+    MAP_tran(90, 0, &x, &y);
+    MAP_tran_center(&cx, &cy);
+    EXPECT_NEAR(x, cx, 1e-4);
+    EXPECT_GT(y, cy);
 }
 
 TEST_F(Region, PriorityFromHeight) {
@@ -372,7 +396,7 @@ TEST_F(Region, PriorityFromHeight) {
 TEST_F(Region, CompareAndAspect) {
     Domain a, b;
     DOM_decode("ps,60,-105,25,17,1.2,1.2", &a);
-    b = a;
+    DOM_decode("60,-105", &b);  // the same domain with every default
     EXPECT_EQ(DOM_comp(&a, &b), 1);
     b.plat = 60;  // equals the centre latitude: same as missing
     b.plon = -105;
@@ -472,90 +496,6 @@ TEST_F(Region, TraceNamesTheFormFound) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
-TEST_F(Region, EdgeTextsOfTheDomainForms) {
-    Domain d;
-    // ps,60,-105,25,17,1.2,1.2: plat is left to the centre latitude.
-    ASSERT_EQ(DOM_decode("ps,60,-105,25,17,1.2,1.2", &d), 1);
-    EXPECT_EQ(d.proj, MAP_polar);
-    EXPECT_EQ(d.plat, MISSING_F);
-    EXPECT_EQ(d.plon, MISSING_F);
-    EXPECT_EQ(d.clat, 60.0f);
-    EXPECT_EQ(d.clon, -105.0f);
-    EXPECT_EQ(d.nx, 25);
-    EXPECT_EQ(d.ny, 17);
-    EXPECT_FLOAT_EQ(d.dx, 1.2f);
-    EXPECT_FLOAT_EQ(d.dy, 1.2f);
-    // Made current it is a north-pole map: the pole lies 30 degrees north
-    // of the centre on the central meridian.
-    ASSERT_EQ(MAP_domain(&d), 0);
-    float x, y, cx, cy;
-    MAP_tran(90, 0, &x, &y);
-    MAP_tran_center(&cx, &cy);
-    EXPECT_NEAR(x, cx, 1e-4);
-    EXPECT_GT(y, cy);
-    // 60,-105 is the same domain with every default.
-    Domain e;
-    ASSERT_EQ(DOM_decode("60,-105", &e), 1);
-    EXPECT_EQ(DOM_comp(&d, &e), 1);
-    EXPECT_EQ(DOM_get_base_prior(), 3);
-    // The whole projection field with the ellipse switch; other fields
-    // keep their defaults.
-    ASSERT_EQ(DOM_decode("lamb:e:40:-100:30:60,40,-100,50,40,1,1", &d), 1);
-    EXPECT_EQ(d.ellipse, 1);
-    EXPECT_EQ(d.plat, 40.0f);
-    EXPECT_EQ(d.plon, -100.0f);
-    EXPECT_EQ(d.param[0], 30.0f);
-    EXPECT_EQ(d.param[1], 60.0f);
-    EXPECT_EQ(d.param[2], MISSING_F);
-    EXPECT_EQ(d.param[3], MISSING_F);
-    EXPECT_EQ(d.param[4], MISSING_F);
-    EXPECT_EQ(DOM_get_base_prior(), 2);  // 39 * 1 = 39
-    // "e" as the only item switches the ellipse on and sets no longitude.
-    ASSERT_EQ(DOM_decode("sat:e,0,-75,2", &d), 1);
-    EXPECT_EQ(d.ellipse, 1);
-    EXPECT_EQ(d.plon, MISSING_F);
-    // An unknown projection followed by three numbers fits nothing and
-    // leaves the priority of the last good domain alone.
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(DOM_decode("pz,40,-100,1", &d), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "DOM_decode: Invalid plot domain\n");
-    EXPECT_EQ(DOM_get_base_prior(), 2);
-    char key[40] = "";
-    FILE_get_key('r', key);
-    EXPECT_STREQ(key, "pz,40,-100,1");
-    // "us" without a regions file: the built-in region, priority 2.
-    ASSERT_EQ(DOM_decode("US", &d), 2);
-    EXPECT_EQ(d.clat, 39.0f);
-    EXPECT_EQ(d.clon, -97.0f);
-    EXPECT_FLOAT_EQ(d.dx, 2.3f);
-    EXPECT_EQ(DOM_get_base_prior(), 2);
-}
-
-TEST_F(Region, SizeWithNumbersThatAreNotWhole) {
-    Domain d;
-    ASSERT_EQ(DOM_decode("size,640.7,480", &d), 1);
-    EXPECT_EQ(d.proj, MAP_size);
-    EXPECT_EQ(d.nx, 640);
-    EXPECT_EQ(d.ny, 480);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(DOM_decode("size,1e30,480", &d), -1);  // no plot of that size
-    testing::internal::GetCapturedStderr();
-    ASSERT_EQ(DOM_decode("Size,800,600", &d), 1);
-    EXPECT_EQ(d.nx, 800);
-    EXPECT_EQ(d.ny, 600);
-}
-
-TEST_F(Region, ZoomTakesUnitSpacing) {
-    Domain d;
-    ASSERT_EQ(DOM_decode("zoom,3,4", &d), 1);
-    EXPECT_EQ(d.proj, MAP_zoom);
-    EXPECT_EQ(d.dx, 1.0f);
-    EXPECT_EQ(d.dy, 1.0f);
-    ASSERT_EQ(DOM_decode("zoom,3,4,0.25", &d), 1);  // form 8: the given spacing
-    EXPECT_EQ(d.dx, 0.25f);
-    EXPECT_EQ(d.dy, 0.25f);
-}
-
 // Regions files and station files are plain files: the names that mean
 // standard input or a command pipe elsewhere are refused, so a domain text
 // can neither wait on the terminal nor run a command.
@@ -586,19 +526,14 @@ TEST_F(Region, StandardInputAndPipesAreNotRegionFiles) {
 }
 
 TEST_F(Region, CorruptRegionsFile) {
-    char name[] = "/tmp/raziva_badregXXXXXX";
-    const int fd = mkstemp(name);
-    ASSERT_GE(fd, 0);
-    FILE *f = fdopen(fd, "w");
-    std::fputs("\n   \n#only a comment\n", f);
     // An over-long line: its tail must not come back as a line of its own
     // (a bare word would answer every region asked for).
-    std::fputs(("long Long 1 " + std::string(3000, 'z') + "\n").c_str(), f);
-    std::fputc('\0', f);
-    std::fputs("\xff\xfe\x01 x y\n", f);
-    std::fputs("good Good 1 ps,50,-100,9,9,1,1\n", f);
-    std::fputs("tail Tail 4 ps,1,2,3,3,1,1", f);  // no newline at the end
-    std::fclose(f);
+    std::string bytes = "\n   \n#only a comment\nlong Long 1 " + std::string(3000, 'z') + "\n";
+    bytes += std::string("\0\xff\xfe\x01 x y\n", 9);
+    bytes += "good Good 1 ps,50,-100,9,9,1,1\n";
+    bytes += "tail Tail 4 ps,1,2,3,3,1,1";  // no newline at the end
+    TempFile file(bytes);
+    const char *name = file.path.c_str();
     RES_put("file_path", "");
     char out[64] = "";
     EXPECT_EQ(DOM_search_file(name, "good", out, sizeof out), 1);
@@ -615,31 +550,6 @@ TEST_F(Region, CorruptRegionsFile) {
     EXPECT_EQ(DOM_search_file(name, "TAIL", out, sizeof out), 1);
     EXPECT_STREQ(out, "ps,1,2,3,3,1,1");
     EXPECT_EQ(DOM_search_file(name, "nothere", out, sizeof out), 0);
-    unlink(name);
-}
-
-TEST_F(Region, StationPriorityBoundaries) {
-    // The priority follows the height of the decoded domain, (ny - 1) dy.
-    const struct {
-        const char *text;
-        int prior;
-    } cases[] = {
-        {"40,-100,25,17,2.3", 2},   // 36.8
-        {"40,-100,25,3,25.5", 1},   // 51
-        {"40,-100,25,3,25", 2},     // 50
-        {"40,-100,25,17,0.5", 4},   // 8
-        {"40,-100,25,2,3.1", 5},    // 3.1
-        {"40,-100,25,2,3", 6},      // 3
-    };
-    for (const auto &c : cases) {
-        Domain d;
-        ASSERT_EQ(DOM_decode(c.text, &d), 1) << c.text;
-        EXPECT_EQ(DOM_get_base_prior(), c.prior) << c.text;
-    }
-    RES_put("stat_prior", "+1");
-    Domain d;
-    DOM_decode("us", &d);
-    EXPECT_EQ(DOM_get_base_prior(), 3);
 }
 
 TEST_F(Region, RegionsNamingEachOtherEndAtADepthLimit) {

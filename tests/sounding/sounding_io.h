@@ -1,8 +1,10 @@
-// sounding_io.h - test helpers: observed radiosonde tables as level arrays,
-// and capture of the report text.
+// sounding_io.h - test helpers shared by the sounding tests: observed
+// radiosonde tables as level arrays, hypsometric heights, capture of the
+// report text.
 #ifndef SOUNDING_IO_H
 #define SOUNDING_IO_H
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -16,6 +18,29 @@
 #include "zupupa.h"
 
 namespace sounding_test {
+
+constexpr float M = MISSING_F;
+inline float K(float c) { return c + 273.15f; }
+
+// Heights above the first level's filled in by the hypsometric equation
+// (layer mean temperature, R = 287.05, g = 9.8).
+inline void fill_heights(std::vector<UPA_level> &v) {
+    for (std::size_t i = 1; i < v.size(); ++i) {
+        double t = (v[i - 1].t + v[i].t) / 2.0 + 273.15;
+        v[i].h = static_cast<float>(v[i - 1].h + 287.05 * t / 9.8 * std::log(v[i - 1].p / v[i].p));
+    }
+}
+
+inline bool contains(const std::string &text, const std::string &part) {
+    return text.find(part) != std::string::npos;
+}
+
+inline std::vector<std::string> lines_of(const std::string &text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) out.push_back(l);
+    return out;
+}
 
 // One row of an observed table with the observer's derived columns.
 struct ObsRow {

@@ -11,9 +11,6 @@
 using namespace sounding_test;
 
 namespace {
-constexpr float M = MISSING_F;
-float K(float c) { return c + 273.15f; }
-
 // Levels every 50 mb from p0 up to ptop along a dry adiabat of theta (K),
 // dew point dep degrees below the temperature, heights hypsometric from h0.
 std::vector<UPA_level> dry_adiabatic(float theta, float p0, float ptop, float h0, float dep) {
@@ -23,19 +20,8 @@ std::vector<UPA_level> dry_adiabatic(float theta, float p0, float ptop, float h0
         v.push_back({p, M, t, t - dep, M, M});
     }
     v[0].h = h0;
-    v[1].h = M;
-    // A known height higher up so that the filling has something to aim at.
-    UPA_calc_height(v.data(), static_cast<int>(v.size()));
+    fill_heights(v);
     return v;
-}
-
-// Heights filled from the first level's height without a second known one.
-void fill_heights(std::vector<UPA_level> &v) {
-    double R = 287.05, g = 9.8;
-    for (std::size_t i = 1; i < v.size(); ++i) {
-        double t = (v[i - 1].t + v[i].t) / 2.0 + 273.15;
-        v[i].h = static_cast<float>(v[i - 1].h + R * t / g * std::log(v[i - 1].p / v[i].p));
-    }
 }
 
 // A standard-atmosphere-like column with moisture and winds.
@@ -68,7 +54,6 @@ std::vector<UPA_level> standard(float t0, float dep0) {
 
 TEST(LapseRate, DryAdiabaticLayerIsGOverCp) {
     auto v = dry_adiabatic(300.0f, 1000.0f, 300.0f, 100.0f, 10.0f);
-    fill_heights(v);
     float lr = lapse_rate(v.data(), (int)v.size(), 100, 700.0f, 500.0f);
     // g/cp with cp = R/0.286 = 1003.7: 9.764 K/km.
     EXPECT_NEAR(lr * 1000.0f, 9.8f / (287.05f / 0.286f) * 1000.0f, 0.05f);
@@ -186,7 +171,6 @@ TEST(EnergyIndex, StaticEnergyDifference) {
 
 TEST(LayerMeans, LogPressureTrapezoidAndNamedQuantities) {
     auto v = dry_adiabatic(300.0f, 1000.0f, 500.0f, 100.0f, 10.0f);
-    fill_heights(v);
     int n = (int)v.size();
     float w, o;
     EXPECT_EQ(layer_parcel_mean(v.data(), n, 100, 1000.0f, 900.0f, &w, &o), 0);

@@ -10,8 +10,9 @@
 
 #include "sounding/sounding_io.h"
 
+using namespace sounding_test;
+
 namespace {
-constexpr float M = MISSING_F;
 
 std::vector<UPA_level> column() {
     return {{1000, 100, 20, 15, 180, 10},
