@@ -35,6 +35,33 @@ inline Domain make(int proj, float plat, float plon, float clat, float clon, flo
     return d;
 }
 
+// The fields of a domain as text, "proj plat plon clat clon nx ny dx dy",
+// missing ones as "-": one comparison checks them all.
+inline std::string desc(const Domain &d) {
+    std::string s = std::to_string(d.proj);
+    for (double v : {(double)d.plat, (double)d.plon, (double)d.clat, (double)d.clon, (double)d.nx,
+                     (double)d.ny, (double)d.dx, (double)d.dy}) {
+        char b[32] = "-";
+        if (v != MISSING_F) std::snprintf(b, sizeof b, "%g", v);
+        s += ' ';
+        s += b;
+    }
+    return s;
+}
+
+// A station record as text, "name|state|region|id|mos|prior|ua|lat|lon|el|
+// wmo|num", missing numbers as "-".
+inline std::string desc(const CTY_data &c) {
+    auto num = [](double v) {
+        char b[32] = "-";
+        if (v != MISSING_F) std::snprintf(b, sizeof b, "%g", v);
+        return std::string(b);
+    };
+    return std::string(c.name) + "|" + c.state + "|" + c.region + "|" + c.id + "|" + c.mos + "|" +
+           num(c.prior) + "|" + c.ua + "|" + num(c.lat) + "|" + num(c.lon) + "|" + num(c.el) +
+           "|" + num(c.wmo) + "|" + num(c.num);
+}
+
 // A file written by the test; removed again at the end of the scope.
 struct TempFile {
     std::string path;

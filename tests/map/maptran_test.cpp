@@ -34,139 +34,104 @@ void round_trip_box(const Domain &d, float lat0, float lat1, float lon0, float l
     EXPECT_GT(tested, 60);
 }
 
-TEST(MapEdge, PolarNorthPoleAndSixtyNorth) {
-    use(make(MAP_polar, 90, -105, 60, -105, 1, 1, 25, 17));
-    float x, y;
-    ASSERT_EQ(MAP_tran(90, -105, &x, &y), 1);
-    EXPECT_NEAR(x, 0.0, 1e-5);
-    EXPECT_NEAR(y, 0.0, 1e-5);
-    ASSERT_EQ(MAP_tran(60, -105, &x, &y), 1);
-    EXPECT_NEAR(x, 0.0, 1e-5);
-    EXPECT_NEAR(y, -kR * (1 + std::sin(60 * kDeg)) * std::tan(15 * kDeg), 1e-4);
-    // East of the central meridian lies to the right on a north-pole map.
-    ASSERT_EQ(MAP_tran(60, -15, &x, &y), 1);
-    EXPECT_GT(x, 0.0);
-    EXPECT_NEAR(y, 0.0, 1e-4);
-    float lat, lon;
-    ASSERT_EQ(MAP_untran(0, 0, &lat, &lon), 1);
-    EXPECT_NEAR(lat, 90.0, 1e-4);
+// Images worked out on paper (no image: 0 and x, y missing), at poles,
+// limbs, cut latitudes and across the date line.
+TEST(MapEdge, KnownImages) {
+    const double k60 = kR * (1 + std::sin(60 * kDeg));  // polar scale, true at 60N
+    const double r75 = k60 * std::tan(82.5 * kDeg);     // radius of 75S
+    const double s2 = 2 * 421.61;                       // a satellite twice as far out
+    const Domain polar = make(MAP_polar, 90, -105, 60, -105, 1, 1, 25, 17);
+    const Domain ll = make(MAP_latlon, MISSING_F, 170, 40, 170, 1, 1, 21, 21);
+    const Domain ortho = make(MAP_ortho, 0, 0, 0, 0, 1, 1, 25, 17);
+    const Domain merc = make(MAP_mercator, 0, 170, 0, 170, 1, 1, 25, 17);
+    const Domain sat = make(MAP_satellite, 0, -75, 0, -75, 1, 1, 25, 17);
+    Domain sat2 = make(MAP_satellite, 0, 0, 0, 0, 1, 1, 25, 17);
+    Domain lc = make(MAP_lambert, 40, -100, 40, -100, 1, 1, 25, 17);
+    Domain slc = make(MAP_lambert, -35, 25, -35, 25, 1, 1, 25, 17);
+    sat2.param[0] = static_cast<float>(s2);
+    lc.param[0] = lc.param[1] = 40;
+    slc.param[0] = -30;
+    slc.param[1] = -60;
+    const float M = MISSING_F;
+    const struct {
+        const char *what;
+        Domain d;
+        float lat, lon;
+        int ok;
+        double x, y;
+    } cases[] = {
+        {"polar: the pole", polar, 90, -105, 1, 0, 0},
+        {"polar: 60N", polar, 60, -105, 1, 0, -k60 * std::tan(15 * kDeg)},
+        {"polar: east lies right", polar, 60, -15, 1, k60 * std::tan(15 * kDeg), 0},
+        {"polar: cut at 75S", make(MAP_polar, 90, 0, 60, 0, 1, 1, 25, 17), -89, 30, 1,
+         r75 * std::sin(30 * kDeg), -r75 * std::cos(30 * kDeg)},
+        {"polar: no plat or clat is a north-pole map true at 60N",
+         make(MAP_polar, M, -105, M, -105, 1, 1, 25, 17), 60, -105, 1, 0,
+         -k60 * std::tan(15 * kDeg)},
+        {"latlon: across the date line", ll, 40, -175, 1, 15, 40},
+        {"latlon: longitude beyond 180", ll, 40, 185, 1, 15, 40},
+        {"ortho: far side", ortho, 0, 100, 0, M, M},
+        {"ortho: near side", ortho, 0, 80, 1, kR * std::sin(80 * kDeg), 0},
+        {"mercator: across the date line", merc, 0, -175, 1, kR * 15 * kDeg, 0},
+        {"mercator: pole cut at 89.9", merc, 90, 170, 1, 0,
+         kR * std::log(std::tan(M_PI / 4 + 89.9 * kDeg / 2))},
+        {"lambert: apex of a tangent cone", lc, 90, -100, 1, 0, 0},
+        {"lambert: apex of a southern cone", slc, -90, 25, 1, 0, 0},
+        {"mollweide: pole", make(MAP_mollweide, 0, 0, 0, 0, 1, 1, 25, 17), 90, 45, 1, 0, kR},
+        {"lambert azimuthal: antipode", make(MAP_lambert_az, 45, 10, 45, 10, 1, 1, 25, 17), -45,
+         -170, 0, M, M},
+        {"satellite: sub-point", sat, 0, -75, 1, 0, 0},
+        {"satellite: beyond the limb", sat, 0, 10, 0, M, M},
+        {"satellite: orbit radius", sat2, 0, 30, 1,
+         s2 * kR * std::sin(30 * kDeg) / (s2 - kR * std::cos(30 * kDeg)), 0},
+        {"satellite: the limb moves out with the orbit", sat2, 0, 82, 1,
+         s2 * kR * std::sin(82 * kDeg) / (s2 - kR * std::cos(82 * kDeg)), 0},
+        {"satellite: 82 degrees beyond the default limb",
+         make(MAP_satellite, 0, 0, 0, 0, 1, 1, 25, 17), 0, 82, 0, M, M},
+    };
+    for (const auto &c : cases) {
+        use(c.d);
+        float x = 1, y = 1;
+        EXPECT_EQ(MAP_tran(c.lat, c.lon, &x, &y), c.ok) << c.what;
+        EXPECT_NEAR(x, c.x, 1e-4 + 2e-6 * std::fabs(c.x)) << c.what;
+        EXPECT_NEAR(y, c.y, 1e-4 + 2e-6 * std::fabs(c.y)) << c.what;
+    }
 }
 
-TEST(MapEdge, PolarSouthernLatitudesAreCutAt75South) {
-    use(make(MAP_polar, 90, 0, 60, 0, 1, 1, 25, 17));
-    float x1, y1, x2, y2;
-    MAP_tran(-75, 30, &x1, &y1);
-    MAP_tran(-89, 30, &x2, &y2);
-    EXPECT_FLOAT_EQ(x1, x2);
-    EXPECT_FLOAT_EQ(y1, y2);
-}
-
-TEST(MapEdge, LatLonWrapsAcrossTheDateLine) {
-    use(make(MAP_latlon, MISSING_F, 170, 40, 170, 1, 1, 21, 21));
-    float x, y;
-    ASSERT_EQ(MAP_tran(40, -175, &x, &y), 1);
-    EXPECT_NEAR(x, 15.0, 1e-4);
-    EXPECT_NEAR(y, 40.0, 1e-5);
-    // Longitudes beyond +-180 on input are brought back first.
-    ASSERT_EQ(MAP_tran(40, 185, &x, &y), 1);
-    EXPECT_NEAR(x, 15.0, 1e-4);
-    float lat, lon;
-    ASSERT_EQ(MAP_untran(15, 40, &lat, &lon), 1);
-    EXPECT_NEAR(lon, -175.0, 1e-4);
-}
-
-TEST(MapEdge, OrthographicFarSideHasNoImage) {
-    use(make(MAP_ortho, 0, 0, 0, 0, 1, 1, 25, 17));
-    float x = 1, y = 1;
-    EXPECT_EQ(MAP_tran(0, 100, &x, &y), 0);
-    EXPECT_EQ(x, MISSING_F);
-    EXPECT_EQ(y, MISSING_F);
-    EXPECT_EQ(MAP_tran(0, 80, &x, &y), 1);
-    EXPECT_NEAR(x, kR * std::sin(80 * kDeg), 1e-4);
-    float lat, lon;
-    EXPECT_EQ(MAP_untran(70, 0, &lat, &lon), 0);  // beyond the disk
-    EXPECT_EQ(lat, MISSING_F);
-    EXPECT_EQ(lon, MISSING_F);
-}
-
-TEST(MapEdge, MercatorShiftsAcrossTheDateLine) {
-    use(make(MAP_mercator, 0, 170, 0, 170, 1, 1, 25, 17));
-    float x, y;
-    ASSERT_EQ(MAP_tran(0, -175, &x, &y), 1);
-    EXPECT_NEAR(x, kR * 15 * kDeg, 1e-4);
-    EXPECT_NEAR(y, 0.0, 1e-5);
-    // The poles are cut at 89.9.
-    float y2;
-    MAP_tran(90, 170, &x, &y);
-    MAP_tran(89.9f, 170, &x, &y2);
-    EXPECT_FLOAT_EQ(y, y2);
-}
-
-TEST(MapEdge, LambertApexAndTangentCone) {
-    // Tangent cone at 40N: the true latitude circle has radius R cos40 / n.
-    Domain d = make(MAP_lambert, 40, -100, 40, -100, 1, 1, 25, 17);
-    d.param[0] = 40;
-    d.param[1] = 40;
-    use(d);
-    float x, y, x2, y2;
-    ASSERT_EQ(MAP_tran(90, -100, &x, &y), 1);
-    EXPECT_NEAR(std::hypot(x, y), 0.0, 1e-4);
-    // Distances along the true latitude are true: 1 degree of longitude.
-    MAP_tran(40, -100, &x, &y);
-    MAP_tran(40, -99, &x2, &y2);
-    EXPECT_NEAR(std::hypot(x2 - x, y2 - y), kR * std::cos(40 * kDeg) * kDeg, 1e-4);
-}
-
-TEST(MapEdge, LambertSouthernCone) {
-    Domain d = make(MAP_lambert, -35, 25, -35, 25, 1, 1, 25, 17);
-    d.param[0] = -30;
-    d.param[1] = -60;
-    use(d);
-    float x, y;
-    ASSERT_EQ(MAP_tran(-90, 25, &x, &y), 1);
-    EXPECT_NEAR(std::hypot(x, y), 0.0, 1e-4);
-    round_trip_box(d, -60, -10, -10, 60);
-}
-
-TEST(MapEdge, MollweidePole) {
-    use(make(MAP_mollweide, 0, 0, 0, 0, 1, 1, 25, 17));
-    float x, y;
-    ASSERT_EQ(MAP_tran(90, 45, &x, &y), 1);
-    EXPECT_NEAR(x, 0.0, 1e-6);
-    EXPECT_NEAR(y, kR, 1e-4);
-}
-
-TEST(MapEdge, LambertAzimuthalAntipodeHasNoImage) {
-    use(make(MAP_lambert_az, 45, 10, 45, 10, 1, 1, 25, 17));
-    float x, y;
-    EXPECT_EQ(MAP_tran(-45, -170, &x, &y), 0);
-    EXPECT_EQ(x, MISSING_F);
-    // The rim of the disk is 2R from the centre.
-    float lat, lon;
-    EXPECT_EQ(MAP_untran(2.01f * kR, 0, &lat, &lon), 0);
-}
-
-TEST(MapEdge, SatelliteView) {
-    Domain d = make(MAP_satellite, 0, -75, 0, -75, 1, 1, 25, 17);
-    use(d);
-    float x, y;
-    ASSERT_EQ(MAP_tran(0, -75, &x, &y), 1);
-    EXPECT_NEAR(x, 0.0, 1e-5);
-    EXPECT_NEAR(y, 0.0, 1e-5);
-    // Beyond the limb: 85 degrees away along the equator.
-    EXPECT_EQ(MAP_tran(0, 10, &x, &y), 0);
-    // Both the tangent and the scan-angle (param 1) forms invert.
-    d.param[1] = 1;
-    round_trip_box(d, -60, 60, -130, -20);
-    d.ellipse = 1;
-    round_trip_box(d, -60, 60, -130, -20);
-    d.param[1] = MISSING_F;
-    round_trip_box(d, -60, 60, -130, -20);
-    // Off the earth.
-    use(d);
-    float lat, lon;
-    EXPECT_EQ(MAP_untran(80, 80, &lat, &lon), 0);
-    EXPECT_EQ(lat, MISSING_F);
+// Plane points back to the earth (no point: 0 and missing; NAN: not checked).
+TEST(MapEdge, KnownInverseImages) {
+    Domain sat = make(MAP_satellite, 0, -75, 0, -75, 1, 1, 25, 17);
+    sat.ellipse = 1;
+    const float M = MISSING_F;
+    const struct {
+        const char *what;
+        Domain d;
+        float x, y;
+        int ok;
+        double lat, lon;
+    } cases[] = {
+        {"polar: the origin is the pole", make(MAP_polar, 90, -105, 60, -105, 1, 1, 25, 17), 0, 0,
+         1, 90, NAN},
+        {"latlon: across the date line", make(MAP_latlon, M, 170, 40, 170, 1, 1, 21, 21), 15, 40,
+         1, 40, -175},
+        {"latlon: longitudes wrapped", make(MAP_latlon, 0, -170, 0, -170, 1, 1, 25, 17), -30, 10,
+         1, 10, 160},
+        {"mercator: longitudes wrapped", make(MAP_mercator, 0, 170, 0, 170, 1, 1, 25, 17),
+         static_cast<float>(kR * 20 * kDeg), 0, 1, 0, -170},
+        {"ortho: beyond the disk", make(MAP_ortho, 0, 0, 0, 0, 1, 1, 25, 17), 70, 0, 0, M, M},
+        {"lambert azimuthal: beyond the 2R rim", make(MAP_lambert_az, 45, 10, 45, 10, 1, 1, 25, 17),
+         static_cast<float>(2.01 * kR), 0, 0, M, M},
+        {"satellite: off the earth", sat, 80, 80, 0, M, M},
+    };
+    for (const auto &c : cases) {
+        use(c.d);
+        float lat, lon;
+        EXPECT_EQ(MAP_untran(c.x, c.y, &lat, &lon), c.ok) << c.what;
+        EXPECT_NEAR(lat, c.lat, 1e-3) << c.what;
+        if (!std::isnan(c.lon)) {
+            EXPECT_NEAR(lon, c.lon, 1e-3) << c.what;
+        }
+    }
 }
 
 TEST(MapEdge, NullDomainIsTheIdentity) {
@@ -203,6 +168,20 @@ TEST(MapRoundTrip, EveryMapProjection) {
     round_trip_box(make(MAP_gnomonic, 40, -100, 40, -100, 1, 1, 25, 17), 10, 80, -150, -50);
     round_trip_box(make(MAP_mollweide, 0, 20, 0, 20, 1, 1, 25, 17), -80, 80, -155, 195);
     round_trip_box(make(MAP_lambert_az, 50, 10, 50, 10, 1, 1, 25, 17), -40, 89, -150, 170);
+    Domain slc = make(MAP_lambert, -35, 25, -35, 25, 1, 1, 25, 17);
+    slc.param[0] = -30;
+    slc.param[1] = -60;
+    round_trip_box(slc, -60, -10, -10, 60);
+    // The satellite view as scan angles (param 1) and as their tangents, on
+    // the sphere and on the ellipsoid.
+    Domain sat = make(MAP_satellite, 0, -75, 0, -75, 1, 1, 25, 17);
+    round_trip_box(sat, -60, 60, -130, -20);
+    sat.param[1] = 1;
+    round_trip_box(sat, -60, 60, -130, -20);
+    sat.ellipse = 1;
+    round_trip_box(sat, -60, 60, -130, -20);
+    sat.param[1] = MISSING_F;
+    round_trip_box(sat, -60, 60, -130, -20);
 }
 
 // ------------------------------------------------------------- diagrams
@@ -465,43 +444,6 @@ TEST(MapLimits, VerticalDirectionOfNorth) {
     EXPECT_NEAR(MAP_get_vert(40, -15), -90.0, 1e-2);
     use(make(MAP_skewt, MISSING_F, MISSING_F, -50, 1050, 100, -950, 12, 11));
     EXPECT_EQ(MAP_get_vert(0, 500), 0.0f);
-}
-
-TEST(MapEdge, PolarMissingCentre) {
-    // Neither plat nor clat given: a north-pole map with the default
-    // true latitude 60N.
-    use(make(MAP_polar, MISSING_F, -105, MISSING_F, -105, 1, 1, 25, 17));
-    float x, y;
-    ASSERT_EQ(MAP_tran(60, -105, &x, &y), 1);
-    EXPECT_NEAR(y, -kR * (1 + std::sin(60 * kDeg)) * std::tan(15 * kDeg), 1e-4);
-}
-
-TEST(MapEdge, InverseLongitudesAreWrapped) {
-    use(make(MAP_mercator, 0, 170, 0, 170, 1, 1, 25, 17));
-    float lat, lon;
-    ASSERT_EQ(MAP_untran(kR * 20 * kDeg, 0, &lat, &lon), 1);
-    EXPECT_NEAR(lon, -170.0, 1e-3);
-    use(make(MAP_latlon, 0, -170, 0, -170, 1, 1, 25, 17));
-    ASSERT_EQ(MAP_untran(-30, 10, &lat, &lon), 1);
-    EXPECT_NEAR(lon, 160.0, 1e-4);
-    EXPECT_NEAR(lat, 10.0, 1e-5);
-}
-
-TEST(MapEdge, SatelliteRadiusParameter) {
-    // Twice the default orbit: the same point sits at a smaller angle.
-    Domain d = make(MAP_satellite, 0, 0, 0, 0, 1, 1, 25, 17);
-    d.param[0] = 2 * 421.61f;
-    use(d);
-    float x, y;
-    ASSERT_EQ(MAP_tran(0, 30, &x, &y), 1);
-    const double sat = 2 * 421.61;
-    EXPECT_NEAR(x, sat * kR * std::sin(30 * kDeg) / (sat - kR * std::cos(30 * kDeg)), 1e-3);
-    // The limb moves out with the orbit: cos 82 > R / sat here.
-    EXPECT_EQ(MAP_tran(0, 82, &x, &y), 1);
-    d.param[0] = MISSING_F;
-    use(d);
-    EXPECT_EQ(MAP_tran(0, 82, &x, &y), 0);
-    EXPECT_EQ(x, MISSING_F);
 }
 
 TEST(MapState, NewDomainResetsCachedFactors) {

@@ -69,46 +69,53 @@ TEST_F(Region, InitSetsEveryFieldMissing) {
     EXPECT_EQ(d.ellipse, 0);
 }
 
-struct Form {
-    const char *text;
-    int proj;
-    float plat, plon, clat, clon;
-    int nx, ny;
-    float dx, dy;
-};
-
-TEST_F(Region, EveryExplicitForm) {
-    const Form forms[] = {
-        {"ps,-100,40,-105,30,20,0.5,0.6", 1, MISSING_F, -100, 40, -105, 30, 20, 0.5f, 0.6f},  // 1
-        {"ps,60,-105,25,17,1.2,1.2", 1, MISSING_F, MISSING_F, 60, -105, 25, 17, 1.2f, 1.2f},  // 2
-        {"lc,-95,35,-90,0.8,0.9", 4, MISSING_F, -95, 35, -90, 25, 17, 0.8f, 0.9f},            // 3
-        {"me,id:KOUN,31,21,0.4", 3, MISSING_F, MISSING_F, 35.217f, -97.45f, 31, 21, 0.4f, 0.4f},  // 4
-        {"me,10,20,31,21,0.4", 3, MISSING_F, 10, 20, 31, 25, 17, 21, 0.4f},  // 6 fields: form 3 first
-        {"45,-90,11,9,2,3", 1, MISSING_F, MISSING_F, 45, -90, 11, 9, 2, 3},                   // 5
-        {"or,45,-90,2,3", 5, MISSING_F, MISSING_F, 45, -90, 25, 17, 2, 3},                    // 6
-        {"45,-90,11,9,2", 1, MISSING_F, MISSING_F, 45, -90, 11, 9, 2, 2},                     // 7
-        {"ll,45,-90,2", 2, MISSING_F, MISSING_F, 45, -90, 25, 17, 2, 2},                      // 8
-        {"45,-90,11,9", 1, MISSING_F, MISSING_F, 45, -90, 11, 9, 1.2f, 1.2f},                 // 9
-        {"45,-90,0.7", 1, MISSING_F, MISSING_F, 45, -90, 25, 17, 0.7f, 0.7f},                 // 10
-        {"lamb,45,-90", 4, MISSING_F, MISSING_F, 45, -90, 25, 17, 1.2f, 1.2f},                // 11
-        {"zoom,45,-90", 50, MISSING_F, MISSING_F, 45, -90, 25, 17, 1.0f, 1.0f},               // 11 zoom
-        {"60,-105", 1, MISSING_F, MISSING_F, 60, -105, 25, 17, 1.2f, 1.2f},                   // 12
-        {" 60 , -105 ", 1, MISSING_F, MISSING_F, 60, -105, 25, 17, 1.2f, 1.2f},               // blanks
-        {"zoom,3,4,0.25", 50, MISSING_F, MISSING_F, 3, 4, 25, 17, 0.25f, 0.25f},       // 8 zoom
+// Every form of domain text: the fitted form's result (1 explicit, 2 a
+// region) and every field decoded; a want ending early checks a prefix.
+TEST_F(Region, DecodedDomains) {
+    RES_put("file_path", kData.c_str());
+    const struct {
+        const char *text;
+        int result;
+        const char *want;
+    } cases[] = {
+        {"ps,-100,40,-105,30,20,0.5,0.6", 1, "1 - -100 40 -105 30 20 0.5 0.6"},  // form 1
+        {"ps,60,-105,25,17,1.2,1.2", 1, "1 - - 60 -105 25 17 1.2 1.2"},         // 2
+        {"lc,-95,35,-90,0.8,0.9", 1, "4 - -95 35 -90 25 17 0.8 0.9"},           // 3
+        {"me,id:KOUN,31,21,0.4", 1, "3 - - 35.217 -97.45 31 21 0.4 0.4"},       // 4
+        {"me,10,20,31,21,0.4", 1, "3 - 10 20 31 25 17 21 0.4"},  // 6 fields: form 3 first
+        {"45,-90,11,9,2,3", 1, "1 - - 45 -90 11 9 2 3"},         // 5
+        {"or,45,-90,2,3", 1, "5 - - 45 -90 25 17 2 3"},          // 6
+        {"45,-90,11,9,2", 1, "1 - - 45 -90 11 9 2 2"},           // 7
+        {"ll,45,-90,2", 1, "2 - - 45 -90 25 17 2 2"},            // 8
+        {"zoom,3,4,0.25", 1, "50 - - 3 4 25 17 0.25 0.25"},      // 8, the given spacing
+        {"45,-90,11,9", 1, "1 - - 45 -90 11 9 1.2 1.2"},         // 9
+        {"45,-90,0.7", 1, "1 - - 45 -90 25 17 0.7 0.7"},         // 10
+        {"lamb,45,-90", 1, "4 - - 45 -90 25 17 1.2 1.2"},        // 11
+        {"zoom,45,-90", 1, "50 - - 45 -90 25 17 1 1"},           // 11: unit spacing
+        {"60,-105", 1, "1 - - 60 -105 25 17 1.2 1.2"},           // 12
+        {" 60 , -105 ", 1, "1 - - 60 -105 25 17 1.2 1.2"},       // blanks
+        {"id:kden", 1, "1 - - 39.867 -104.667 25 17 1.2 1.2"},   // 13
+        {"lamb,id:72357,0.5", 1, "4 - - 35.217 -97.45 25 17 0.5 0.5"},  // station, then dx
+        {"size,640,480", 1, "51 "},
+        {"size,640.7,480", 1, "51 "},
+        {"Size,640,480", 1, "51 "},
+        {"ps:-80,50,-90", 1, "1 - -80 50 -90 25 17 1.2 1.2"},    // one item: the longitude
+        {"sat:::421.6:1,0,-75,2", 1, "9 - - 0 -75 25 17 2 2"},   // empty items stay unset
+        {"US", 2, "1 "},                                         // 14, any case
+        {"nowhere", 2, "-1 "},  // an unknown word is a region without a projection
+        {"test.reg:west", 2, "4 35 -120 38 -120 31 21 0.6 0.6"},  // any case
+        {"fi:test.reg", 2, "1 - - 40 -75 25 17 0.5 0.5"},        // first region of the file
+        {"fi:first.reg", 2, "1 - - 55 -110 21 21 0.9 0.9"},      // a bare domain line ...
+        {"first.reg:whatever", 2, "1 - - 55 -110 21 21 0.9 0.9"},  // ... answers any name
+        {"mixed.reg:SOUTH", 2, "1 - - 30 -90 15 11 0.8 0.8"},    // the bare line comes first
+        {"test.reg:loop", 2, "-1 "},  // names itself: no endless loop
+        {"test.reg:nothere", 2, "-1 "},
     };
-    for (const Form &f : forms) {
+    for (const auto &c : cases) {
         Domain d;
-        ASSERT_EQ(DOM_decode(f.text, &d), 1) << f.text;
-        EXPECT_EQ(d.proj, f.proj) << f.text;
-        EXPECT_EQ(d.plat, f.plat) << f.text;
-        EXPECT_EQ(d.plon, f.plon) << f.text;
-        EXPECT_FLOAT_EQ(d.clat, f.clat) << f.text;
-        EXPECT_FLOAT_EQ(d.clon, f.clon) << f.text;
-        EXPECT_EQ(d.nx, f.nx) << f.text;
-        EXPECT_EQ(d.ny, f.ny) << f.text;
-        EXPECT_FLOAT_EQ(d.dx, f.dx) << f.text;
-        EXPECT_FLOAT_EQ(d.dy, f.dy) << f.text;
-        EXPECT_EQ(FLAG_get(5), 1);
+        ASSERT_EQ(DOM_decode(c.text, &d), c.result) << c.text;
+        EXPECT_EQ(desc(d).substr(0, std::strlen(c.want)), c.want) << c.text << ": " << desc(d);
+        EXPECT_EQ(FLAG_get(5), c.result) << c.text;
     }
 }
 
@@ -116,7 +123,6 @@ TEST_F(Region, SizeForm) {
     for (const char *text : {"size,640,480", "size,640.7,480", "Size,640,480"}) {
         Domain d;
         ASSERT_EQ(DOM_decode(text, &d), 1) << text;
-        EXPECT_EQ(d.proj, MAP_size) << text;
         EXPECT_EQ(d.nx, 640) << text;
         EXPECT_EQ(d.ny, 480) << text;
     }
@@ -129,26 +135,15 @@ TEST_F(Region, SizeForm) {
 TEST_F(Region, ProjectionItems) {
     Domain d;
     ASSERT_EQ(DOM_decode("lamb:e:40:-100:30:60,40,-100,50,40,1,1", &d), 1);
-    EXPECT_EQ(d.proj, MAP_lambert);
     EXPECT_EQ(d.ellipse, 1);
-    EXPECT_EQ(d.plat, 40.0f);
-    EXPECT_EQ(d.plon, -100.0f);
     EXPECT_EQ(d.param[0], 30.0f);
     EXPECT_EQ(d.param[1], 60.0f);
     EXPECT_EQ(d.param[2], MISSING_F);
     EXPECT_EQ(d.param[3], MISSING_F);
     EXPECT_EQ(d.param[4], MISSING_F);
-    EXPECT_EQ(d.nx, 50);
-    EXPECT_EQ(d.ny, 40);
-    // One item is the projection longitude.
-    ASSERT_EQ(DOM_decode("ps:-80,50,-90", &d), 1);
-    EXPECT_EQ(d.plon, -80.0f);
-    EXPECT_EQ(d.plat, MISSING_F);
+    EXPECT_EQ(desc(d), "4 40 -100 40 -100 50 40 1 1");
     // Empty items leave their fields unset.
     ASSERT_EQ(DOM_decode("sat:::421.6:1,0,-75,2", &d), 1);
-    EXPECT_EQ(d.proj, MAP_satellite);
-    EXPECT_EQ(d.plat, MISSING_F);
-    EXPECT_EQ(d.plon, MISSING_F);
     EXPECT_FLOAT_EQ(d.param[0], 421.6f);
     EXPECT_EQ(d.param[1], 1.0f);
     // "e" as the only item switches the ellipse on and sets no longitude.
@@ -189,16 +184,8 @@ TEST_F(Region, InvalidDomains) {
 
 TEST_F(Region, BuiltInRegions) {
     Domain d;
-    ASSERT_EQ(DOM_decode("US", &d), 2);  // any case
-    EXPECT_EQ(d.proj, MAP_polar);
-    EXPECT_EQ(d.clat, 39.0f);
-    EXPECT_EQ(d.clon, -97.0f);
-    EXPECT_EQ(d.plon, -97.0f);
-    EXPECT_FLOAT_EQ(d.dx, 2.3f);
-    EXPECT_FLOAT_EQ(d.dy, 2.3f);
-    EXPECT_EQ(d.nx, 25);
-    EXPECT_EQ(d.ny, 17);
-    EXPECT_EQ(FLAG_get(5), 2);
+    ASSERT_EQ(DOM_decode("us", &d), 2);
+    EXPECT_EQ(desc(d).substr(1), " - -97 39 -97 25 17 2.3 2.3");
     EXPECT_EQ(DOM_get_base_prior(), 2);  // height 16 * 2.3 = 36.8
     const struct {
         const char *name;
@@ -215,9 +202,8 @@ TEST_F(Region, BuiltInRegions) {
         EXPECT_FLOAT_EQ(b.dx, r.d);
     }
     EXPECT_EQ(DOM_get_def_region("xx", &d), 0);
-    // An unknown single word is still a region, without a projection.
+    // A region without a projection maps every point to itself.
     ASSERT_EQ(DOM_decode("nowhere", &d), 2);
-    EXPECT_EQ(d.proj, -1);
     float x, y;
     MAP_domain(&d);
     EXPECT_EQ(MAP_tran(3, 4, &x, &y), 1);
@@ -225,35 +211,11 @@ TEST_F(Region, BuiltInRegions) {
     EXPECT_EQ(y, 4.0f);
 }
 
-TEST_F(Region, RegionsFiles) {
+TEST_F(Region, RegionsFileInFilePathOverridesBuiltIns) {
     Domain d;
-    RES_put("file_path", kData.c_str());
-    ASSERT_EQ(DOM_decode("test.reg:west", &d), 2);  // any case
-    EXPECT_EQ(d.proj, MAP_lambert);
-    EXPECT_EQ(d.plon, -120.0f);
-    EXPECT_EQ(d.clat, 38.0f);
-    EXPECT_EQ(d.nx, 31);
-    ASSERT_EQ(DOM_decode("fi:test.reg", &d), 2);  // first region of the file
-    EXPECT_EQ(d.clon, -75.0f);
-    EXPECT_FLOAT_EQ(d.dx, 0.5f);
-    ASSERT_EQ(DOM_decode("fi:first.reg", &d), 2);  // a bare domain line
-    EXPECT_EQ(d.clat, 55.0f);
-    EXPECT_EQ(d.nx, 21);
-    ASSERT_EQ(DOM_decode("first.reg:whatever", &d), 2);  // answers any name
-    EXPECT_EQ(d.clat, 55.0f);
-    ASSERT_EQ(DOM_decode("mixed.reg:SOUTH", &d), 2);  // the bare line comes first
-    EXPECT_EQ(d.clat, 30.0f);
-    EXPECT_EQ(d.nx, 15);
-    ASSERT_EQ(DOM_decode("test.reg:loop", &d), 2);  // names itself: no endless loop
-    EXPECT_EQ(d.proj, -1);
-    ASSERT_EQ(DOM_decode("test.reg:nothere", &d), 2);
-    EXPECT_EQ(d.proj, -1);
-    // zup.reg in file_path takes precedence over the built-in regions.
     RES_put("file_path", (kData + "/override").c_str());
     ASSERT_EQ(DOM_decode("us", &d), 2);
-    EXPECT_EQ(d.clat, 45.0f);
-    EXPECT_EQ(d.nx, 11);
-    EXPECT_FLOAT_EQ(d.dy, 3.0f);
+    EXPECT_EQ(desc(d), "1 - - 45 -100 11 11 3 3");
 }
 
 TEST_F(Region, RegionMenuOfAFile) {
@@ -327,17 +289,6 @@ TEST_F(Region, SearchFile) {
 
 TEST_F(Region, StationCentres) {
     Domain d;
-    ASSERT_EQ(DOM_decode("id:kden", &d), 1);
-    EXPECT_EQ(d.proj, MAP_polar);
-    EXPECT_FLOAT_EQ(d.clat, 39.867f);
-    EXPECT_FLOAT_EQ(d.clon, -104.667f);
-    EXPECT_EQ(d.nx, 25);
-    EXPECT_FLOAT_EQ(d.dx, 1.2f);
-    ASSERT_EQ(DOM_decode("lamb,id:72357,0.5", &d), 1);  // station as clat, then dx
-    EXPECT_EQ(d.proj, MAP_lambert);
-    EXPECT_FLOAT_EQ(d.clat, 35.217f);
-    EXPECT_FLOAT_EQ(d.dx, 0.5f);
-    EXPECT_FLOAT_EQ(d.dy, 0.5f);
     // A station in a named file.
     RES_put("city_file", "none");
     ASSERT_EQ(DOM_decode(("id:" + kData + "/stations.cty:EFHK").c_str(), &d), 1);
