@@ -31,6 +31,19 @@ inline void fill_heights(std::vector<UPA_level> &v) {
     }
 }
 
+// A level as text, "p h t td dir spd" with missing values as "-": one
+// comparison checks every field (to six figures).
+inline std::string desc(const UPA_level &l) {
+    std::string s;
+    for (float v : {l.p, l.h, l.t, l.td, l.dir, l.spd}) {
+        char b[32] = "-";
+        if (v != MISSING_F) std::snprintf(b, sizeof b, "%g", v);
+        if (!s.empty()) s += ' ';
+        s += b;
+    }
+    return s;
+}
+
 inline bool contains(const std::string &text, const std::string &part) {
     return text.find(part) != std::string::npos;
 }

@@ -179,7 +179,9 @@ TEST_F(Package, ParcelChoiceFromPlotParam) {
         THERM_calc();
         EXPECT_EQ(par->p, c.p) << c.item;
         EXPECT_FLOAT_EQ(par->t, c.t == M ? THERM_get_values()->max_t : c.t) << c.item;
-        if (c.td != M) EXPECT_EQ(par->td, c.td) << c.item;
+        if (c.td != M) {
+            EXPECT_EQ(par->td, c.td) << c.item;
+        }
     }
     RES_put("plot_param", "data,par=700:10:5");
     THERM_set_data(1000.0f, lev.data(), 8, lev.data(), 8);
