@@ -206,25 +206,21 @@ TEST_F(Files, LatestFileStepsBack) {
     touch("99011512_six.grb", 5);  // too small to count
     setenv("zupcurtime", "#199901151900", 1);
     char name[FILE_NAME_LEN];
-    long t = FILE_set_current("la", name);
-    EXPECT_EQ(fs::path(name).filename(), "99011506_six.grb");
-    Date expect = make(1999, 1, 15, 6, 0);
-    expect.sec = 0;
-    EXPECT_EQ(t, DATE_num_sec(&expect));
-    // Without "la" the current time's file is taken as is.
-    FILE_set_current("", name);
-    EXPECT_EQ(fs::path(name).filename(), "99011518_six.grb");
-    // Offsets: no sign means back.
-    FILE_set_current("12", name);
-    EXPECT_EQ(fs::path(name).filename(), "99011506_six.grb");
-    FILE_set_current("+1d", name);
-    EXPECT_EQ(fs::path(name).filename(), "99011618_six.grb");
-    // An absolute time.
-    FILE_set_current("#1998123100", name);
-    EXPECT_EQ(fs::path(name).filename(), "98123100_six.grb");
-    // A limited search finds nothing and ends at the last step tried.
-    FILE_set_current("la#2", name);
-    EXPECT_EQ(fs::path(name).filename(), "99011512_six.grb");
+    EXPECT_EQ(FILE_set_current("la", name), 916380000L);  // 1999-01-15 06 UTC
+    const struct {
+        const char *current, *file;
+    } cases[] = {
+        {"la", "99011506_six.grb"},
+        {"", "99011518_six.grb"},      // the current time's file as it is
+        {"12", "99011506_six.grb"},    // no sign means back
+        {"+1d", "99011618_six.grb"},
+        {"#1998123100", "98123100_six.grb"},  // an absolute time
+        {"la#2", "99011512_six.grb"},  // a limited search ends at the last step tried
+    };
+    for (const auto &c : cases) {
+        FILE_set_current(c.current, name);
+        EXPECT_EQ(fs::path(name).filename(), c.file) << c.current;
+    }
     // Typed answers hand the count and an absolute time on as they are.
     FILE_set_file("la#2", name);
     EXPECT_EQ(fs::path(name).filename(), "99011512_six.grb");

@@ -86,10 +86,7 @@ TEST_F(Package, SetDataKeepsTheArraysAndDerivesSurfaceAndStorm) {
     THERM_set_data(1000.0f, lev.data(), 8, lev.data(), 8);
     // The station number does not survive a new sounding.
     EXPECT_EQ(THERM_get_wmo(), -9999);
-    const UPA_level *sfc = THERM_get_sfc();
-    EXPECT_EQ(sfc->p, 1000.0f);
-    EXPECT_EQ(sfc->t, 25.0f);
-    EXPECT_EQ(sfc->h, 100.0f);
+    EXPECT_EQ(desc(*THERM_get_sfc()), "1000 100 25 20 180 10");
     // Storm motion: 0-6 km mean wind, 30 degrees to the right, 75 %.
     WIND mean, storm;
     THERM_get_mean6(&mean);
