@@ -1,16 +1,13 @@
 // files_io.h - test helpers shared by the files tests: dates built field by
-// field and shown as text, answers fed to the prompts, files read back.
+// field and shown as text; answers to prompts and files read back come
+// from the driver tests' helpers.
 #ifndef FILES_IO_H
 #define FILES_IO_H
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "driver/driver_io.h"
 #include "zup.h"
 
 namespace files_test {
@@ -36,21 +33,8 @@ inline std::string ymd(const Date &d) {
     return buf;
 }
 
-inline std::string slurp(const std::string &path) {
-    std::ifstream in(path);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-// Points standard input at a file holding text.
-inline void feed(const std::string &text) {
-    static int n = 0;
-    std::string path = std::string(testing::TempDir()) + "/files_in_" + std::to_string(getpid()) +
-                       "_" + std::to_string(++n);
-    std::ofstream(path) << text;
-    ASSERT_NE(std::freopen(path.c_str(), "r", stdin), nullptr);
-}
+using driver_test::feed;
+using driver_test::slurp;
 
 }  // namespace files_test
 

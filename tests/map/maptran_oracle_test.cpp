@@ -211,8 +211,6 @@ TEST_F(ProjOracle, DomainTexts) {
     ASSERT_EQ(DOM_decode("ps:-90:20,-40,20,25,17,1.2,1.2", &d), 1);
     compare(d, "+proj=stere +lat_0=-90 +lat_ts=-60 +lon_0=20" + kSphere,
             grid(-89, 0, -180, 180), metres);
-    ASSERT_EQ(DOM_decode("me,0,-100,31,21,2,2", &d), 1);
-    compare(d, "+proj=merc +lon_0=-100" + kSphere, grid(-85, 85, -180, 180), metres);
     RES_clear();
 }
 

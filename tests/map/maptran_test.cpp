@@ -134,7 +134,7 @@ TEST(MapEdge, KnownInverseImages) {
     }
 }
 
-TEST(MapEdge, NullDomainIsTheIdentity) {
+TEST(MapEdge, NullDomainAndPassThroughCodesAreTheIdentity) {
     EXPECT_EQ(MAP_domain(nullptr), -1);
     EXPECT_EQ(MAP_get_proj(), MISSING);
     float x, y;
@@ -142,15 +142,12 @@ TEST(MapEdge, NullDomainIsTheIdentity) {
     EXPECT_EQ(x, 12.5f);
     EXPECT_EQ(y, -7.25f);
     EXPECT_EQ(MAP_in_domain(1e6f, -1e6f), 1);
-}
-
-TEST(MapEdge, PassThroughCodes) {
+    // So are the zoom and size codes, and a code of no projection.
     for (int code : {static_cast<int>(MAP_zoom), static_cast<int>(MAP_size), 77}) {
         use(make(code, 0, 0, 0, 0, 1, 1, 2, 2));
-        float x, y;
         EXPECT_EQ(MAP_tran(3, 4, &x, &y), 1);
-        EXPECT_EQ(x, 3.0f);
-        EXPECT_EQ(y, 4.0f);
+        EXPECT_EQ(x, 3.0f) << code;
+        EXPECT_EQ(y, 4.0f) << code;
     }
 }
 
