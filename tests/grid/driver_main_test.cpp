@@ -24,13 +24,9 @@ protected:
 TEST_F(Driver, BatchReportAtALatLonPoint) {
     RunResult r = raziva("-ba -me +out1,+out2,+out3,+out4 -id 40,-100 -ft h24 '" + data_dir() + "/sample.grb'");
     EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(has(r.out, "Date: 24 hour NAM valid 12Z THU  9 DEC 04")) << r.out;
-    EXPECT_TRUE(has(r.out, "Station: 40,-100"));
-    EXPECT_TRUE(has(r.out, "Latitude:   40.00\n"));
-    EXPECT_TRUE(has(r.out, "Longitude: -100.00\n"));
-    EXPECT_TRUE(has(r.out, "LEV PRES  HGHT  TEMP  DEWP"));
-    EXPECT_TRUE(has(r.out, "SFC "));
-    EXPECT_TRUE(has(r.out, "Storm rel helicity"));
+    for (const char *want : {"Date: 24 hour NAM valid 12Z THU  9 DEC 04", "Station: 40,-100", "Latitude:   40.00\n",
+                             "Longitude: -100.00\n", "LEV PRES  HGHT  TEMP  DEWP", "SFC ", "Storm rel helicity"})
+        EXPECT_TRUE(has(r.out, want)) << want << "\n" << r.out;
     // batch mode keeps progress messages quiet
     EXPECT_FALSE(has(r.out, "Searching file for grids"));
 }
@@ -38,10 +34,8 @@ TEST_F(Driver, BatchReportAtALatLonPoint) {
 TEST_F(Driver, BatchReportAtADatabaseStation) {
     RunResult r = raziva("-ba -me +out1,+out2,+out3,+out4 -id KDEN -ft h24 '" + test_data("eta_grib1.grb") + "'");
     EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(has(r.out, "Station: KDEN"));
-    EXPECT_TRUE(has(r.out, "Latitude:   39.87"));
-    EXPECT_TRUE(has(r.out, "Longitude: -104.67"));
-    EXPECT_TRUE(has(r.out, "SFC "));
+    for (const char *want : {"Station: KDEN", "Latitude:   39.87", "Longitude: -104.67", "SFC "})
+        EXPECT_TRUE(has(r.out, want)) << want << "\n" << r.out;
 }
 
 TEST_F(Driver, TimeWithoutGridsIsSkipped) {
@@ -82,10 +76,9 @@ TEST_F(Driver, InteractiveSession) {
     std::string input = test_data("eta_grib1.grb") + "\n40,-100\nh24\n12 hour\n7\nexit\n";
     RunResult r = raziva("-me +out1,+out2,+out3,+out4,nopage", input);
     EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(has(r.out, "Enter the grid filename: "));
-    EXPECT_TRUE(has(r.out, "Enter a station or lat,lon: "));
-    EXPECT_TRUE(has(r.out, "Forecast Time Menu"));
-    EXPECT_TRUE(has(r.out, "Enter the time: "));
+    for (const char *want : {"Enter the grid filename: ", "Enter a station or lat,lon: ", "Forecast Time Menu",
+                             "Enter the time: "})
+        EXPECT_TRUE(has(r.out, want)) << want;
     // two reports (h24 and entry 7) and one time without grids
     std::size_t first = r.out.find("Date: 24 hour NAM");
     ASSERT_NE(first, std::string::npos);
@@ -110,16 +103,11 @@ TEST_F(Driver, StationAnswers) {
     EXPECT_EQ(wmo.status, 0) << wmo.out;
     EXPECT_FALSE(has(wmo.out, "Station not found"));
 
-    RunResult short_wmo = raziva("-ba -id 4270 -ft h24" + sample);
-    EXPECT_EQ(short_wmo.status, 31);
+    EXPECT_EQ(raziva("-ba -id 4270 -ft h24" + sample).status, 31);
+    EXPECT_EQ(raziva("-ba -id 40.5 -ft h24" + sample).status, 31);
 
-    RunResult lone = raziva("-ba -id 40.5 -ft h24" + sample);
-    EXPECT_EQ(lone.status, 31);
-
-    RunResult none = raziva("-ba -cf none -id BGBW -ft h24" + sample);
-    EXPECT_EQ(none.status, 31);
-    RunResult by_id = raziva("-ba -id BGBW -ft h24" + sample);
-    EXPECT_EQ(by_id.status, 0);
+    EXPECT_EQ(raziva("-ba -cf none -id BGBW -ft h24" + sample).status, 31);
+    EXPECT_EQ(raziva("-ba -id BGBW -ft h24" + sample).status, 0);
     RunResult point = raziva("-ba -me +out1,+out2,+out3,+out4 -cf none -id 40,-100 -ft h24" + sample);
     EXPECT_EQ(point.status, 0);
     EXPECT_TRUE(has(point.out, "Latitude:   40.00\nLongitude: -100.00\n")) << point.out;

@@ -101,20 +101,9 @@ TEST(NativeSounding, FilesMadeFromGribGiveTheGribSounding) {
 
 // The whole report of the program, without the file name and date lines.
 std::string report(const std::string &file) {
-    const char *bin = std::getenv("RAZIVA_BIN");
-    std::string cmd = std::string(bin) + " -df " + data_dir() + " -fp " + data_dir() +
-                      " -ba -pl none -id 40,-100 -ft 24 " +
-                      file + " 2>&1";
-    std::string out, line;
-    FILE *p = popen(cmd.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    while (std::fgets(buf, sizeof(buf), p)) {
-        line = buf;
-        if (line.rfind("Reading from", 0) == 0 || line.rfind("Date:", 0) == 0) continue;
-        out += line;
-    }
-    pclose(p);
+    std::string out;
+    for (const std::string &line : lines(raziva("-df '" + data_dir() + "' -ba -id 40,-100 -ft 24 '" + file + "'").out))
+        if (line.rfind("Reading from", 0) != 0 && line.rfind("Date:", 0) != 0) out += line + "\n";
     return out;
 }
 
@@ -332,8 +321,6 @@ TEST(GridCode, GroupsParametersAndValues) {
 // ---------------------------------------------------------------------------
 // netCDF files from CDL
 
-bool have_ncgen() { return std::system("command -v ncgen >/dev/null 2>&1") == 0; }
-
 std::string from_cdl(const std::string &name, const std::string &cdl, const char *kind = "nc3") {
     std::string src = write_file(name + ".cdl", cdl);
     std::string out = scratch_dir() + "/" + name + ".nc";
@@ -342,7 +329,7 @@ std::string from_cdl(const std::string &name, const std::string &cdl, const char
 }
 
 TEST(NetcdfGrid, PackageLayout) {
-    if (!have_ncgen()) GTEST_SKIP() << "ncgen not installed";
+    if (!have_tool("ncgen")) GTEST_SKIP() << "ncgen not installed";
     std::string path = from_cdl("package", R"(netcdf package {
 dimensions: grid = UNLIMITED ; x = 3 ; y = 2 ; string_len = 20 ;
 variables:
@@ -383,7 +370,7 @@ data:
 }
 
 TEST(NetcdfGrid, ModelLayoutCodesAndDebugLines) {
-    if (!have_ncgen()) GTEST_SKIP() << "ncgen not installed";
+    if (!have_tool("ncgen")) GTEST_SKIP() << "ncgen not installed";
     std::string path = from_cdl("model", R"(netcdf model {
 dimensions: frtime = 2 ; level = 2 ; lat = 2 ; lon = 3 ;
 variables:
@@ -430,7 +417,7 @@ data:
 }
 
 TEST(NetcdfGrid, CfRelativeHumidityFromSpecificHumidity) {
-    if (!have_ncgen()) GTEST_SKIP() << "ncgen not installed";
+    if (!have_tool("ncgen")) GTEST_SKIP() << "ncgen not installed";
     // 280 K at 850 hPa with q = 3.708 g/kg is close to 50 % relative humidity
     std::string path = from_cdl("cfq", R"(netcdf cfq {
 dimensions: time = 1 ; plev = 1 ; lat = 2 ; lon = 2 ;
@@ -460,7 +447,7 @@ data:
 }
 
 TEST(NetcdfGrid, CfPackedReanalysisLayout) {
-    if (!have_ncgen()) GTEST_SKIP() << "ncgen not installed";
+    if (!have_tool("ncgen")) GTEST_SKIP() << "ncgen not installed";
     // packed values, levels in millibars, times counted from 1900, surface
     // fields known by their short names only, a netCDF-4 string attribute
     std::string path = from_cdl("era", R"(netcdf era {
@@ -511,7 +498,7 @@ data:
 }
 
 TEST(NetcdfGrid, BadFilesAreRefused) {
-    if (!have_ncgen()) GTEST_SKIP() << "ncgen not installed";
+    if (!have_tool("ncgen")) GTEST_SKIP() << "ncgen not installed";
     const struct {
         const char *name, *cdl, *kind;
     } bad[] = {

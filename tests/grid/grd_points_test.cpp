@@ -49,7 +49,7 @@ std::vector<long> probe_cells(int nx, int ny, const std::vector<float> &full) {
 
 class PartialDecode : public testing::TestWithParam<Variant> {
 protected:
-    void SetUp() override { gribtest::setup_resources(); }
+    void SetUp() override { gribtest::reset_resources(); }
     void TearDown() override {
         GRD_set_pool_threads(-1);
         GRD_use_partial(1);

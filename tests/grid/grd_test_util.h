@@ -1,14 +1,17 @@
-// grd_test_util.h - fixtures of the grid tests: paths, resource set-up and a
-// small GRIB edition 1 writer (lat/lon grids, simple packing, optional
-// bitmap) for building test files with known contents.
+// grd_test_util.h - fixtures of the grid tests: paths, scratch files, runs
+// of the program and of outside tools, resource set-up and a small GRIB
+// edition 0/1 writer (lat/lon grids, simple packing, optional bitmap) for
+// building test files with known contents.
 #ifndef GRD_TEST_UTIL_H
 #define GRD_TEST_UTIL_H
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -40,6 +43,14 @@ inline std::string scratch_dir() {
     return dir;
 }
 
+// A directory of that name in the scratch directory (write_file("name/x")
+// puts files into it).
+inline std::string make_dir(const std::string &name) {
+    std::string dir = scratch_dir() + "/" + name;
+    mkdir(dir.c_str(), 0755);
+    return dir;
+}
+
 inline std::string write_file(const std::string &name, const std::string &bytes) {
     std::string path = scratch_dir() + "/" + name;
     FILE *f = std::fopen(path.c_str(), "wb");
@@ -59,6 +70,17 @@ inline std::string read_file(const std::string &path) {
     while ((n = std::fread(buf, 1, sizeof(buf), f)) > 0) s.append(buf, n);
     std::fclose(f);
     return s;
+}
+
+// The lines of a text, without their line feeds.
+inline std::vector<std::string> lines(const std::string &text) {
+    std::vector<std::string> out;
+    for (std::size_t pos = 0; pos < text.size();) {
+        std::size_t nl = std::min(text.find('\n', pos), text.size());
+        out.push_back(text.substr(pos, nl - pos));
+        pos = nl + 1;
+    }
+    return out;
 }
 
 // What a run of the whole program gave: exit status (-1 when it did not
@@ -100,8 +122,177 @@ inline void reset_resources() {
     RES_put("file_path", data_dir().c_str());
 }
 
+// Output of a shell command (standard output only).
+inline std::string run(const std::string &cmd) {
+    std::string out;
+    FILE *p = popen(cmd.c_str(), "r");
+    if (!p) return out;
+    char buf[65536];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    pclose(p);
+    return out;
+}
+
+inline bool have_tool(const char *name) {
+    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
 // ---------------------------------------------------------------------------
-// GRIB edition 1 writer
+// GRIB edition 0/1 writer: Msg1 describes a message by its packed values,
+// Field by its values (packed here with the smallest width that holds them).
+
+inline void put(std::string &s, std::uint64_t v, int n) {
+    for (int i = n - 1; i >= 0; --i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
+}
+inline void put_s2(std::string &s, int v) { put(s, static_cast<std::uint32_t>(v < 0 ? (0x8000 | -v) : v), 2); }
+inline void put_s3(std::string &s, int v) { put(s, static_cast<std::uint32_t>(v < 0 ? (0x800000 | -v) : v), 3); }
+
+// Packs values of nbits each, most significant bit first.
+inline std::string pack_bits(const std::vector<std::uint32_t> &v, int nbits) {
+    std::string out;
+    std::uint64_t acc = 0;
+    int have = 0;
+    for (std::uint32_t x : v) {
+        acc = (acc << nbits) | (x & ((nbits == 32) ? 0xffffffffu : ((1u << nbits) - 1)));
+        have += nbits;
+        while (have >= 8) {
+            out.push_back(static_cast<char>((acc >> (have - 8)) & 0xff));
+            have -= 8;
+        }
+    }
+    if (have > 0) out.push_back(static_cast<char>((acc << (8 - have)) & 0xff));
+    return out;
+}
+
+// IBM single precision, rounded towards minus infinity (so a reference
+// value never exceeds the minimum it stands for).
+inline std::string ibm(double v) {
+    std::string s;
+    if (v == 0) {
+        put(s, 0, 4);
+        return s;
+    }
+    double a = std::fabs(v);
+    int e = 64;
+    while (a >= 1.0) { a /= 16.0; ++e; }
+    while (a < 1.0 / 16.0) { a *= 16.0; --e; }
+    double m = a * 16777216.0;
+    unsigned mant = static_cast<unsigned>(v < 0 ? std::ceil(m) : std::floor(m));
+    if (mant >= 16777216u) {
+        mant >>= 4;
+        ++e;
+    }
+    put(s, (v < 0 ? 0x80000000u : 0u) | (static_cast<unsigned>(e) << 24) | mant, 4);
+    return s;
+}
+
+inline double ibm_value(double v) {
+    std::string s = ibm(v);
+    unsigned w = 0;
+    for (int i = 0; i < 4; ++i) w = (w << 8) | static_cast<unsigned char>(s[static_cast<std::size_t>(i)]);
+    double r = (w & 0xFFFFFF) / 16777216.0 * std::pow(16.0, static_cast<int>((w >> 24) & 0x7F) - 64);
+    return (w & 0x80000000u) ? -r : r;
+}
+
+// Description of an edition 1 test message.
+struct Msg1 {
+    int centre = 7, model = 89, grid = 255, param = 11, ltype = 100, level = 500;
+    int year = 26, month = 12, day = 5, hour = 12;
+    int unit = 1, p1 = 6, p2 = 0, tri = 0, table = 2, subcentre = 0;
+    int dscale = 0;
+    bool gds = true;
+    bool edition0 = false;  // old edition: 24-octet PDS, no message length
+    int rep = 0;         // data representation type of the GDS
+    int nx = 4, ny = 3;  // grid size (nx 0xffff for a thinned grid)
+    std::vector<int> rows;  // row lengths of a thinned grid
+    int la1 = 50000, lo1 = -10000, la2 = 48000, lo2 = -7000;  // millidegrees
+    int scan = 0;
+    std::vector<std::uint32_t> raw;  // packed values
+    int nbits = 8;
+    float ref = 0;
+    int escale = 0;
+    std::vector<int> bitmap;  // one entry per point; empty: no bitmap
+    std::string pds_extra;    // octets 29... of the PDS
+};
+
+inline std::string make_grib1(const Msg1 &m) {
+    std::string pds;
+    put(pds, (m.edition0 ? 24 : 28) + m.pds_extra.size(), 3);
+    put(pds, m.table, 1);
+    put(pds, m.centre, 1);
+    put(pds, m.model, 1);
+    put(pds, m.grid, 1);
+    put(pds, (m.gds ? 0x80 : 0) | (m.bitmap.empty() ? 0 : 0x40), 1);
+    put(pds, m.param, 1);
+    put(pds, m.ltype, 1);
+    put(pds, m.level, 2);
+    put(pds, m.year, 1);
+    put(pds, m.month, 1);
+    put(pds, m.day, 1);
+    put(pds, m.hour, 1);
+    put(pds, 0, 1);
+    put(pds, m.unit, 1);
+    put(pds, m.p1, 1);
+    put(pds, m.p2, 1);
+    put(pds, m.tri, 1);
+    put(pds, 0, 3);
+    if (!m.edition0) {
+        put(pds, 21, 1);
+        put(pds, m.subcentre, 1);
+        put_s2(pds, m.dscale);
+    }
+    pds += m.pds_extra;
+
+    std::string gds;
+    if (m.gds) {
+        std::string g;
+        put(g, 0, 1);                              // NV
+        put(g, m.rows.empty() ? 255 : 33, 1);      // PV/PL
+        put(g, m.rep, 1);
+        put(g, m.nx, 2);
+        put(g, m.ny, 2);
+        put_s3(g, m.la1);
+        put_s3(g, m.lo1);
+        put(g, 0x80, 1);
+        put_s3(g, m.la2);
+        put_s3(g, m.lo2);
+        int di = m.nx > 1 && m.nx != 0xffff ? std::abs(m.lo2 - m.lo1) / (m.nx - 1) : 0xffff;
+        int dj = m.ny > 1 ? std::abs(m.la2 - m.la1) / (m.ny - 1) : 0;
+        put(g, di, 2);
+        put(g, dj, 2);
+        put(g, m.scan, 1);
+        put(g, 0, 4);
+        for (int r : m.rows) put(g, r, 2);
+        put(gds, g.size() + 3, 3);
+        gds += g;
+    }
+    std::string bms;
+    if (!m.bitmap.empty()) {
+        std::string b = pack_bits(std::vector<std::uint32_t>(m.bitmap.begin(), m.bitmap.end()), 1);
+        if (b.size() % 2) b.push_back(0);
+        put(bms, b.size() + 6, 3);
+        put(bms, (b.size() * 8) - m.bitmap.size(), 1);
+        put(bms, 0, 2);
+        bms += b;
+    }
+    std::string bits = pack_bits(m.raw, m.nbits);
+    if (bits.size() % 2 == 0) bits.push_back(0);
+    std::string bds;
+    put(bds, bits.size() + 11, 3);
+    put(bds, 0, 1);
+    put_s2(bds, m.escale);
+    bds += ibm(m.ref);
+    put(bds, m.nbits, 1);
+    bds += bits;
+
+    std::string body = pds + gds + bms + bds + "7777";
+    if (m.edition0) return "GRIB" + body;
+    std::string msg = "GRIB";
+    put(msg, body.size() + 8, 3);
+    put(msg, 1, 1);
+    return msg + body;
+}
 
 struct Field {
     int centre = 7;
@@ -117,7 +308,6 @@ struct Field {
     // lat/lon grid, millidegrees; rows north to south (scanning mode 0)
     int nx = 4, ny = 3;
     int la1 = 42000, lo1 = -102000, la2 = 40000, lo2 = -99000;
-    int di = 1000, dj = 1000;
     int scan = 0;
     int dscale = 1;           // decimal scale factor D
     bool bitmap = false;      // write -9999 values through a bitmap
@@ -125,166 +315,48 @@ struct Field {
     std::vector<float> values;  // nx*ny, row after row as scanned
 };
 
-inline void put(std::string &s, unsigned v, int n) {
-    for (int i = n - 1; i >= 0; --i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
-inline void put_signed(std::string &s, int v, int n) {
-    unsigned mag = static_cast<unsigned>(v < 0 ? -v : v);
-    if (v < 0) mag |= 1u << (8 * n - 1);
-    put(s, mag, n);
-}
-
-// IBM single precision, rounded towards minus infinity.
-inline void put_ibm(std::string &s, double v) {
-    if (v == 0) {
-        put(s, 0, 4);
-        return;
-    }
-    bool neg = v < 0;
-    double a = std::fabs(v);
-    int e = 64;
-    while (a >= 1.0) {
-        a /= 16.0;
-        ++e;
-    }
-    while (a < 1.0 / 16.0) {
-        a *= 16.0;
-        --e;
-    }
-    double m = a * 16777216.0;
-    unsigned mant = static_cast<unsigned>(neg ? std::ceil(m) : std::floor(m));
-    if (mant >= 16777216u) {
-        mant >>= 4;
-        ++e;
-    }
-    unsigned word = (neg ? 0x80000000u : 0u) | (static_cast<unsigned>(e) << 24) | mant;
-    put(s, word, 4);
-}
-
-inline double ibm_value(double v) {
-    std::string s;
-    put_ibm(s, v);
-    unsigned w = 0;
-    for (int i = 0; i < 4; ++i) w = (w << 8) | static_cast<unsigned char>(s[i]);
-    double mant = (w & 0xFFFFFF) / 16777216.0;
-    int e = static_cast<int>((w >> 24) & 0x7F) - 64;
-    double r = mant * std::pow(16.0, e);
-    return (w & 0x80000000u) ? -r : r;
-}
-
 inline std::string encode(const Field &f) {
-    std::string pds;
-    put(pds, f.edition0 ? 24 : 28, 3);
-    put(pds, f.edition0 ? 0 : f.table, 1);
-    put(pds, f.centre, 1);
-    put(pds, f.model, 1);
-    put(pds, f.grid, 1);
-    put(pds, 0x80 | (f.bitmap ? 0x40 : 0), 1);
-    put(pds, f.param, 1);
-    put(pds, f.ltype, 1);
-    put(pds, f.level, 2);
-    put(pds, (f.year - 1) % 100 + 1, 1);
-    put(pds, f.month, 1);
-    put(pds, f.day, 1);
-    put(pds, f.hour, 1);
-    put(pds, 0, 1);
-    put(pds, 1, 1);  // hours
-    put(pds, f.p1, 1);
-    put(pds, f.p2, 1);
-    put(pds, f.range, 1);
-    put(pds, 0, 2);
-    put(pds, 0, 1);
-    if (!f.edition0) {
-        put(pds, (f.year - 1) / 100 + 1, 1);
-        put(pds, f.subcentre, 1);
-        put_signed(pds, f.dscale, 2);
-    }
-
-    std::string gds;
-    put(gds, 32, 3);
-    put(gds, 0, 1);
-    put(gds, 255, 1);
-    put(gds, 0, 1);
-    put(gds, f.nx, 2);
-    put(gds, f.ny, 2);
-    put_signed(gds, f.la1, 3);
-    put_signed(gds, f.lo1, 3);
-    put(gds, 0x80, 1);
-    put_signed(gds, f.la2, 3);
-    put_signed(gds, f.lo2, 3);
-    put(gds, f.di, 2);
-    put(gds, f.dj, 2);
-    put(gds, f.scan, 1);
-    put(gds, 0, 4);
-
+    Msg1 m;
+    m.centre = f.centre;
+    m.model = f.model;
+    m.grid = f.grid;
+    m.table = f.edition0 ? 0 : f.table;
+    m.param = f.param;
+    m.ltype = f.ltype;
+    m.level = f.level;
+    m.year = (f.year - 1) % 100 + 1;
+    m.month = f.month;
+    m.day = f.day;
+    m.hour = f.hour;
+    m.p1 = f.p1;
+    m.p2 = f.p2;
+    m.tri = f.range;
+    m.subcentre = f.subcentre;
+    m.dscale = f.dscale;
+    m.edition0 = f.edition0;
+    m.nx = f.nx;
+    m.ny = f.ny;
+    m.la1 = f.la1;
+    m.lo1 = f.lo1;
+    m.la2 = f.la2;
+    m.lo2 = f.lo2;
+    m.scan = f.scan;
+    const double scale = f.edition0 ? 1.0 : std::pow(10.0, f.dscale);
     std::vector<double> present;
-    std::string bms;
-    if (f.bitmap) {
-        std::size_t nbytes = (f.values.size() + 7) / 8;
-        std::string bits(nbytes, '\0');
-        for (std::size_t i = 0; i < f.values.size(); ++i)
-            if (f.values[i] != MISSING_F) bits[i / 8] |= static_cast<char>(0x80 >> (i % 8));
-        std::size_t len = 6 + nbytes;
-        if (len % 2) len += 1;
-        put(bms, static_cast<unsigned>(len), 3);
-        put(bms, static_cast<unsigned>((len - 6) * 8 - f.values.size()), 1);
-        put(bms, 0, 2);
-        bms += bits;
-        while (bms.size() < len) bms.push_back('\0');
-    }
-    double scale = f.edition0 ? 1.0 : std::pow(10.0, f.dscale);
-    for (float v : f.values)
+    for (float v : f.values) {
+        if (f.bitmap) m.bitmap.push_back(v != MISSING_F);
         if (!f.bitmap || v != MISSING_F) present.push_back(std::round(v * scale));
+    }
     double lo = 0, hi = 0;
     if (!present.empty()) {
-        lo = hi = present[0];
-        for (double v : present) {
-            lo = std::min(lo, v);
-            hi = std::max(hi, v);
-        }
+        lo = *std::min_element(present.begin(), present.end());
+        hi = *std::max_element(present.begin(), present.end());
     }
-    double ref = ibm_value(lo);
-    int nbits = 1;
-    while (std::ldexp(1.0, nbits) - 1 < std::ceil(hi - ref) && nbits < 31) ++nbits;
-    std::string packed;
-    unsigned long long acc = 0;
-    int nacc = 0;
-    for (double v : present) {
-        unsigned long long x = static_cast<unsigned long long>(std::llround(v - ref));
-        acc = (acc << nbits) | x;
-        nacc += nbits;
-        while (nacc >= 8) {
-            packed.push_back(static_cast<char>((acc >> (nacc - 8)) & 0xFF));
-            nacc -= 8;
-        }
-    }
-    int unused = 0;
-    if (nacc > 0) {
-        packed.push_back(static_cast<char>((acc << (8 - nacc)) & 0xFF));
-        unused = 8 - nacc;
-    }
-    std::size_t blen = 11 + packed.size();
-    if (blen % 2) {
-        packed.push_back('\0');
-        unused += 8;
-        ++blen;
-    }
-    std::string bds;
-    put(bds, static_cast<unsigned>(blen), 3);
-    put(bds, static_cast<unsigned>(unused & 0x0F), 1);
-    put_signed(bds, 0, 2);
-    put_ibm(bds, lo);
-    put(bds, nbits, 1);
-    bds += packed;
-
-    if (f.edition0) return "GRIB" + pds + gds + bms + bds + "7777";
-    std::size_t total = 8 + pds.size() + gds.size() + bms.size() + bds.size() + 4;
-    std::string msg = "GRIB";
-    put(msg, static_cast<unsigned>(total), 3);
-    put(msg, 1, 1);
-    msg += pds + gds + bms + bds + "7777";
-    return msg;
+    m.ref = static_cast<float>(ibm_value(lo));
+    m.nbits = 1;
+    while (std::ldexp(1.0, m.nbits) - 1 < std::ceil(hi - m.ref) && m.nbits < 31) ++m.nbits;
+    for (double v : present) m.raw.push_back(static_cast<std::uint32_t>(std::llround(v - m.ref)));
+    return make_grib1(m);
 }
 
 // A field over the standard small grid with value = base + i + 10*j.

@@ -36,19 +36,6 @@ struct SmallGrid {
     }
 };
 
-std::string make_dir(const std::string &name) {
-    std::string dir = scratch_dir() + "/" + name;
-    EXPECT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
-    return dir;
-}
-
-void write_text(const std::string &path, const std::string &text) {
-    FILE *f = std::fopen(path.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    std::fputs(text.c_str(), f);
-    std::fclose(f);
-}
-
 }  // namespace
 
 TEST_F(GrdTool, InitialisedRecord) {
@@ -77,46 +64,42 @@ TEST_F(GrdTool, MatchingWantedFields) {
     GRD_set_params(&want, 6, 100, 500, 11);
     EXPECT_EQ(want.var[0], 11);
     for (int i = 1; i < 5; ++i) EXPECT_EQ(want.var[i], 0);
-    GRD_report r;
-    GRD_init(&r);
-    r.var = 11;
-    r.ltype = 100;
-    r.level = 500;
-    r.type = 211;
-    for (int t : {6, 1006, 2006, 4012006}) {
-        r.time = t;
-        EXPECT_EQ(GRD_test(&r, &want, MISSING), 1) << t;
+    // A wanted time matches the same hours with any time range code, a
+    // time with a range only that range; the four open entries of the
+    // parameter list accept parameter 0.
+    const struct {
+        int want_time, want_ltype, want_level, want_var;
+        int time, ltype, level, var, grid, match;
+    } cases[] = {
+        {6, 100, 500, 11, 6, 100, 500, 11, MISSING, 1},
+        {6, 100, 500, 11, 1006, 100, 500, 11, MISSING, 1},
+        {6, 100, 500, 11, 2006, 100, 500, 11, MISSING, 1},
+        {6, 100, 500, 11, 4012006, 100, 500, 11, MISSING, 1},
+        {6, 100, 500, 11, 12, 100, 500, 11, MISSING, 0},
+        {1006, 100, 500, 11, 1006, 100, 500, 11, MISSING, 1},
+        {1006, 100, 500, 11, 6, 100, 500, 11, MISSING, 0},
+        {1006, 100, 500, 11, 2006, 100, 500, 11, MISSING, 0},
+        {6, 100, MISSING, 11, 6, 100, 850, 11, MISSING, 1},
+        {6, 100, MISSING, 11, 6, 100, 850, 11, 211, 1},
+        {6, 100, MISSING, 11, 6, 100, 850, 11, 212, 0},
+        {6, 100, MISSING, 11, 6, 105, 850, 11, MISSING, 0},
+        {6, 100, MISSING, 11, 6, 100, 850, 7, MISSING, 0},
+        {6, 100, MISSING, 11, 6, 100, 850, 0, MISSING, 1},
+        {MISSING, MISSING, MISSING, 7, 123, 1, 850, 7, MISSING, 1},
+    };
+    for (const auto &c : cases) {
+        GRD_set_params(&want, c.want_time, c.want_ltype, c.want_level, c.want_var);
+        GRD_report r;
+        GRD_init(&r);
+        r.time = c.time;
+        r.ltype = c.ltype;
+        r.level = c.level;
+        r.var = c.var;
+        r.type = 211;
+        EXPECT_EQ(GRD_test(&r, &want, c.grid), c.match)
+            << "want " << c.want_time << " " << c.want_ltype << " " << c.want_level << " " << c.want_var
+            << ", found " << c.time << " " << c.ltype << " " << c.level << " " << c.var << " grid " << c.grid;
     }
-    r.time = 12;
-    EXPECT_EQ(GRD_test(&r, &want, MISSING), 0);
-    GRD_set_params(&want, 1006, 100, 500, 11);
-    r.time = 1006;
-    EXPECT_EQ(GRD_test(&r, &want, MISSING), 1);
-    r.time = 6;
-    EXPECT_EQ(GRD_test(&r, &want, MISSING), 0);
-    r.time = 2006;
-    EXPECT_EQ(GRD_test(&r, &want, MISSING), 0);
-
-    GRD_set_params(&want, 6, 100, MISSING, 11);
-    r.time = 6;
-    r.level = 850;
-    EXPECT_EQ(GRD_test(&r, &want, MISSING), 1);
-    EXPECT_EQ(GRD_test(&r, &want, 211), 1);
-    EXPECT_EQ(GRD_test(&r, &want, 212), 0);
-    r.ltype = 105;
-    EXPECT_EQ(GRD_test(&r, &want, MISSING), 0);
-    r.ltype = 100;
-    r.var = 7;
-    EXPECT_EQ(GRD_test(&r, &want, MISSING), 0);
-    // the four open entries accept parameter 0
-    r.var = 0;
-    EXPECT_EQ(GRD_test(&r, &want, MISSING), 1);
-    // any time
-    GRD_set_params(&want, MISSING, MISSING, MISSING, 7);
-    r.var = 7;
-    r.time = 123;
-    r.ltype = 1;
-    EXPECT_EQ(GRD_test(&r, &want, MISSING), 1);
 }
 
 TEST_F(GrdTool, BilinearValues) {
@@ -210,7 +193,7 @@ TEST_F(GrdTool, InputFileFromTheModelTable) {
 
 TEST_F(GrdTool, InputFileFromModelLookupMosaics) {
     std::string dir = make_dir("models");
-    write_text(dir + "/model.lup",
+    write_file("models/model.lup",
                "# models\n"
                "first  1x1 grib_first   # a comment\n"
                "quad   2x2 ga#201,gb,gc#203,gd\n"
@@ -325,7 +308,7 @@ TEST_F(GrdTool, TimeMenuFile) {
     std::string dir = make_dir("times");
     char prog[FILE_NAME_LEN];
     RES_get_progname(prog);
-    write_text(dir + "/" + prog + ".tim",
+    write_file(std::string("times/") + prog + ".tim",
                "init Initialized 1\n"
                "h03  3_hour_  0\n"
                "h06  6_hour  mo=eta|nam\n"
@@ -355,8 +338,8 @@ TEST_F(GrdTool, TimeMenuFileKeepsAtMost38Entries) {
     char prog[FILE_NAME_LEN];
     RES_get_progname(prog);
     std::string text;
-    for (int i = 0; i < 45; ++i) text += "h" + std::to_string(i) + " T_" + std::to_string(i) + " 1\n";
-    write_text(dir + "/" + prog + ".tim", text);
+    for (int i = 0; i < 45; ++i) (text += "h") += std::to_string(i) + " T_" + std::to_string(i) + " 1\n";
+    write_file(std::string("manytimes/") + prog + ".tim", text);
     RES_put("file_path", dir.c_str());
     ASSERT_EQ(GRD_read_time_menu(), 1);
     const MENU_item *m = GRD_get_time_menu();
@@ -396,22 +379,16 @@ TEST_F(GrdTool, TimeMenuAnswersDecode) {
     }
     EXPECT_EQ(k, 28);
 
-    std::string text = read_file(data_dir() + "/raziva.tim");
-    ASSERT_FALSE(text.empty());
-    std::size_t pos = 0;
-    int lines = 0;
-    while (pos < text.size()) {
-        std::size_t nl = text.find('\n', pos);
-        std::string line = text.substr(pos, nl == std::string::npos ? nl : nl - pos);
-        pos = nl == std::string::npos ? text.size() : nl + 1;
+    int count = 0;
+    for (const std::string &line : lines(read_file(data_dir() + "/raziva.tim"))) {
         char abbr[9] = "", name[31] = "", disp[40] = "";
         ASSERT_EQ(std::sscanf(line.c_str(), "%8s %30s %39s", abbr, name, disp), 3) << line;
         int t = -1;
         EXPECT_EQ(VAR_dec_time(abbr, &t), 2) << line;
-        ++lines;
+        ++count;
     }
-    EXPECT_GT(lines, 20);
-    EXPECT_LE(lines, 38);
+    EXPECT_GT(count, 20);
+    EXPECT_LE(count, 38);
 }
 
 // The matching trace names wanted and found values side by side.

@@ -13,7 +13,7 @@ protected:
     void SetUp() override {
         if (!have_tool("grib_get_data") || !have_tool("grib_get"))
             GTEST_SKIP() << "eccodes tools not installed";
-        setup_resources();
+        reset_resources();
     }
 };
 

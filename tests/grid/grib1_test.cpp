@@ -17,7 +17,7 @@ namespace {
 
 class Grib1 : public ::testing::Test {
 protected:
-    void SetUp() override { setup_resources(); }
+    void SetUp() override { reset_resources(); }
     void TearDown() override { GRIB_set_max_bad(-1); }
 };
 
@@ -29,34 +29,51 @@ std::vector<std::uint8_t> pds_of(const Msg1 &m) {
     return std::vector<std::uint8_t>(msg.begin() + 8, msg.begin() + 8 + static_cast<long>(len));
 }
 
-GRD_report decode(const Msg1 &m, int preset_time = MISSING, int preset_level = MISSING) {
+// The record the PDS of m gives; preset: the time, level and parameter the
+// record had before; n: the N of averaging kinds (PDS octets 22-23).
+GRD_report decode(const Msg1 &m, int preset = MISSING, int n = 0) {
     GRD_report r;
     GRD_init(&r);
-    r.time = preset_time;
-    r.level = preset_level;
+    r.time = r.level = r.var = preset;
     std::vector<std::uint8_t> p = pds_of(m);
+    p[21] = static_cast<std::uint8_t>(n >> 8);
+    p[22] = static_cast<std::uint8_t>(n);
     EXPECT_EQ(GRIB_decode_PDB(p.data(), static_cast<int>(p.size()), 1, &r), 1);
     return r;
 }
 
 // Reads every message of a file of hand-made messages.
 std::vector<Product> read_msgs(const std::string &name, const std::string &bytes, int mode = 0) {
-    return read_all(write_bytes(name, bytes), mode);
+    return read_all(write_file(name, bytes), mode);
 }
 
+// Time codes of the time range indicators.  Days and months offset P1 and
+// P2 by 800 and 900, 12-hour units scale them; averaging kinds (113, 118,
+// 123) use Q = N times raw P2 plus the same offset.
 TEST_F(Grib1, TimeRangeIndicators) {
     struct Case {
-        int unit, p1, p2, tri, time;
+        int unit, p1, p2, tri, n, time;
     } cases[] = {
-        {2, 6, 0, 0, 806},            // days
-        {3, 2, 0, 0, 902},            // months
-        {1, 0, 6, 4, 4000006},        // 0-6 hour accumulation
-        {1, 0, 6, 3, 3000006},        // average
-        {1, 6, 12, 2, 2006012},       // range
-        {1, 12, 24, 5, 5012024},      // difference
-        {12, 1, 2, 3, 3012024},       // 12-hour units
-        {1, 6, 0, 1, 0},              // analysis
-        {1, 1, 44, 10, 300},          // P1 and P2 as one number
+        {2, 6, 0, 0, 0, 806},            // days
+        {3, 2, 0, 0, 0, 902},            // months
+        {1, 0, 6, 4, 0, 4000006},        // 0-6 hour accumulation
+        {1, 0, 6, 3, 0, 3000006},        // average
+        {1, 6, 12, 2, 0, 2006012},       // range
+        {1, 12, 24, 5, 0, 5012024},      // difference
+        {12, 1, 2, 3, 0, 3012024},       // 12-hour units
+        {1, 6, 0, 1, 0, 0},              // analysis
+        {1, 1, 44, 10, 0, 300},          // P1 and P2 as one number
+        {1, 0, 6, 113, 4, 13000024},
+        {1, 0, 6, 118, 4, 18000024},
+        {1, 0, 6, 123, 4, 23000024},
+        {2, 1, 2, 113, 3, 13000000 + 801 * 1000 + 2 * 3 + 800},
+        {2, 1, 2, 118, 3, 18000000 + 801 * 1000 + 2 * 3 + 800},
+        {2, 1, 2, 123, 3, 23000000 + 2 * 3 + 800},
+        {3, 1, 2, 113, 3, 13000000 + 901 * 1000 + 2 * 3 + 900},
+        {12, 1, 2, 113, 3, 13000000 + 12 * 1000 + 2 * 3},
+        {2, 1, 2, 4, 3, 4000000 + 801 * 1000 + 802},
+        {3, 1, 2, 2, 3, 2000000 + 901 * 1000 + 902},
+        {1, 6, 0, 7, 0, 1234},           // unknown: the time the record had
     };
     for (const Case &c : cases) {
         Msg1 m;
@@ -64,49 +81,32 @@ TEST_F(Grib1, TimeRangeIndicators) {
         m.p1 = c.p1;
         m.p2 = c.p2;
         m.tri = c.tri;
-        EXPECT_EQ(decode(m).time, c.time) << "unit " << c.unit << " tri " << c.tri;
+        EXPECT_EQ(decode(m, 1234, c.n).time, c.time) << "unit " << c.unit << " tri " << c.tri;
     }
-    // Averaging kinds use N (PDS octets 22-23, 4 here) times raw P2.
-    for (int tri : {113, 118, 123}) {
-        Msg1 m;
-        m.p1 = 0;
-        m.p2 = 6;
-        m.tri = tri;
-        std::vector<std::uint8_t> p = pds_of(m);
-        p[21] = 0;
-        p[22] = 4;
-        GRD_report r;
-        GRD_init(&r);
-        GRIB_decode_PDB(p.data(), static_cast<int>(p.size()), 1, &r);
-        int want = tri == 113 ? 13000024 : tri == 118 ? 18000024 : 23000024;
-        EXPECT_EQ(r.time, want) << tri;
-    }
-    // An unknown indicator keeps the time the record had.
-    Msg1 m;
-    m.tri = 7;
-    EXPECT_EQ(decode(m, 1234).time, 1234);
 }
 
+// Every level type of the table: single 16-bit levels, layers (top*1000 +
+// bottom), types that always give level 0, and types outside the table,
+// which leave the level as it was.
 TEST_F(Grib1, LevelTypes) {
-    Msg1 m;
-    m.ltype = 100;
-    m.level = 500;
-    GRD_report r = decode(m);
-    EXPECT_EQ(r.ltype, 100);
-    EXPECT_EQ(r.level, 500);
-    m.ltype = 116;  // 30-0 mb above ground: top*1000 + bottom
-    m.level = (30 << 8) | 0;
-    EXPECT_EQ(decode(m).level, 30000);
-    m.ltype = 105;
-    m.level = 2;
-    EXPECT_EQ(decode(m).level, 2);
-    for (int lt : {1, 4, 6, 7, 102, 200}) {
-        m.ltype = lt;
-        m.level = 77;
-        EXPECT_EQ(decode(m).level, 0) << lt;
-    }
-    m.ltype = 150;  // not in the table: level untouched
-    EXPECT_EQ(decode(m, MISSING, 42).level, 42);
+    const struct {
+        std::vector<int> types;
+        int want;
+    } groups[] = {
+        {{5, 100, 103, 105, 107, 111, 113, 117, 119}, (12 << 8) | 34},
+        {{101, 104, 106, 108, 109, 112, 114, 116, 120}, 12034},
+        {{1, 4, 6, 7, 102, 200}, 0},
+        {{2, 3, 8, 110, 121, 150, 160}, -5},
+    };
+    for (const auto &g : groups)
+        for (int lt : g.types) {
+            Msg1 m;
+            m.ltype = lt;
+            m.level = (12 << 8) | 34;
+            GRD_report r = decode(m, -5);
+            EXPECT_EQ(r.level, g.want) << lt;
+            EXPECT_EQ(r.ltype, lt);
+        }
 }
 
 TEST_F(Grib1, DatesAndParameters) {
@@ -122,22 +122,22 @@ TEST_F(Grib1, DatesAndParameters) {
     EXPECT_EQ(r.date.jday, 339);
     EXPECT_EQ(r.date.wday, 1);  // 5 December 2005 was a Monday
 
-    Msg1 t129;
-    t129.table = 129;
-    t129.param = 212;
-    EXPECT_EQ(decode(t129).var, 491);
-    Msg1 p177;
-    p177.param = 177;
-    EXPECT_EQ(decode(p177).var, 571);
-    Msg1 h;  // surface height of model 44 is parameter 161
-    h.ltype = 1;
-    h.model = 44;
-    h.param = 7;
-    EXPECT_EQ(decode(h).var, 161);
-    Msg1 t;
-    EXPECT_EQ(decode(t).var, 11);
-    EXPECT_EQ(decode(t).source, 7);
-    EXPECT_EQ(decode(t).model, 89);
+    EXPECT_EQ(r.source, 7);
+    EXPECT_EQ(r.model, 89);
+    // Parameter numbers by table and model; table 129 only knows 212.
+    const struct {
+        int table, model, ltype, param, want;
+    } params[] = {{129, 89, 100, 212, 491}, {129, 89, 100, 11, 4242}, {3, 89, 100, 11, 11},
+                  {2, 89, 100, 177, 571},   {2, 44, 1, 7, 161},  // surface height of model 44
+                  {2, 89, 100, 11, 11}};
+    for (const auto &c : params) {
+        Msg1 q;
+        q.table = c.table;
+        q.model = c.model;
+        q.ltype = c.ltype;
+        q.param = c.param;
+        EXPECT_EQ(decode(q, 4242).var, c.want) << c.table << ":" << c.param;
+    }
 }
 
 TEST_F(Grib1, EnsembleExtensionEncodesTheMean) {
@@ -145,10 +145,6 @@ TEST_F(Grib1, EnsembleExtensionEncodesTheMean) {
     m.subcentre = 2;
     m.pds_extra = std::string(12, '\0');   // octets 29-40
     m.pds_extra += std::string("\x01\x01\x00\x02\x01", 5);  // 41-45: type 1, id 0, mean
-    std::vector<std::uint8_t> p = pds_of(m);
-    GRD_report r;
-    GRD_init(&r);
-    ASSERT_EQ(GRIB_decode_PDB(p.data(), static_cast<int>(p.size()), 1, &r), 1);
     // GRIB_PDB hands the values on; through a whole message:
     std::vector<Product> got = read_msgs("ens.grb", make_grib1([&] {
         Msg1 q = m;
@@ -361,40 +357,8 @@ int open_first(const std::string &path) {
     return slot;
 }
 
-TEST_F(Grib1, BulletinHeaderKinds) {
-    struct Case {
-        const char *file;
-        int kind;
-        const char *heading;
-    } cases[] = {
-        {"wrap_zup.grb", 1, "HTNA50 KWBC 051200"},
-        {"wrap_feed.grb", 2, "HTNA50 KWBC 051200"},
-        {"wrap_oldzup.grb", 3, "HTNA50 KWBC 051200"},
-        {"eta_grib1_part.grb", 4, "GRIB01 KXXX 010000"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.file);
-        int slot = open_first(fixture(c.file));
-        ASSERT_GE(slot, 0);
-        EXPECT_GT(GRIB_header(slot), 0);
-        EXPECT_EQ(GRD_get_file(slot)->itype, c.kind);
-        EXPECT_STREQ(GRIB_get_wmo_header(), c.heading);
-        EXPECT_EQ(GRIB_get_version(), 1);
-        // Step over all three messages; the fourth search ends the file.
-        for (int k = 0; k < 2; ++k) {
-            EXPECT_GT(GRIB_next(slot, 1), 0);
-            EXPECT_GT(GRIB_header(slot), 0);
-        }
-        if (c.kind != 4) {
-            EXPECT_GT(GRIB_next(slot, 1), 0);
-            EXPECT_EQ(GRIB_header(slot), -1);
-        }
-        GRD_close(slot);
-    }
-}
-
 TEST_F(Grib1, EditionZeroEndMarkScan) {
-    std::string bytes = read_bytes(fixture("edition0.grb"));
+    std::string bytes = read_file(fixture("edition0.grb"));
     std::size_t second = bytes.find("GRIB", 4);
     ASSERT_NE(second, std::string::npos);
     int slot = open_first(fixture("edition0.grb"));
@@ -421,7 +385,7 @@ TEST_F(Grib1, ProductSizeLimit) {
     put(m, 2000001, 3);
     put(m, 1, 1);
     m += std::string(40, '\0');
-    int slot = open_first(write_bytes("huge.grb", m));
+    int slot = open_first(write_file("huge.grb", m));
     ASSERT_GT(GRIB_header(slot), 0);
     testing::internal::CaptureStderr();
     EXPECT_EQ(GRIB_next(slot, 1), 0);
@@ -468,70 +432,6 @@ TEST_F(Grib1, HeaderReadsSkipTheData) {
 }
 
 
-// Every level type of the table: the single 16-bit levels, the layers
-// (top*1000 + bottom) and the types that always give level 0.
-TEST_F(Grib1, EveryLevelTypeGroup) {
-    Msg1 m;
-    m.level = (12 << 8) | 34;
-    for (int lt : {5, 100, 103, 105, 107, 111, 113, 117, 119}) {
-        m.ltype = lt;
-        EXPECT_EQ(decode(m).level, (12 << 8) | 34) << lt;
-    }
-    for (int lt : {101, 104, 106, 108, 109, 112, 114, 116, 120}) {
-        m.ltype = lt;
-        EXPECT_EQ(decode(m).level, 12034) << lt;
-    }
-    for (int lt : {2, 3, 8, 102 + 8, 121, 160}) {
-        m.ltype = lt;
-        EXPECT_EQ(decode(m, MISSING, -5).level, -5) << lt;
-    }
-}
-
-// Averaging indicators in day and month units: P1 gets the unit's offset,
-// Q = raw P2 * N plus the same offset; 12-hour units scale only P1 and P2.
-TEST_F(Grib1, AveragingIndicatorsInDaysAndMonths) {
-    struct Case {
-        int unit, tri, want;
-    } cases[] = {
-        {2, 113, 13000000 + 801 * 1000 + 2 * 3 + 800},
-        {2, 118, 18000000 + 801 * 1000 + 2 * 3 + 800},
-        {2, 123, 23000000 + 2 * 3 + 800},
-        {3, 113, 13000000 + 901 * 1000 + 2 * 3 + 900},
-        {12, 113, 13000000 + 12 * 1000 + 2 * 3},
-        {2, 4, 4000000 + 801 * 1000 + 802},
-        {3, 2, 2000000 + 901 * 1000 + 902},
-    };
-    for (const Case &c : cases) {
-        Msg1 m;
-        m.unit = c.unit;
-        m.p1 = 1;
-        m.p2 = 2;
-        m.tri = c.tri;
-        std::vector<std::uint8_t> p = pds_of(m);
-        p[21] = 0;  // N = 3
-        p[22] = 3;
-        GRD_report r;
-        GRD_init(&r);
-        ASSERT_EQ(GRIB_decode_PDB(p.data(), static_cast<int>(p.size()), 1, &r), 1);
-        EXPECT_EQ(r.time, c.want) << "unit " << c.unit << " tri " << c.tri;
-    }
-}
-
-// Table 129 only knows parameter 212; other numbers leave var alone.
-TEST_F(Grib1, Table129LeavesOtherParameters) {
-    Msg1 m;
-    m.table = 129;
-    m.param = 11;
-    GRD_report r;
-    GRD_init(&r);
-    r.var = 4242;
-    std::vector<std::uint8_t> p = pds_of(m);
-    ASSERT_EQ(GRIB_decode_PDB(p.data(), static_cast<int>(p.size()), 1, &r), 1);
-    EXPECT_EQ(r.var, 4242);
-    m.table = 3;  // any other table keeps the number
-    EXPECT_EQ(decode(m).var, 11);
-}
-
 // Edition 0: no decimal scale (octets 27-28 are not read).
 TEST_F(Grib1, EditionZeroProductDefinition) {
     Msg1 m;
@@ -563,26 +463,8 @@ TEST_F(Grib1, BulletinKindsAroundBothEditions) {
     Msg1 m;
     m.raw = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
     const std::string ed1 = make_grib1(m);
-    std::string s4;
-    put(s4, 0, 2);
-    put(s4, 0, 2);
-    put(s4, 0, 1);
-    put(s4, 0, 1);
-    put(s4, 2, 1);
-    put(s4, 0, 1);
-    put(s4, 96, 1);
-    put(s4, 0, 2);
-    put(s4, 0, 1);
-    put(s4, 1, 1);
-    put(s4, 6, 4);
-    put(s4, 100, 1);
-    put(s4, 0, 1);
-    put(s4, 50000, 4);
-    put(s4, 255, 1);
-    put(s4, 0, 1);
-    put(s4, 0xffffffffu, 4);
     const std::string ed2 =
-        message2(sect1() + sect3_ll(3, 2, 50, 0, 49, 2, 0) + section(4, s4) +
+        message2(sect1() + sect3_ll(3, 2, 50, 0, 49, 2, 0) + sect4(0, pds_head(Pds{})) +
                  sect5_simple(6, 0, 0, 0, 8) + sect6(255) + sect7({1, 2, 3, 4, 5, 6}, 8));
     const std::string head = "HTNA50 KWBC 051200";
     for (int ed : {1, 2}) {
@@ -619,7 +501,7 @@ TEST_F(Grib1, BulletinKindsAroundBothEditions) {
         };
         for (const Case &c : cases) {
             SCOPED_TRACE(std::string(c.name) + " edition " + std::to_string(ed));
-            std::string path = write_bytes(std::string("kind_") + c.name + std::to_string(ed) + ".grb",
+            std::string path = write_file(std::string("kind_") + c.name + std::to_string(ed) + ".grb",
                                            *c.bytes);
             std::vector<Product> got = read_all(path, 0);
             ASSERT_EQ(got.size(), 3u);
@@ -648,51 +530,33 @@ TEST_F(Grib1, BulletinKindsAroundBothEditions) {
 }
 
 // A package heading takes the line up to its line feed, carriage returns
-// included, at most 30 characters, less the last three.
-TEST_F(Grib1, PackageHeadingTrimming) {
-    Msg1 m;
-    m.raw = std::vector<std::uint32_t>(12, 1);
-    const std::string msg = make_grib1(m);
-    struct Case {
-        std::string line, want;
-    } cases[] = {
-        {"** HTNA50 KWBC 051200 /p\n", "HTNA50 KWBC 051200"},
-        {"** HTNA50 KWBC 051200 /p\r\n", "HTNA50 KWBC 051200 "},
-        {"** ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789\n", "ABCDEFGHIJKLMNOPQRSTUVWXYZ0"},
-    };
-    for (const Case &c : cases) {
-        int slot = open_first(write_bytes("heading.grb", c.line + msg + "\n"));
-        ASSERT_GE(slot, 0);
-        ASSERT_GT(GRIB_header(slot), 0);
-        EXPECT_EQ(std::string(GRIB_get_wmo_header()), c.want) << c.line;
-        EXPECT_EQ(GRD_get_file(slot)->itype, GRIB_HDR_ZUP);
-        GRD_close(slot);
-    }
-}
-
-
-// A data-feed heading counts only where the search begins: behind other
-// bytes the message is found bare, with the default heading.
-TEST_F(Grib1, FeedHeadingOnlyWhereTheSearchBegins) {
+// included, at most 30 characters, less the last three.  A data-feed
+// heading counts only where the search begins: behind other bytes the
+// message is found bare, with the default heading.
+TEST_F(Grib1, HeadingsWhereTheSearchBegins) {
     Msg1 m;
     m.raw = std::vector<std::uint32_t>(12, 1);
     const std::string msg = make_grib1(m);
     const std::string feed =
         std::string("\x01\r\r\n", 4) + "042\r\r\nHTNA50 KWBC 051200\r\r\n" + msg + std::string("\r\r\n\x03", 4);
-    struct Case {
-        std::string prefix;
+    const struct {
+        std::string bytes;
         int kind;
         const char *heading;
     } cases[] = {
-        {"", GRIB_HDR_FEED, "HTNA50 KWBC 051200"},
-        {std::string("\n\x03", 2), GRIB_HDR_FEED, "HTNA50 KWBC 051200"},
-        {"xyz", GRIB_HDR_RAW, "GRIB01 KXXX 010000"},
+        {"** HTNA50 KWBC 051200 /p\n" + msg + "\n", GRIB_HDR_ZUP, "HTNA50 KWBC 051200"},
+        {"** HTNA50 KWBC 051200 /p\r\n" + msg + "\n", GRIB_HDR_ZUP, "HTNA50 KWBC 051200 "},
+        {"** ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789\n" + msg + "\n", GRIB_HDR_ZUP, "ABCDEFGHIJKLMNOPQRSTUVWXYZ0"},
+        {feed, GRIB_HDR_FEED, "HTNA50 KWBC 051200"},
+        {std::string("\n\x03", 2) + feed, GRIB_HDR_FEED, "HTNA50 KWBC 051200"},
+        {"xyz" + feed, GRIB_HDR_RAW, "GRIB01 KXXX 010000"},
     };
-    for (const Case &c : cases) {
-        int slot = open_first(write_bytes("feedpos.grb", c.prefix + feed));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.bytes.substr(0, 40));
+        int slot = open_first(write_file("heading.grb", c.bytes));
         ASSERT_GE(slot, 0);
         ASSERT_GT(GRIB_header(slot), 0);
-        EXPECT_EQ(GRD_get_file(slot)->itype, c.kind) << c.prefix.size();
+        EXPECT_EQ(GRD_get_file(slot)->itype, c.kind);
         EXPECT_STREQ(GRIB_get_wmo_header(), c.heading);
         GRD_close(slot);
     }

@@ -16,7 +16,7 @@ namespace {
 
 class Grib2 : public ::testing::Test {
 protected:
-    void SetUp() override { setup_resources(); }
+    void SetUp() override { reset_resources(); }
 };
 
 const std::vector<std::uint32_t> six = {1, 2, 3, 4, 5, 6};
@@ -33,23 +33,42 @@ std::string product(int tmpl, const std::string &from10,
 std::string grid32(int scan = 0) { return sect3_ll(3, 2, 50, 0, 49, 2, scan); }
 
 GRD_report read_one(const std::string &name, const std::string &msg, int mode = 1) {
-    std::vector<Product> p = read_all(write_bytes(name, msg), mode);
+    std::vector<Product> p = read_all(write_file(name, msg), mode);
     EXPECT_EQ(p.size(), 1u);
     GRD_report r;
     GRD_init(&r);
     return p.empty() ? r : p[0].rec;
 }
 
-struct LevelCase {
-    int t1, f1;
-    long v1;
-    int t2, f2;
-    long v2;
-    int ltype, level;
-};
+// A message of one product on the 3 x 2 grid.
+GRD_report one(int tmpl, const std::string &from10) {
+    return read_one("one.grb", message2(sect1() + grid32() + product(tmpl, from10)));
+}
 
+// The probability part of templates 4.5 and 4.9: kind, then the lower and
+// upper limits (scale factor and value each).
+std::string prob_part(int type, int fl, std::uint32_t lower, int fu, std::uint32_t upper) {
+    std::string b;
+    put(b, 1, 1);  // forecast probability number
+    put(b, 20, 1);  // of 20
+    put(b, static_cast<std::uint64_t>(type), 1);
+    put(b, static_cast<std::uint64_t>(fl), 1);
+    put(b, lower, 4);
+    put(b, static_cast<std::uint64_t>(fu), 1);
+    put(b, upper, 4);
+    return b;
+}
+
+// Fixed surfaces to level types and levels: single surfaces, layers of
+// two, and the rounding of scaled values.
 TEST_F(Grib2, LevelMappings) {
-    const LevelCase cases[] = {
+    const struct {
+        int t1, f1;
+        long v1;
+        int t2, f2;
+        long v2;
+        int ltype, level;
+    } cases[] = {
         {100, 0, 50000, 255, 0, 0, 100, 500},        // 500 hPa
         {100, 0, 50000, 100, 0, 85000, 101, 50085},  // layer in kPa
         {103, 0, 2, 255, 0, 0, 105, 2},              // 2 m above ground
@@ -67,8 +86,23 @@ TEST_F(Grib2, LevelMappings) {
         {109, 9, 2000, 255, 0, 0, 117, 2},           // 2 PV units
         {111, 0, 5, 255, 0, 0, 119, 5},              // eta
         {200, 255, 0, 255, 0, 0, 200, 0},            // other surfaces stay
+        {102, 0, 3000, 102, 0, 1500, 104, 30015},     // altitude layer in hm
+        {104, 2, 95, 104, 2, 80, 108, 95080},         // sigma layer 0.95-0.80
+        {104, 3, 995, 104, 3, 950, 108, 99095},       // sigma layer 0.995-0.950
+        {107, 0, 300, 107, 0, 310, 114, 300},         // isentropic layer: z1
+        {111, 3, 500, 111, 3, 400, 120, 0},           // eta layer: z1 (0.5)
+        {105, 0, 10, 105, 0, 11, 109, 10},            // hybrid layer: z1
+        {101, 0, 7, 1, 0, 0, 102, 0},                 // mean sea level, any second
+        {103, 1, 16, 255, 0, 0, 105, 2},              // 1.6 m rounds to 2
+        {103, 1, 14, 255, 0, 0, 105, 1},              // 1.4 m rounds to 1
+        {103, 0, 3000, 103, 0, 0, 106, 30000},        // 3000-0 m above ground
+        {100, 0, 100000, 100, 0, 50000, 101, 100050}, // 1000-500 hPa in kPa
+        {109, 9, -2000, 255, 0, 0, 117, -2},          // -2 PV units
+        {106, 1, 1, 106, 1, 4, 112, 10040},           // 0.1-0.4 m soil layer
+        {106, 1, 1, 106, 2, 40, 112, 10040},          // second scale factor of its own
+        {160, 0, 25, 255, 0, 0, 160, 25},             // depth below sea: as is
     };
-    for (const LevelCase &c : cases) {
+    for (const auto &c : cases) {
         Pds p;
         p.t1 = c.t1;
         p.f1 = c.f1;
@@ -76,90 +110,97 @@ TEST_F(Grib2, LevelMappings) {
         p.t2 = c.t2;
         p.f2 = c.f2;
         p.v2 = c.v2;
-        GRD_report r = read_one("lev.grb", message2(sect1() + grid32() + product(0, pds_head(p))));
-        EXPECT_EQ(r.ltype, c.ltype) << c.t1 << "/" << c.t2;
-        EXPECT_EQ(r.level, c.level) << c.t1 << "/" << c.t2;
+        GRD_report r = one(0, pds_head(p));
+        EXPECT_EQ(r.ltype, c.ltype) << c.t1 << "/" << c.t2 << " " << c.v1;
+        EXPECT_EQ(r.level, c.level) << c.t1 << "/" << c.t2 << " " << c.v1;
         EXPECT_EQ(r.time, 6);
     }
 }
 
+// Statistical times (template 4.8): process code + start * 1000 + end, in
+// hours whatever the units.  A missing length is the end of the period
+// less the start when it is not below 10001; processing types without a
+// code of their own give 2000000.
 TEST_F(Grib2, StatisticalTimes) {
-    Pds p;
-    p.fcst = 0;
-    // 0-6 hour accumulation.
-    GRD_report r = read_one("acc.grb", message2(sect1() + grid32() +
-                                                product(8, pds_head(p) + pds_stat(1, 1, 6))));
-    EXPECT_EQ(r.time, 4000006);
-    // Average in 6-hour units: start 1 (6 h), length 1 (6 h).
-    p.fcst = 1;
-    p.unit = 11;
-    r = read_one("avg.grb", message2(sect1() + grid32() + product(8, pds_head(p) + pds_stat(0, 11, 1))));
-    EXPECT_EQ(r.time, 3006012);
-    // Maximum and minimum.
-    p = Pds{};
-    p.fcst = 66;
-    r = read_one("max.grb", message2(sect1() + grid32() + product(8, pds_head(p) + pds_stat(2, 1, 6))));
-    EXPECT_EQ(r.time, 6066072);
-    r = read_one("min.grb", message2(sect1() + grid32() + product(8, pds_head(p) + pds_stat(3, 1, 6))));
-    EXPECT_EQ(r.time, 7066072);
-    r = read_one("dif.grb", message2(sect1() + grid32() + product(8, pds_head(p) + pds_stat(4, 1, 6))));
-    EXPECT_EQ(r.time, 5066072);
-    // Missing processing type with a missing length: the length comes from
-    // the end of the period (12 UTC, reference 00 UTC) less the start.
-    p.fcst = 6;
-    r = read_one("end.grb", message2(sect1() + grid32() +
-                                     product(8, pds_head(p) + pds_stat(255, 1, 0x7fffffff))));
-    EXPECT_EQ(r.time, 2006012);
+    const struct {
+        long fcst;
+        int unit, proc, stat_unit;
+        long len;
+        int end_day, end_hour, want;
+    } cases[] = {
+        {0, 1, 1, 1, 6, 5, 12, 4000006},             // 0-6 hour accumulation
+        {1, 11, 0, 11, 1, 5, 12, 3006012},           // average in 6-hour units
+        {66, 1, 2, 1, 6, 5, 12, 6066072},            // maximum
+        {66, 1, 3, 1, 6, 5, 12, 7066072},            // minimum
+        {66, 1, 4, 1, 6, 5, 12, 5066072},            // difference
+        {2, 10, 1, 10, 2, 5, 12, 4006012},           // 3-hour units
+        {1, 12, 2, 12, 1, 5, 12, 6012024},           // 12-hour units
+        {6, 1, 255, 1, 0x7fffffff, 5, 12, 2006012},  // missing length: end 12 UTC
+        {18, 1, 255, 1, 20000, 6, 6, 2018030},       // end on the next day
+        {18, 1, 255, 1, 6, 6, 6, 2018024},           // a length as it stands
+        {18, 1, 8, 1, 6, 5, 12, 2018024},            // other processing
+    };
+    for (const auto &c : cases) {
+        Pds p;
+        p.fcst = c.fcst;
+        p.unit = c.unit;
+        EXPECT_EQ(one(8, pds_head(p) + pds_stat(c.proc, c.stat_unit, c.len, 2026, 12, c.end_day, c.end_hour)).time,
+                  c.want)
+            << "process " << c.proc << " start " << c.fcst << " unit " << c.unit;
+    }
 }
 
+// Members, means and spreads of ensembles (4.1, 4.2 and with a time range
+// 4.11, 4.12).
 TEST_F(Grib2, EnsembleMembersMeansAndSpread) {
-    Pds p;  // temperature (0, 0, 0) at 500 hPa
-    // 4.1, positively perturbed member 4.
-    std::string member = pds_head(p) + std::string("\x03\x04\x14", 3);
-    GRD_report r = read_one("mem.grb", message2(sect1() + grid32() + product(1, member)));
-    EXPECT_EQ(r.var, 19300000 + 2 * 20000 + 4 * 1000 + 11);
-    EXPECT_EQ(r.time, 6);
-    // 4.2 mean, 4.2 standard deviation.
-    r = read_one("mean.grb", message2(sect1() + grid32() + product(2, pds_head(p) + std::string("\x01\x14", 2))));
-    EXPECT_EQ(r.var, 19000011);
-    r = read_one("sd.grb", message2(sect1() + grid32() + product(2, pds_head(p) + std::string("\x02\x14", 2))));
-    EXPECT_EQ(r.var, 19001011);
-    // 4.11 and 4.12 add a time range.
-    p.fcst = 0;
-    r = read_one("mem11.grb", message2(sect1() + grid32() +
-                                       product(11, pds_head(p) + std::string("\x01\x02\x14", 3) +
-                                                       pds_stat(1, 1, 12))));
-    EXPECT_EQ(r.var, 19300000 + 2 * 1000 + 11);
-    EXPECT_EQ(r.time, 4000012);
-    r = read_one("mean12.grb", message2(sect1() + grid32() +
-                                        product(12, pds_head(p) + std::string("\x01\x14", 2) +
-                                                        pds_stat(0, 1, 12))));
-    EXPECT_EQ(r.var, 19000011);
-    EXPECT_EQ(r.time, 3000012);
+    const struct {
+        int tmpl;
+        long fcst;
+        std::string ens;
+        int var, time;
+    } cases[] = {
+        {1, 6, std::string("\x03\x04\x14", 3), 19300000 + 2 * 20000 + 4 * 1000 + 11, 6},  // member +4
+        {2, 6, std::string("\x01\x14", 2), 19000011, 6},                                   // mean
+        {2, 6, std::string("\x02\x14", 2), 19001011, 6},                                   // spread
+        {11, 0, std::string("\x01\x02\x14", 3) + pds_stat(1, 1, 12), 19300000 + 2 * 1000 + 11, 4000012},
+        {12, 0, std::string("\x01\x14", 2) + pds_stat(0, 1, 12), 19000011, 3000012},
+    };
+    for (const auto &c : cases) {
+        Pds p;  // temperature (0, 0, 0) at 500 hPa
+        p.fcst = c.fcst;
+        GRD_report r = one(c.tmpl, pds_head(p) + c.ens);
+        EXPECT_EQ(r.var, c.var) << c.tmpl;
+        EXPECT_EQ(r.time, c.time) << c.tmpl;
+    }
 }
 
+// Probabilities (4.5, and 4.9 with a time range): the parameter they are
+// about and their kind by generating process and probability type.
 TEST_F(Grib2, ProbabilityProducts) {
     Pds p;
     p.gen_type = 4;  // ensemble forecast
-    std::string prob = pds_head(p);
-    put(prob, 1, 1);            // forecast probability number
-    put(prob, 20, 1);           // total
-    put(prob, 1, 1);            // above the upper limit
-    put(prob, 255, 1);          // lower limit missing
-    put(prob, 0xffffffffu, 4);
-    put(prob, 1, 1);            // upper limit 273.1
-    put(prob, 2731, 4);
-    GRD_report r = read_one("prob.grb", message2(sect1() + grid32() + product(5, prob)));
+    // above the upper limit 273.1, lower limit missing
+    std::string prob = pds_head(p) + prob_part(1, 255, 0xffffffffu, 1, 2731);
+    GRD_report r = one(5, prob);
     EXPECT_EQ(r.var / 10000000, 191);
     EXPECT_EQ(r.var / 10000 % 1000, 11);  // the parameter the probability is about
     EXPECT_EQ(r.var / 1000 % 10, 2);      // kind: above the upper limit
     EXPECT_STREQ(r.units, "%");
-    // 4.9: the same with a time range.
     p.fcst = 0;
-    std::string prob9 = pds_head(p) + prob.substr(25) + pds_stat(1, 1, 24);
-    r = read_one("prob9.grb", message2(sect1() + grid32() + product(9, prob9)));
+    r = one(9, pds_head(p) + prob.substr(25) + pds_stat(1, 1, 24));
     EXPECT_EQ(r.var / 10000000, 191);
     EXPECT_EQ(r.time, 4000024);
+    struct Case {
+        int proc, type, kind;
+    } cases[] = {{4, 0, 1}, {4, 1, 2}, {4, 2, 3}, {5, 0, 4}, {5, 1, 5}, {5, 2, 6},
+                 {2, 0, 4}, {2, 1, 5}, {2, 2, 6}, {2, 3, 7}, {2, 4, 8}};
+    for (const Case &c : cases) {
+        p = Pds{};
+        p.gen_type = c.proc;
+        r = one(5, pds_head(p) + prob_part(c.type, 0, 2700, 0, 2800));
+        EXPECT_EQ(r.var / 10000000, 191) << c.proc << "/" << c.type;
+        EXPECT_EQ(r.var / 1000 % 10, c.kind) << c.proc << "/" << c.type;
+    }
 }
 
 TEST_F(Grib2, LocalAndUnsupportedProductTemplates) {
@@ -170,7 +211,7 @@ TEST_F(Grib2, LocalAndUnsupportedProductTemplates) {
     EXPECT_EQ(r.level, 0);
     testing::internal::CaptureStderr();
     std::string one = sect1() + grid32() + product(15, pds_head(p));
-    read_all(write_bytes("t15.grb", message2(one) + message2(one)), 1);
+    read_all(write_file("t15.grb", message2(one) + message2(one)), 1);
     std::string err = testing::internal::GetCapturedStderr();
     std::size_t at = err.find("Unsupported product template: 15");
     EXPECT_NE(at, std::string::npos) << err;
@@ -189,7 +230,7 @@ TEST_F(Grib2, SeveralProductsShareTheGridAndBitmap) {
     Pds d;
     d.v1 = 30000;
     std::string next = message2(sect1() + grid32() + product(0, pds_head(d)));
-    std::string path = write_bytes("multi.grb", msg + next);
+    std::string path = write_file("multi.grb", msg + next);
     std::vector<Product> p = read_all(path, 0);
     ASSERT_EQ(p.size(), 4u);
     const std::vector<float> want0 = {10, -9999, 20, 30, -9999, 40};
@@ -236,7 +277,7 @@ TEST_F(Grib2, SeveralProductsShareTheGridAndBitmap) {
 }
 
 TEST_F(Grib2, MessageWithoutProduct) {
-    std::string path = write_bytes("noprod.grb", message2(sect1() + grid32()));
+    std::string path = write_file("noprod.grb", message2(sect1() + grid32()));
     testing::internal::CaptureStderr();
     std::vector<Product> p = read_all(path, 0, 1);
     std::string err = testing::internal::GetCapturedStderr();
@@ -250,7 +291,7 @@ TEST_F(Grib2, UnsupportedDataTemplateReportedOnce) {
     // Template 5.50 (spectral simple) with the same first octets as 5.0.
     std::string prod = sect4(0, pds_head(p)) + sect5_simple(6, 0, 0, 0, 8, 50) + sect6(255) +
                        sect7(six, 8);
-    std::string path = write_bytes("t50.grb", message2(sect1() + grid32() + prod + prod));
+    std::string path = write_file("t50.grb", message2(sect1() + grid32() + prod + prod));
     testing::internal::CaptureStderr();
     std::vector<Product> got = read_all(path, 0);
     std::string err = testing::internal::GetCapturedStderr();
@@ -264,37 +305,34 @@ TEST_F(Grib2, UnsupportedDataTemplateReportedOnce) {
     EXPECT_EQ(err.find("template: 50", at + 45), std::string::npos) << err;
 }
 
+// Alternate rows (the second runs east to west), south to north, east to
+// west: all give the same array, rows north to south.
 TEST_F(Grib2, ScanningModes) {
-    Pds p;
-    // Alternate rows: the second row runs east to west.
-    GRD_report r;
-    std::vector<Product> got =
-        read_all(write_bytes("alt.grb", message2(sect1() + grid32(0x10) +
-                                                 product(0, pds_head(p), {1, 2, 3, 6, 5, 4}))), 0);
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].vals, (std::vector<float>{1, 2, 3, 4, 5, 6}));
-    // South to north: the first row is the southernmost.
-    got = read_all(write_bytes("sn.grb", message2(sect1() + sect3_ll(3, 2, 49, 0, 50, 2, 0x40) +
-                                                  product(0, pds_head(p), {4, 5, 6, 1, 2, 3}))), 0);
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].vals, (std::vector<float>{1, 2, 3, 4, 5, 6}));
-    EXPECT_FLOAT_EQ(got[0].rec.domain.clat, 49.5f);
-    EXPECT_FLOAT_EQ(got[0].rec.domain.clon, 1.0f);
-    // East to west.
-    got = read_all(write_bytes("ew.grb", message2(sect1() + sect3_ll(3, 2, 50, 2, 49, 0, 0x80) +
-                                                  product(0, pds_head(p), {3, 2, 1, 6, 5, 4}))), 0);
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].vals, (std::vector<float>{1, 2, 3, 4, 5, 6}));
-    EXPECT_FLOAT_EQ(got[0].rec.domain.clon, 1.0f);
-    EXPECT_FLOAT_EQ(got[0].rec.domain.dx, 1.0f);
-    (void)r;
+    const struct {
+        std::string grid;
+        std::vector<std::uint32_t> raw;
+        float clat;
+    } cases[] = {
+        {grid32(0x10), {1, 2, 3, 6, 5, 4}, 49.5f},
+        {sect3_ll(3, 2, 49, 0, 50, 2, 0x40), {4, 5, 6, 1, 2, 3}, 49.5f},
+        {sect3_ll(3, 2, 50, 2, 49, 0, 0x80), {3, 2, 1, 6, 5, 4}, 49.5f},
+    };
+    for (const auto &c : cases) {
+        std::vector<Product> got =
+            read_all(write_file("scan.grb", message2(sect1() + c.grid + product(0, pds_head(Pds{}), c.raw))), 0);
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(got[0].vals, (std::vector<float>{1, 2, 3, 4, 5, 6}));
+        EXPECT_FLOAT_EQ(got[0].rec.domain.clat, c.clat);
+        EXPECT_FLOAT_EQ(got[0].rec.domain.clon, 1.0f);
+        EXPECT_FLOAT_EQ(got[0].rec.domain.dx, 1.0f);
+    }
 }
 
 TEST_F(Grib2, ThinnedRowsFromOneOctetLengths) {
     Pds p;
     std::string g = sect3_ll(0, 3, 50, 0, 48, 3, 0, {2, 4, 1});
     std::vector<Product> got = read_all(
-        write_bytes("thin2.grb", message2(sect1() + g + product(0, pds_head(p), {0, 30, 0, 10, 20, 30, 7}))), 0);
+        write_file("thin2.grb", message2(sect1() + g + product(0, pds_head(p), {0, 30, 0, 10, 20, 30, 7}))), 0);
     ASSERT_EQ(got.size(), 1u);
     ASSERT_EQ(got[0].rec.domain.nx, 4);
     const std::vector<float> want = {0, 10, 20, 30, 0, 10, 20, 30, 7, 7, 7, 7};
@@ -307,7 +345,7 @@ TEST_F(Grib2, GridLimitsAndUnsupportedGrids) {
     // 10001 rows of a latitude-longitude grid are refused.
     std::string tall = sect3_ll(2, 10001, 50, 0, -50, 1, 0);
     std::vector<Product> got =
-        read_all(write_bytes("tall.grb", message2(sect1() + tall + product(0, pds_head(p)))), 0);
+        read_all(write_file("tall.grb", message2(sect1() + tall + product(0, pds_head(p)))), 0);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].status, 0);
     EXPECT_TRUE(got[0].vals.empty());
@@ -319,7 +357,7 @@ TEST_F(Grib2, GridLimitsAndUnsupportedGrids) {
     put(sh, 50, 2);
     sh += std::string(20, '\0');
     testing::internal::CaptureStderr();
-    got = read_all(write_bytes("sh.grb", message2(sect1() + section(3, sh) + product(0, pds_head(p)))), 0);
+    got = read_all(write_file("sh.grb", message2(sect1() + section(3, sh) + product(0, pds_head(p)))), 0);
     std::string err = testing::internal::GetCapturedStderr();
     ASSERT_EQ(got.size(), 1u);
     EXPECT_TRUE(got[0].vals.empty());
@@ -335,7 +373,7 @@ TEST_F(Grib2, HeaderReadsSkipTheData) {
     std::size_t s7 = msg.size() - 4 - 7;
     msg[s7] = 0x00;
     msg[s7 + 1] = 0x10;  // section 7 now claims about a megabyte
-    std::string path = write_bytes("hdr2.grb", msg.substr(0, msg.size() - 4));
+    std::string path = write_file("hdr2.grb", msg.substr(0, msg.size() - 4));
     std::vector<Product> h = read_all(path, 1);
     ASSERT_GE(h.size(), 1u);
     EXPECT_EQ(h[0].status, 0);
@@ -347,7 +385,7 @@ TEST_F(Grib2, HeaderReadsSkipTheData) {
 
 TEST_F(Grib2, SectionReaderPrimitives) {
     std::string msg = message2(sect1() + grid32() + product(0, pds_head(Pds{})));
-    std::string path = write_bytes("prim.grb", msg);
+    std::string path = write_file("prim.grb", msg);
     int type = 0;
     int slot = GRD_open(path.c_str(), 0, &type);
     ASSERT_GE(slot, 0);
@@ -375,90 +413,5 @@ TEST_F(Grib2, SectionReaderPrimitives) {
     GRD_close(slot);
 }
 
-
-// Layers of two surfaces and the rounding rules of the level mapping.
-TEST_F(Grib2, TwoSurfaceLevelsAndRounding) {
-    const LevelCase cases[] = {
-        {102, 0, 3000, 102, 0, 1500, 104, 30015},     // altitude layer in hm
-        {104, 2, 95, 104, 2, 80, 108, 95080},         // sigma layer 0.95-0.80
-        {104, 3, 995, 104, 3, 950, 108, 99095},       // sigma layer 0.995-0.950
-        {107, 0, 300, 107, 0, 310, 114, 300},         // isentropic layer: z1
-        {111, 3, 500, 111, 3, 400, 120, 0},           // eta layer: z1 (0.5)
-        {105, 0, 10, 105, 0, 11, 109, 10},            // hybrid layer: z1
-        {101, 0, 7, 1, 0, 0, 102, 0},                 // mean sea level, any second
-        {103, 1, 16, 255, 0, 0, 105, 2},              // 1.6 m rounds to 2
-        {103, 1, 14, 255, 0, 0, 105, 1},              // 1.4 m rounds to 1
-        {103, 0, 3000, 103, 0, 0, 106, 30000},        // 3000-0 m above ground
-        {100, 0, 100000, 100, 0, 50000, 101, 100050}, // 1000-500 hPa in kPa
-        {109, 9, -2000, 255, 0, 0, 117, -2},          // -2 PV units
-        {106, 1, 1, 106, 1, 4, 112, 10040},           // 0.1-0.4 m soil layer
-        {106, 1, 1, 106, 2, 40, 112, 10040},          // second scale factor of its own
-        {160, 0, 25, 255, 0, 0, 160, 25},             // depth below sea: as is
-    };
-    for (const LevelCase &c : cases) {
-        Pds p;
-        p.t1 = c.t1;
-        p.f1 = c.f1;
-        p.v1 = c.v1;
-        p.t2 = c.t2;
-        p.f2 = c.f2;
-        p.v2 = c.v2;
-        GRD_report r = read_one("lev2.grb", message2(sect1() + grid32() + product(0, pds_head(p))));
-        EXPECT_EQ(r.ltype, c.ltype) << c.t1 << "/" << c.t2 << " " << c.v1;
-        EXPECT_EQ(r.level, c.level) << c.t1 << "/" << c.t2 << " " << c.v1;
-    }
-}
-
-// Statistical times in 3- and 12-hour units, and a missing length taken
-// from an end of period on the next day.
-TEST_F(Grib2, StatisticalTimeUnitsAndPeriodEnd) {
-    Pds p;
-    p.fcst = 2;
-    p.unit = 10;  // 3 hours: start 6 h, length 2 * 3 h
-    GRD_report r = read_one("u3.grb", message2(sect1() + grid32() +
-                                               product(8, pds_head(p) + pds_stat(1, 10, 2))));
-    EXPECT_EQ(r.time, 4006012);
-    p.fcst = 1;
-    p.unit = 12;  // 12 hours: start 12 h, length 12 h
-    r = read_one("u12.grb", message2(sect1() + grid32() + product(8, pds_head(p) + pds_stat(2, 12, 1))));
-    EXPECT_EQ(r.time, 6012024);
-    // Reference 5 Dec 00 UTC, start 18 h, end 6 Dec 06 UTC: length 12 h.
-    p = Pds{};
-    p.fcst = 18;
-    r = read_one("end2.grb", message2(sect1() + grid32() +
-                                      product(8, pds_head(p) + pds_stat(255, 1, 20000, 2026, 12, 6, 6))));
-    EXPECT_EQ(r.time, 2018030);
-    // A length below 10001 is taken as it stands even for the missing type.
-    r = read_one("end3.grb", message2(sect1() + grid32() +
-                                      product(8, pds_head(p) + pds_stat(255, 1, 6, 2026, 12, 6, 6))));
-    EXPECT_EQ(r.time, 2018024);
-    // Processing types without a code of their own give 2000000.
-    r = read_one("other.grb", message2(sect1() + grid32() + product(8, pds_head(p) + pds_stat(8, 1, 6))));
-    EXPECT_EQ(r.time, 2018024);
-}
-
-// Every probability kind: process 4 with types 0-2, process 5 with 0-2,
-// process 2 with 0-4.
-TEST_F(Grib2, EveryProbabilityKind) {
-    struct Case {
-        int proc, type, kind;
-    } cases[] = {{4, 0, 1}, {4, 1, 2}, {4, 2, 3}, {5, 0, 4}, {5, 1, 5}, {5, 2, 6},
-                 {2, 0, 4}, {2, 1, 5}, {2, 2, 6}, {2, 3, 7}, {2, 4, 8}};
-    for (const Case &c : cases) {
-        Pds p;
-        p.gen_type = c.proc;
-        std::string prob = pds_head(p);
-        put(prob, 1, 1);
-        put(prob, 20, 1);
-        put(prob, static_cast<std::uint64_t>(c.type), 1);
-        put(prob, 0, 1);
-        put(prob, 2700, 4);
-        put(prob, 0, 1);
-        put(prob, 2800, 4);
-        GRD_report r = read_one("pk.grb", message2(sect1() + grid32() + product(5, prob)));
-        EXPECT_EQ(r.var / 10000000, 191) << c.proc << "/" << c.type;
-        EXPECT_EQ(r.var / 1000 % 10, c.kind) << c.proc << "/" << c.type;
-    }
-}
 
 }  // namespace

@@ -1,6 +1,7 @@
 // grib2_test_util.h - helpers of the GRIB decoder tests: reading every
-// product of a file through the grid reader, running the eccodes tools, and
-// hand-made messages with known contents.
+// product of a file through the grid reader, what the eccodes tools list,
+// and hand-made edition 2 messages with known contents (the shared grid
+// fixtures, edition 1 writer included, come from grd_test_util.h).
 #ifndef GRIB2_TEST_UTIL_H
 #define GRIB2_TEST_UTIL_H
 
@@ -14,21 +15,16 @@
 #include <unistd.h>
 #include <vector>
 
+#include "grd_test_util.h"
 #include "zup.h"
 #include "zupgrd.h"
-#include "zupresrc.h"
 
 namespace gribtest {
 
+using namespace grdtest;
+
 inline std::string fixture(const std::string &name) {
     return std::string(RAZIVA_TEST_DATA_DIR) + "/grib/" + name;
-}
-
-// Points the lookup files (parameter tables) at the shipped data directory.
-inline void setup_resources() {
-    const char *env = std::getenv("RAZIVA_DATA_DIR");
-    static std::string dir = env && *env ? env : std::string(RAZIVA_DATA_DIR);
-    RES_put("file_path", dir.c_str());
 }
 
 // One decoded product.
@@ -62,22 +58,6 @@ inline std::vector<Product> read_all(const std::string &path, int mode, int limi
     GRD_free(&rec);
     GRD_close(slot);
     return out;
-}
-
-inline std::string run(const std::string &cmd) {
-    std::string out;
-    FILE *p = popen(cmd.c_str(), "r");
-    if (!p) return out;
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-    return out;
-}
-
-inline bool have_tool(const char *name) {
-    std::string cmd = std::string("command -v ") + name + " >/dev/null 2>&1";
-    return std::system(cmd.c_str()) == 0;
 }
 
 // One product as eccodes lists it: points in message order.
@@ -129,149 +109,6 @@ inline std::vector<std::string> ec_names(const std::string &path, const std::str
     while (in >> w) out.push_back(w);
     return out;
 }
-
-// ---- hand-made GRIB edition 1 messages -------------------------------------
-
-inline void put(std::string &s, std::uint64_t v, int n) {
-    for (int i = n - 1; i >= 0; --i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
-}
-
-// Packs values of nbits each, most significant bit first.
-inline std::string pack_bits(const std::vector<std::uint32_t> &v, int nbits) {
-    std::string out;
-    std::uint64_t acc = 0;
-    int have = 0;
-    for (std::uint32_t x : v) {
-        acc = (acc << nbits) | (x & ((nbits == 32) ? 0xffffffffu : ((1u << nbits) - 1)));
-        have += nbits;
-        while (have >= 8) {
-            out.push_back(static_cast<char>((acc >> (have - 8)) & 0xff));
-            have -= 8;
-        }
-    }
-    if (have > 0) out.push_back(static_cast<char>((acc << (8 - have)) & 0xff));
-    return out;
-}
-
-// Description of an edition 1 test message.
-struct Msg1 {
-    int centre = 7, model = 89, grid = 255, param = 11, ltype = 100, level = 500;
-    int year = 26, month = 12, day = 5, hour = 12;
-    int unit = 1, p1 = 6, p2 = 0, tri = 0, table = 2, subcentre = 0;
-    int dscale = 0;
-    bool gds = true;
-    int rep = 0;         // data representation type of the GDS
-    int nx = 4, ny = 3;  // grid size (nx 0xffff for a thinned grid)
-    std::vector<int> rows;  // row lengths of a thinned grid
-    int la1 = 50000, lo1 = -10000, la2 = 48000, lo2 = -7000;  // millidegrees
-    int scan = 0;
-    std::vector<std::uint32_t> raw;  // packed values
-    int nbits = 8;
-    float ref = 0;
-    int escale = 0;
-    std::vector<int> bitmap;  // one entry per point; empty: no bitmap
-    std::string pds_extra;    // octets 29... of the PDS
-};
-
-inline void put_s3(std::string &s, int v) { put(s, static_cast<std::uint32_t>(v < 0 ? (0x800000 | -v) : v), 3); }
-inline void put_s2(std::string &s, int v) { put(s, static_cast<std::uint32_t>(v < 0 ? (0x8000 | -v) : v), 2); }
-
-// IBM float of a value that is a multiple of a power of 16 (tests use
-// small whole numbers).
-inline std::string ibm(float f) {
-    std::string s;
-    if (f == 0) {
-        put(s, 0, 4);
-        return s;
-    }
-    int sign = f < 0 ? 0x80 : 0;
-    double v = std::fabs(f);
-    int e = 64;
-    while (v >= 1) { v /= 16; ++e; }
-    while (v < 1.0 / 16) { v *= 16; --e; }
-    std::uint32_t mant = static_cast<std::uint32_t>(v * 16777216.0 + 0.5);
-    s.push_back(static_cast<char>(sign | e));
-    put(s, mant, 3);
-    return s;
-}
-
-inline std::string make_grib1(const Msg1 &m) {
-    std::string pds;
-    put(pds, 28 + m.pds_extra.size(), 3);
-    put(pds, m.table, 1);
-    put(pds, m.centre, 1);
-    put(pds, m.model, 1);
-    put(pds, m.grid, 1);
-    put(pds, (m.gds ? 0x80 : 0) | (m.bitmap.empty() ? 0 : 0x40), 1);
-    put(pds, m.param, 1);
-    put(pds, m.ltype, 1);
-    put(pds, m.level, 2);
-    put(pds, m.year, 1);
-    put(pds, m.month, 1);
-    put(pds, m.day, 1);
-    put(pds, m.hour, 1);
-    put(pds, 0, 1);
-    put(pds, m.unit, 1);
-    put(pds, m.p1, 1);
-    put(pds, m.p2, 1);
-    put(pds, m.tri, 1);
-    put(pds, 0, 2);
-    put(pds, 0, 1);
-    put(pds, 21, 1);
-    put(pds, m.subcentre, 1);
-    put_s2(pds, m.dscale);
-    pds += m.pds_extra;
-
-    std::string gds;
-    if (m.gds) {
-        std::string g;
-        put(g, 0, 1);                              // NV
-        put(g, m.rows.empty() ? 255 : 33, 1);      // PV/PL
-        put(g, m.rep, 1);
-        put(g, m.nx, 2);
-        put(g, m.ny, 2);
-        put_s3(g, m.la1);
-        put_s3(g, m.lo1);
-        put(g, 0x80, 1);
-        put_s3(g, m.la2);
-        put_s3(g, m.lo2);
-        int di = m.nx > 1 && m.nx != 0xffff ? std::abs(m.lo2 - m.lo1) / (m.nx - 1) : 0xffff;
-        int dj = m.ny > 1 ? std::abs(m.la2 - m.la1) / (m.ny - 1) : 0;
-        put(g, di, 2);
-        put(g, dj, 2);
-        put(g, m.scan, 1);
-        put(g, 0, 4);
-        for (int r : m.rows) put(g, r, 2);
-        put(gds, g.size() + 3, 3);
-        gds += g;
-    }
-    std::string bms;
-    if (!m.bitmap.empty()) {
-        std::vector<std::uint32_t> bits(m.bitmap.begin(), m.bitmap.end());
-        std::string b = pack_bits(bits, 1);
-        if (b.size() % 2) b.push_back(0);
-        put(bms, b.size() + 6, 3);
-        put(bms, (b.size() * 8) - m.bitmap.size(), 1);
-        put(bms, 0, 2);
-        bms += b;
-    }
-    std::string bits = pack_bits(m.raw, m.nbits);
-    if (bits.size() % 2 == 0) bits.push_back(0);
-    std::string bds;
-    put(bds, bits.size() + 11, 3);
-    put(bds, 0, 1);
-    put_s2(bds, m.escale);
-    bds += ibm(m.ref);
-    put(bds, m.nbits, 1);
-    bds += bits;
-
-    std::string body = pds + gds + bms + bds + "7777";
-    std::string msg = "GRIB";
-    put(msg, body.size() + 8, 3);
-    put(msg, 1, 1);
-    return msg + body;
-}
-
 
 // ---- hand-made GRIB edition 2 messages -------------------------------------
 
@@ -450,37 +287,6 @@ inline std::string message2(const std::string &sections, int discipline = 0) {
     put(m, 2, 1);
     put(m, 16 + sections.size() + 4, 8);
     return m + sections + "7777";
-}
-
-inline std::string scratch(const std::string &name) {
-    static std::string dir;
-    if (dir.empty()) {
-        char tmpl[] = "/tmp/raziva_grib_XXXXXX";
-        char *d = mkdtemp(tmpl);
-        dir = d ? d : "/tmp";
-    }
-    return dir + "/" + name;
-}
-
-inline std::string write_bytes(const std::string &name, const std::string &bytes) {
-    std::string path = scratch(name);
-    FILE *f = std::fopen(path.c_str(), "wb");
-    if (f) {
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
-    return path;
-}
-
-inline std::string read_bytes(const std::string &path) {
-    std::string s;
-    FILE *f = std::fopen(path.c_str(), "rb");
-    if (!f) return s;
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-    std::fclose(f);
-    return s;
 }
 
 }  // namespace gribtest

@@ -15,12 +15,12 @@ protected:
     void SetUp() override {
         if (!have_tool("grib_get_data") || !have_tool("grib_set"))
             GTEST_SKIP() << "eccodes tools not installed";
-        setup_resources();
+        reset_resources();
     }
     // Repacks a fixture with grib_set; the made file's path.
     static std::string repack(const std::string &src, const std::string &settings,
                               const std::string &out) {
-        std::string path = scratch(out);
+        std::string path = scratch_dir() + "/" + out;
         std::string cmd = "grib_set -r -s " + settings + " '" + fixture(src) + "' '" + path +
                           "' >/dev/null 2>&1";
         EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
@@ -72,7 +72,7 @@ TEST_F(PackingOracle, MadeFilesDecodeLikeEccodes) {
 // Damaged second-order descriptors: the grid stays missing and the reader
 // says why; nothing is read outside the section.
 TEST_F(PackingOracle, DamagedSecondOrderRefused) {
-    const std::string good = read_bytes(
+    const std::string good = read_file(
         repack("regular_latlon_surface.grib1", "packingType=grid_second_order", "so.grib1"));
     ASSERT_GT(good.size(), 100u);
     // Binary data section: behind the indicator, product and grid sections.
@@ -96,7 +96,7 @@ TEST_F(PackingOracle, DamagedSecondOrderRefused) {
         std::string bad = good;
         bad[bds + d.octet - 1] = static_cast<char>(d.value);
         testing::internal::CaptureStderr();
-        std::vector<Product> p = read_all(write_bytes("so_bad.grib1", bad), 0);
+        std::vector<Product> p = read_all(write_file("so_bad.grib1", bad), 0);
         std::string err = testing::internal::GetCapturedStderr();
         SCOPED_TRACE("octet " + std::to_string(d.octet));
         ASSERT_EQ(p.size(), 1u);

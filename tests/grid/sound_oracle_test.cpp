@@ -17,39 +17,24 @@
 #include <vector>
 
 #include "grd_priv.h"
-#include "grd_test_util.h"
+#include "grib2_test_util.h"
 #include "zup.h"
 #include "zupcty.h"
 #include "zupgrd.h"
 #include "zupupa.h"
 
-using namespace grdtest;
+using namespace gribtest;
 
 namespace {
 
 constexpr float kLat = 40.0f;
 constexpr float kLon = -100.0f;
 
-bool have_tool(const char *name) {
-    std::string cmd = std::string("command -v ") + name + " >/dev/null 2>&1";
-    return std::system(cmd.c_str()) == 0;
-}
-
-std::string run(const std::string &cmd) {
-    std::string out;
-    FILE *p = popen(cmd.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof(buf), p)) > 0) out.append(buf, n);
-    pclose(p);
-    return out;
-}
-
 struct OracleGrid {
     int param = 0, ltype = 0, level = 0;
     int nx = 0, ny = 0;
-    std::vector<double> values;  // scan order: rows south to north
+    EcField points;  // scan order: rows south to north
+    double at(int i, int j) const { return points[static_cast<std::size_t>(j * nx + i)].val; }
 };
 
 // The Lambert geometry of the file (the same for every message) and the
@@ -87,26 +72,19 @@ Geometry locate(const std::string &file) {
 
 std::vector<OracleGrid> decode_all(const std::string &file) {
     std::vector<OracleGrid> grids;
-    std::istringstream list(
-        run("grib_get -p indicatorOfParameter,indicatorOfTypeOfLevel:l,level,Nx,Ny " + file));
-    OracleGrid g;
-    while (list >> g.param >> g.ltype >> g.level >> g.nx >> g.ny) grids.push_back(g);
-    // one run prints every message, each behind its own title line
-    std::istringstream in(run("grib_get_data -F %.10g " + file));
-    std::string line;
-    int k = -1;
-    while (std::getline(in, line)) {
-        if (line.find("Latitude") != std::string::npos) {
-            ++k;
-            continue;
-        }
-        if (k < 0 || k >= static_cast<int>(grids.size())) continue;
-        std::istringstream fields(line);
-        double la, lo, v;
-        if (fields >> la >> lo >> v) grids[static_cast<std::size_t>(k)].values.push_back(v);
+    std::vector<EcField> fields = ec_data(file);
+    auto keys = ec_keys(file, "indicatorOfParameter,indicatorOfTypeOfLevel:l,level,Nx,Ny");
+    for (std::size_t k = 0; k < keys.size() && k < fields.size(); ++k) {
+        if (keys[k].size() != 5) continue;
+        OracleGrid g;
+        g.param = static_cast<int>(keys[k][0]);
+        g.ltype = static_cast<int>(keys[k][1]);
+        g.level = static_cast<int>(keys[k][2]);
+        g.nx = static_cast<int>(keys[k][3]);
+        g.ny = static_cast<int>(keys[k][4]);
+        if (fields[k].size() == static_cast<std::size_t>(g.nx * g.ny)) g.points = fields[k];
+        grids.push_back(g);
     }
-    for (OracleGrid &g : grids)
-        if (g.values.size() != static_cast<std::size_t>(g.nx * g.ny)) g.values.clear();
     return grids;
 }
 
@@ -114,9 +92,8 @@ double bilinear(const OracleGrid &g, double gi, double gj) {
     int i = static_cast<int>(std::floor(gi));
     int j = static_cast<int>(std::floor(gj));
     double fx = gi - i, fy = gj - j;
-    auto at = [&](int ii, int jj) { return g.values[static_cast<std::size_t>(jj * g.nx + ii)]; };
-    return (1 - fx) * (1 - fy) * at(i, j) + fx * (1 - fy) * at(i + 1, j) +
-           (1 - fx) * fy * at(i, j + 1) + fx * fy * at(i + 1, j + 1);
+    return (1 - fx) * (1 - fy) * g.at(i, j) + fx * (1 - fy) * g.at(i + 1, j) + (1 - fx) * fy * g.at(i, j + 1) +
+           fx * fy * g.at(i + 1, j + 1);
 }
 
 // Direction the wind blows from (degrees) of grid-relative components on
@@ -144,7 +121,7 @@ protected:
         static std::vector<OracleGrid> cache = decode_all(file);
         grids = cache;
         ASSERT_EQ(grids.size(), 97u);
-        for (const OracleGrid &g : grids) ASSERT_FALSE(g.values.empty());
+        for (const OracleGrid &g : grids) ASSERT_FALSE(g.points.empty());
     }
     std::string file;
     Geometry geo;
@@ -222,29 +199,21 @@ TEST_F(SoundOracle, ExtractedSoundingLevels) {
 // Grid points one in from each corner: the sounding there against eccodes'
 // grid-relative components turned by hand.
 TEST_F(SoundOracle, CornerWindsTurnedToTrueNorth) {
-    std::istringstream in(run("grib_get_data -w count=1 -F %.10g " + file));
-    std::vector<std::pair<double, double>> ll;
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream f(line);
-        double la, lo, v;
-        if (f >> la >> lo >> v) ll.emplace_back(la, lo > 180 ? lo - 360 : lo);
-    }
     const int nx = grids[0].nx, ny = grids[0].ny;
-    ASSERT_EQ(ll.size(), static_cast<std::size_t>(nx * ny));
     int type = 0;
     int s = GRD_open(file.c_str(), 0, &type);
     ASSERT_GE(s, 0);
     FLAG_setl(6, 24);
     for (auto [i, j] : {std::pair{1, 1}, {nx - 2, 1}, {1, ny - 2}, {nx - 2, ny - 2}}) {
-        const auto [lat, lon] = ll[static_cast<std::size_t>(j * nx + i)];
+        const EcPoint &pt = grids[0].points[static_cast<std::size_t>(j * nx + i)];
+        const double lat = pt.lat, lon = pt.lon > 180 ? pt.lon - 360 : pt.lon;
         UPA_level lev[60];
         int num = 0;
         float sfcp = 0;
         ASSERT_EQ(GRD_get_sound(s, static_cast<float>(lat), static_cast<float>(lon), lev, &num, &sfcp), 1);
         std::map<int, std::pair<double, double>> uv;
         for (const OracleGrid &g : grids) {
-            double v = g.values[static_cast<std::size_t>(j * nx + i)];
+            double v = g.at(i, j);
             if (g.ltype == 100 && g.param == 33) uv[g.level].first = v;
             if (g.ltype == 100 && g.param == 34) uv[g.level].second = v;
         }

@@ -27,13 +27,13 @@ protected:
     void SetUp() override {
         if (!have_tool("grib_get_data") || !have_tool("grib_set") || !have_tool("cdo"))
             GTEST_SKIP() << "eccodes tools or cdo not installed";
-        setup_resources();
+        reset_resources();
         GRD_sound_reset();
     }
     void TearDown() override { GRD_sound_reset(); }
     // Runs a command that makes a file; the file's path.
     static std::string make(const std::string &cmd, const std::string &out) {
-        std::string path = scratch(out);
+        std::string path = scratch_dir() + "/" + out;
         std::string full = cmd + " '" + path + "' >/dev/null 2>&1";
         EXPECT_EQ(std::system(full.c_str()), 0) << full;
         return path;
@@ -174,7 +174,7 @@ TEST_F(PlaceOracle, RotatedWindsLikeCdo) {
     const std::string rot = fixture("rotated_ll.grib1");
     const std::string u = make("grib_set -s indicatorOfParameter=33 '" + rot + "'", "u.grib1");
     const std::string v = make("grib_set -s indicatorOfParameter=34 '" + rot + "'", "v.grib1");
-    const std::string uv = write_bytes("uv.grib1", read_bytes(u) + read_bytes(v));
+    const std::string uv = write_file("uv.grib1", read_file(u) + read_file(v));
     const std::string earth = make("cdo -s rotuvb,u,v '" + uv + "'", "uv_earth.grib1");
     std::vector<Product> grid = read_all(uv, 0);
     std::vector<Product> cdo = read_all(earth, 0);

@@ -68,12 +68,8 @@ TEST_F(UnitCvt, CachedPairIsReusedAcrossCalls) {
 }
 
 TEST_F(UnitCvt, OwnTableFormat) {
-    std::string dir = scratch_dir() + "/units";
-    ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
-    FILE *f = std::fopen((dir + "/units.lup").c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    std::fputs("# comment line\nabc xyz *2+1\nabc qq -3\ndeg_C deg_F *1.8+32\n", f);
-    std::fclose(f);
+    std::string dir = make_dir("units");
+    write_file("units/units.lup", "# comment line\nabc xyz *2+1\nabc qq -3\ndeg_C deg_F *1.8+32\n");
     RES_put("file_path", dir.c_str());
     EXPECT_FLOAT_EQ(UNIT_cvt(5.0f, "abc", "xyz"), 11.0f);
     EXPECT_FLOAT_EQ(UNIT_cvt(5.0f, "ABC", "QQ"), 2.0f);

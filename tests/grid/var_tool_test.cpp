@@ -68,85 +68,64 @@ TEST_F(VarTool, EditionOneUnitsByParameter) {
     EXPECT_STREQ(r2.units, "");  // only editions 0 and 1 carry units here
 }
 
-TEST_F(VarTool, EditionZeroIsRenumbered) {
-    GRD_report r = header(0, 7, 4);
-    GRIB_units(&r);
-    EXPECT_EQ(r.var, 11);
-    EXPECT_STREQ(r.units, "C");
-    r = header(0, 7, 2);
-    GRIB_units(&r);
-    EXPECT_EQ(r.var, 7);
-    EXPECT_STREQ(r.units, "10 m");
-    r = header(0, 7, 30);
-    GRIB_units(&r);
-    EXPECT_EQ(r.var, 43);
-    EXPECT_STREQ(r.units, "10^-5 /s");
-    r = header(0, 7, 99);  // not in the old table
-    GRIB_units(&r);
-    EXPECT_EQ(r.var, 99);
-    EXPECT_STREQ(r.units, "");
+// Edition 0 numbers and the centre's own table (above 128) are renumbered
+// to the WMO ones, with level and units where the old number implies them;
+// unlisted numbers are left alone.
+TEST_F(VarTool, OldAndCentreNumbersAreRenumbered) {
+    const struct {
+        int version, source, var, ltype, level;
+        int want_var, want_ltype, want_level;
+        const char *units;
+    } cases[] = {
+        {0, 7, 4, 100, 500, 11, 100, 500, "C"},
+        {0, 7, 2, 100, 500, 7, 100, 500, "10 m"},
+        {0, 7, 30, 100, 500, 43, 100, 500, "10^-5 /s"},
+        {0, 7, 99, 100, 500, 99, 100, 500, ""},  // not in the old table
+        {1, 98, 130, 100, 500, 11, 100, 500, "K"},
+        {1, 98, 167, 1, 0, 11, 105, 2, nullptr},
+        {1, 98, 151, 1, 0, 1, 102, 0, nullptr},
+        {1, 98, 165, 1, 0, 33, 105, 10, nullptr},
+        {1, 98, 200, 100, 500, 200, 100, 500, nullptr},  // unlisted
+        {1, 98, 11, 100, 500, 11, 100, 500, "K"},        // below 129: WMO numbers
+    };
+    for (const auto &c : cases) {
+        GRD_report r = header(c.version, c.source, c.var, c.ltype, c.level);
+        GRIB_units(&r);
+        EXPECT_EQ(r.var, c.want_var) << c.version << " " << c.source << ":" << c.var;
+        EXPECT_EQ(r.ltype, c.want_ltype) << c.source << ":" << c.var;
+        EXPECT_EQ(r.level, c.want_level) << c.source << ":" << c.var;
+        if (c.units) {
+            EXPECT_STREQ(r.units, c.units) << c.source << ":" << c.var;
+        }
+    }
 }
 
-TEST_F(VarTool, CentreOwnTableIsRenumbered) {
-    GRD_report r = header(1, 98, 130);
-    GRIB_units(&r);
-    EXPECT_EQ(r.var, 11);
-    EXPECT_STREQ(r.units, "K");
-    r = header(1, 98, 167, 1, 0);
-    GRIB_units(&r);
-    EXPECT_EQ(r.var, 11);
-    EXPECT_EQ(r.ltype, 105);
-    EXPECT_EQ(r.level, 2);
-    r = header(1, 98, 151, 1, 0);
-    GRIB_units(&r);
-    EXPECT_EQ(r.var, 1);
-    EXPECT_EQ(r.ltype, 102);
-    r = header(1, 98, 165, 1, 0);
-    GRIB_units(&r);
-    EXPECT_EQ(r.var, 33);
-    EXPECT_EQ(r.level, 10);
-    r = header(1, 98, 200);
-    GRIB_units(&r);
-    EXPECT_EQ(r.var, 200);  // unlisted: left alone
-    r = header(1, 98, 11);   // below 129: WMO numbers
-    GRIB_units(&r);
-    EXPECT_STREQ(r.units, "K");
-}
-
-TEST_F(VarTool, LevelTexts) {
-    EXPECT_EQ(level_text(0, 100, 500), "500 mb");
-    EXPECT_EQ(level_text(0, 1, 0), "Surface");
-    EXPECT_EQ(level_text(0, 1, 2005), "Surface[5]");
-    EXPECT_EQ(level_text(0, 1, 7), "Surface[7]");
-    EXPECT_EQ(level_text(0, 105, 2), "2 m AG");
-    EXPECT_EQ(level_text(0, 102, 0), "Sea level");
-    EXPECT_EQ(level_text(0, 101, 510), "1000-500 mb");
-    EXPECT_EQ(level_text(0, 101, 508), "850-500 mb");
-    EXPECT_EQ(level_text(0, 101, 599), "SFC-500 mb");
-    EXPECT_EQ(level_text(0, 101, 50190), "sfc-500 mb");
-    EXPECT_EQ(level_text(0, 101, 50195), "trop-500 mb");
-    EXPECT_EQ(level_text(0, 101, 50205), "sfc[50]-500 mb");
-    EXPECT_EQ(level_text(0, 101, 70085), "850-700 mb");
-    EXPECT_EQ(level_text(0, 104, 5995), "trop+500 m");
-    EXPECT_EQ(level_text(0, 106, 30000), "0-3000 m AG");
-    EXPECT_EQ(level_text(0, 107, 9900), "0.99 sigma");
-    EXPECT_EQ(level_text(0, 108, 100050), "0.50-1.00 sigma");
-    EXPECT_EQ(level_text(0, 112, 10000), "0-10 cm BG");
-    EXPECT_EQ(level_text(0, 114, 330300), "300-330 K");
-    EXPECT_EQ(level_text(0, 116, 30000), "0-30 mb AG");
-    EXPECT_EQ(level_text(0, 200, 0), "Whole atms");
-    EXPECT_EQ(level_text(0, 245, 0), "Wet bulb zero lvl");
-    EXPECT_EQ(level_text(0, 9, 0), "");
-    EXPECT_EQ(level_text(0, 150, 0), "");  // unlisted type
-}
-
-TEST_F(VarTool, TimeRangeTexts) {
-    EXPECT_EQ(level_text(4000000 + 6, 1, 0), "6 hour acc Surface");
-    EXPECT_EQ(level_text(3000000 + 6000 + 12, 1, 0), "6 hour avg Surface");
-    EXPECT_EQ(level_text(6000000 + 800000 + 802, 105, 2), "2 day max 2 m AG");
-    EXPECT_EQ(level_text(6000000 + 802, 105, 2), "802 day max 2 m AG");
-    EXPECT_EQ(level_text(13000000 + 901, 100, 500), "901 month iavg 500 mb");
-    EXPECT_EQ(level_text(2000000 + 12024, 100, 850), "12 hour rng 850 mb");
+// Level texts by level type, and the time range in front of them.
+TEST_F(VarTool, LevelAndTimeTexts) {
+    const struct {
+        int time, ltype, level;
+        const char *text;
+    } cases[] = {
+        {0, 100, 500, "500 mb"},          {0, 1, 0, "Surface"},
+        {0, 1, 2005, "Surface[5]"},       {0, 1, 7, "Surface[7]"},
+        {0, 105, 2, "2 m AG"},            {0, 102, 0, "Sea level"},
+        {0, 101, 510, "1000-500 mb"},     {0, 101, 508, "850-500 mb"},
+        {0, 101, 599, "SFC-500 mb"},      {0, 101, 50190, "sfc-500 mb"},
+        {0, 101, 50195, "trop-500 mb"},   {0, 101, 50205, "sfc[50]-500 mb"},
+        {0, 101, 70085, "850-700 mb"},    {0, 104, 5995, "trop+500 m"},
+        {0, 106, 30000, "0-3000 m AG"},   {0, 107, 9900, "0.99 sigma"},
+        {0, 108, 100050, "0.50-1.00 sigma"}, {0, 112, 10000, "0-10 cm BG"},
+        {0, 114, 330300, "300-330 K"},    {0, 116, 30000, "0-30 mb AG"},
+        {0, 200, 0, "Whole atms"},        {0, 245, 0, "Wet bulb zero lvl"},
+        {0, 9, 0, ""},                    {0, 150, 0, ""},  // unlisted type
+        {4000000 + 6, 1, 0, "6 hour acc Surface"},
+        {3000000 + 6000 + 12, 1, 0, "6 hour avg Surface"},
+        {6000000 + 800000 + 802, 105, 2, "2 day max 2 m AG"},
+        {6000000 + 802, 105, 2, "802 day max 2 m AG"},
+        {13000000 + 901, 100, 500, "901 month iavg 500 mb"},
+        {2000000 + 12024, 100, 850, "12 hour rng 850 mb"},
+    };
+    for (const auto &c : cases) EXPECT_EQ(level_text(c.time, c.ltype, c.level), c.text) << c.ltype << " " << c.level;
 }
 
 TEST_F(VarTool, DescriptionsFromTheVariableList) {
@@ -155,6 +134,10 @@ TEST_F(VarTool, DescriptionsFromTheVariableList) {
     EXPECT_STREQ(out, "500 mb Temperature (K)");
     VAR_make_datatype(0, 9, 0, 52, "", out);
     EXPECT_STREQ(out, "Relative humidity");
+    // Without a plot framework the label type is 0: the level text comes
+    // first and the parameter is named by its long name.
+    VAR_make_datatype(0, 105, 2, 11, "K", out, sizeof(out));
+    EXPECT_STREQ(out, "2 m AG Temperature (K)");
     VAR_str(out, 7, nullptr);
     EXPECT_STREQ(out, "Geopotential height");
     VAR_str(out, 19000033, "m/s");
@@ -177,41 +160,32 @@ TEST_F(VarTool, MissingVariableListGivesNumberedNames) {
     EXPECT_EQ(VAR_search_var_num("TMP"), 0);
 }
 
-TEST_F(VarTool, PlainGridDescription) {
-    GRD_report r = header(1, 7, 11);
-    copy_field(r.units, "K");
-    GRIB_set_ens(nullptr);
-    GRIB_set_var(&r);
-    EXPECT_STREQ(r.info, "500 mb Temperature (K)");
-    EXPECT_EQ(r.var, 11);
-}
-
+// Descriptions and numbers of plain grids, ensemble members, means and
+// spreads.
 TEST_F(VarTool, EnsembleMembersMeansAndSpreads) {
-    GRIB_ens_info e{};
-    e.ens = 1;
-    e.ens_prod = 1;
-    e.ens_type = 3;
-    e.ens_id = 4;
-    GRIB_set_ens(&e);
-    GRD_report r = header(1, 7, 11);
-    copy_field(r.units, "K");
-    GRIB_set_var(&r);
-    EXPECT_STREQ(r.info, "500 mb Ens[+4] Temperature (K)");
-    EXPECT_EQ(r.var, 19300000 + 2 * 20000 + 4 * 1000 + 11);
-
-    e.ens_prod = 2;
-    GRIB_set_ens(&e);
-    r = header(1, 7, 7);
-    GRIB_set_var(&r);
-    EXPECT_STREQ(r.info, "500 mb Ens mean Geopotential height");
-    EXPECT_EQ(r.var, 19000007);
-
-    e.ens_prod = 11;
-    GRIB_set_ens(&e);
-    r = header(1, 7, 7);
-    GRIB_set_var(&r);
-    EXPECT_STREQ(r.info, "500 mb Ens std dev Geopotential height");
-    EXPECT_EQ(r.var, 19001007);
+    const struct {
+        int ens_prod, var;  // ens_prod 0: no ensemble
+        const char *units, *info;
+        int want;
+    } cases[] = {
+        {0, 11, "K", "500 mb Temperature (K)", 11},
+        {1, 11, "K", "500 mb Ens[+4] Temperature (K)", 19300000 + 2 * 20000 + 4 * 1000 + 11},
+        {2, 7, "", "500 mb Ens mean Geopotential height", 19000007},
+        {11, 7, "", "500 mb Ens std dev Geopotential height", 19001007},
+    };
+    for (const auto &c : cases) {
+        GRIB_ens_info e{};
+        e.ens = 1;
+        e.ens_prod = c.ens_prod;
+        e.ens_type = 3;
+        e.ens_id = 4;
+        GRIB_set_ens(c.ens_prod ? &e : nullptr);
+        GRD_report r = header(1, 7, c.var);
+        copy_field(r.units, c.units);
+        GRIB_set_var(&r);
+        EXPECT_STREQ(r.info, c.info);
+        EXPECT_EQ(r.var, c.want);
+    }
     GRIB_set_ens(nullptr);
 }
 
@@ -226,8 +200,7 @@ TEST_F(VarTool, ProbabilityProducts) {
     GRD_report r = header(1, 7, 191, 1, 0);
     r.time = 4000000 + 6012;  // a 6 to 12 hour accumulation
     GRIB_set_var(&r);
-    EXPECT_EQ(r.var, 191 * 10000000 + 61 * 10000 + 1 * 1000 + float2int(5.0f));
-    EXPECT_EQ(r.var / 1000, (191 * 10000000 + 61 * 10000 + 1000) / 1000);
+    EXPECT_EQ(r.var, 191 * 10000000 + 61 * 10000 + 1 * 1000 + 50);  // limit 5.00 coded 50
     EXPECT_STREQ(r.units, "%");
     std::string info = r.info;
     EXPECT_NE(info.find("Ens prob (%) Total precipitation below 5.00 kg/m^2"), std::string::npos)
@@ -245,28 +218,21 @@ TEST_F(VarTool, ProbabilityProducts) {
 }
 
 TEST_F(VarTool, EditionTwoParameterTable) {
+    // a centre's own entry (0, 1, 192) applies only to that centre; no
+    // entry: discipline, category and number encoded
+    const int cases[][5] = {{7, 0, 0, 0, 11},  {98, 0, 3, 5, 7},    {7, 0, 1, 1, 52},
+                            {7, 0, 2, 2, 33},  {7, 0, 7, 6, 157},   {7, 0, 1, 192, 140},
+                            {98, 0, 1, 192, 1192}, {7, 3, 4, 5, 3004005}};
     GribParam gp;
+    for (const auto &c : cases) {
+        GRIB_get_ver2_param(&gp, c[0], c[1], c[2], c[3]);
+        EXPECT_EQ(gp.ind, c[4]) << c[0] << ":" << c[1] << ":" << c[2] << ":" << c[3];
+    }
     GRIB_get_ver2_param(&gp, 7, 0, 0, 0);
-    EXPECT_EQ(gp.ind, 11);
     EXPECT_STREQ(gp.name, "TMP");
     EXPECT_STREQ(gp.units, "K");
     GRIB_get_ver2_param(&gp, 98, 0, 3, 5);
-    EXPECT_EQ(gp.ind, 7);
     EXPECT_STREQ(gp.units, "gpm");
-    GRIB_get_ver2_param(&gp, 7, 0, 1, 1);
-    EXPECT_EQ(gp.ind, 52);
-    GRIB_get_ver2_param(&gp, 7, 0, 2, 2);
-    EXPECT_EQ(gp.ind, 33);
-    GRIB_get_ver2_param(&gp, 7, 0, 7, 6);
-    EXPECT_EQ(gp.ind, 157);
-    // a centre's own entry applies only to that centre
-    GRIB_get_ver2_param(&gp, 7, 0, 1, 192);
-    EXPECT_EQ(gp.ind, 140);
-    GRIB_get_ver2_param(&gp, 98, 0, 1, 192);
-    EXPECT_EQ(gp.ind, 1192);
-    // no entry: discipline, category and number encoded
-    GRIB_get_ver2_param(&gp, 7, 3, 4, 5);
-    EXPECT_EQ(gp.ind, 3004005);
     // without the table the entry stays as initialised
     RES_put("file_path", scratch_dir().c_str());
     GRIB_get_ver2_param(&gp, 7, 0, 0, 0);
@@ -308,29 +274,20 @@ TEST_F(VarTool, ForecastTimeTexts) {
 }
 
 TEST_F(VarTool, ModelNames) {
+    // 7084 twice: the second is the cached answer; 98084 is a model of
+    // another centre
+    const std::pair<int, const char *> cases[] = {{7084, "NAM"},    {7039, "NGM"}, {7084, "NAM"},
+                                                  {98130, "ECMWF"}, {98084, ""},   {7999, ""}};
     char name[80];
-    VAR_model(name, 7084);
-    EXPECT_STREQ(name, "NAM");
-    VAR_model(name, 7039);
-    EXPECT_STREQ(name, "NGM");
-    VAR_model(name, 7084);  // cached answer
-    EXPECT_STREQ(name, "NAM");
-    VAR_model(name, 98130);
-    EXPECT_STREQ(name, "ECMWF");
-    VAR_model(name, 98084);  // model of another centre
-    EXPECT_STREQ(name, "");
-    VAR_model(name, 7999);
-    EXPECT_STREQ(name, "");
+    for (const auto &[num, want] : cases) {
+        VAR_model(name, num);
+        EXPECT_STREQ(name, want) << num;
+    }
 }
 
 TEST_F(VarTool, ModelNamesAnyCentreAndMissingFile) {
-    std::string dir = scratch_dir() + "/modnames";
-    std::string cmd = "mkdir -p " + dir;
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-    FILE *f = std::fopen((dir + "/mod_name.lup").c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    std::fputs("# test\n84 ANY CENTRE   \n7:84 NCEP NAM\n", f);
-    std::fclose(f);
+    std::string dir = make_dir("modnames");
+    write_file("modnames/mod_name.lup", "# test\n84 ANY CENTRE   \n7:84 NCEP NAM\n");
     RES_put("file_path", dir.c_str());
     char name[80];
     VAR_model(name, 7084);
@@ -344,21 +301,17 @@ TEST_F(VarTool, ModelNamesAnyCentreAndMissingFile) {
 }
 
 TEST_F(VarTool, ModelPatterns) {
-    EXPECT_EQ(VAR_menu_display("eta", "eta"), 1);
-    EXPECT_EQ(VAR_menu_display("eta", "etax"), 0);  // the last alternative uses it all
-    EXPECT_EQ(VAR_menu_display("eta|ruc", "ruc"), 1);
-    EXPECT_EQ(VAR_menu_display("ruc|gfs", "eta"), 0);
-    EXPECT_EQ(VAR_menu_display("~ruc", "eta"), 1);
-    EXPECT_EQ(VAR_menu_display("~ruc", "ruc"), 0);
-    EXPECT_EQ(VAR_menu_display("e?a", "eta"), 1);
-    EXPECT_EQ(VAR_menu_display("e.a", "eta"), 1);
-    EXPECT_EQ(VAR_menu_display("*a", "eta"), 1);
-    EXPECT_EQ(VAR_menu_display("g*", "gfs"), 1);
-    EXPECT_EQ(VAR_menu_display("[a-f]ta", "eta"), 1);
-    EXPECT_EQ(VAR_menu_display("[g-z]ta", "eta"), 0);
-    EXPECT_EQ(VAR_menu_display("[xe]ta", "eta"), 1);
-    EXPECT_EQ(VAR_menu_display("", "eta"), 0);
-    EXPECT_EQ(VAR_menu_display("eta", ""), 0);
+    const struct {
+        const char *pattern, *model;
+        int want;
+    } cases[] = {
+        {"eta", "eta", 1},     {"eta", "etax", 0},  // the last alternative uses it all
+        {"eta|ruc", "ruc", 1}, {"ruc|gfs", "eta", 0}, {"~ruc", "eta", 1},   {"~ruc", "ruc", 0},
+        {"e?a", "eta", 1},     {"e.a", "eta", 1},     {"*a", "eta", 1},     {"g*", "gfs", 1},
+        {"[a-f]ta", "eta", 1}, {"[g-z]ta", "eta", 0}, {"[xe]ta", "eta", 1}, {"", "eta", 0},
+        {"eta", "", 0},
+    };
+    for (const auto &c : cases) EXPECT_EQ(VAR_menu_display(c.pattern, c.model), c.want) << c.pattern << " " << c.model;
     VAR_set_model_str("gfs");
     EXPECT_STREQ(VAR_get_model_str(), "gfs");
 }
@@ -372,11 +325,7 @@ TEST_F(VarTool, ShippedTablesAgree) {
     ASSERT_FALSE(text.empty());
     std::set<std::string> keys;
     int entries = 0;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t nl = text.find('\n', pos);
-        std::string line = text.substr(pos, nl == std::string::npos ? nl : nl - pos);
-        pos = nl == std::string::npos ? text.size() : nl + 1;
+    for (const std::string &line : lines(text)) {
         if (line.empty() || line[0] == '#') continue;
         int src, disc, cat, num;
         char name[20];
@@ -399,12 +348,7 @@ TEST_F(VarTool, ShippedTablesAgree) {
     // name appears twice
     std::set<int> nums;
     std::set<std::string> abbrs;
-    std::string vars = read_file(data_dir() + "/variable.lup");
-    pos = 0;
-    while (pos < vars.size()) {
-        std::size_t nl = vars.find('\n', pos);
-        std::string line = vars.substr(pos, nl == std::string::npos ? nl : nl - pos);
-        pos = nl == std::string::npos ? vars.size() : nl + 1;
+    for (const std::string &line : lines(read_file(data_dir() + "/variable.lup"))) {
         int n;
         char abbr[20];
         ASSERT_EQ(std::sscanf(line.c_str(), "%d %19s", &n, abbr), 2) << line;
@@ -423,16 +367,6 @@ TEST_F(VarTool, ShippedTablesAgree) {
         GRIB_get_ver2_param(&gp, 98, w[0], w[1], w[2]);
         EXPECT_EQ(gp.ind, w[3]);
     }
-}
-
-// Without a plot framework the label type is 0: the level text comes first
-// and the parameter is named by its long name.
-TEST_F(VarTool, DescriptionsUseLevelTextAndLongNames) {
-    char out[70];
-    VAR_make_datatype(0, 105, 2, 11, "K", out, sizeof(out));
-    EXPECT_STREQ(out, "2 m AG Temperature (K)");
-    VAR_make_datatype(0, 0, 0, 7, "", out, sizeof(out));
-    EXPECT_STREQ(out, "Geopotential height");
 }
 
 // The complaints of the tables, word for word.
