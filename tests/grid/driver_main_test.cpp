@@ -63,14 +63,6 @@ TEST_F(Driver, ExitStatuses) {
     EXPECT_TRUE(has(help.out, "This program contours existing grids on a background map"));
 }
 
-TEST_F(Driver, DamagedFileEndsCleanly) {
-    std::string good = read_file(test_data("eta_grib1.grb"));
-    ASSERT_GT(good.size(), 100000u);
-    std::string cut = write_file("cut.grb", good.substr(0, good.size() / 3 + 17));
-    RunResult r = raziva("-ba -me +out1,+out2,+out3,+out4 -id 40,-100 -ft h24 '" + cut + "'");
-    EXPECT_EQ(r.status, 0) << r.out;
-}
-
 TEST_F(Driver, InteractiveSession) {
     // "7" is the seventh shown entry of the shipped time menu: 24 hour
     std::string input = test_data("eta_grib1.grb") + "\n40,-100\nh24\n12 hour\n7\nexit\n";

@@ -139,8 +139,8 @@ inline bool have_tool(const char *name) {
 }
 
 // ---------------------------------------------------------------------------
-// GRIB edition 0/1 writer: Msg1 describes a message by its packed values,
-// Field by its values (packed here with the smallest width that holds them).
+// GRIB edition 0/1 writer: a message described by its packed values, or by
+// its values (packed here with the smallest width that holds them).
 
 inline void put(std::string &s, std::uint64_t v, int n) {
     for (int i = n - 1; i >= 0; --i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
@@ -202,7 +202,7 @@ struct Msg1 {
     int unit = 1, p1 = 6, p2 = 0, tri = 0, table = 2, subcentre = 0;
     int dscale = 0;
     bool gds = true;
-    bool edition0 = false;  // old edition: 24-octet PDS, no message length
+    bool edition0 = false;  // old edition: 24-octet PDS, no table version or length
     int rep = 0;         // data representation type of the GDS
     int nx = 4, ny = 3;  // grid size (nx 0xffff for a thinned grid)
     std::vector<int> rows;  // row lengths of a thinned grid
@@ -211,15 +211,27 @@ struct Msg1 {
     std::vector<std::uint32_t> raw;  // packed values
     int nbits = 8;
     float ref = 0;
+    std::vector<float> values;  // when given: packed into raw, nbits and ref
     int escale = 0;
     std::vector<int> bitmap;  // one entry per point; empty: no bitmap
     std::string pds_extra;    // octets 29... of the PDS
 };
 
-inline std::string make_grib1(const Msg1 &m) {
+inline std::string make_grib1(Msg1 m) {
+    if (!m.values.empty()) {
+        // 10^D applied (not in edition 0), the reference value rounded down
+        const double scale = m.edition0 ? 1.0 : std::pow(10.0, m.dscale);
+        std::vector<double> v;
+        for (float x : m.values) v.push_back(std::round(x * scale));
+        const auto [lo, hi] = std::minmax_element(v.begin(), v.end());
+        m.ref = static_cast<float>(ibm_value(*lo));
+        for (m.nbits = 1; std::ldexp(1.0, m.nbits) - 1 < std::ceil(*hi - m.ref) && m.nbits < 31;) ++m.nbits;
+        m.raw.clear();
+        for (double x : v) m.raw.push_back(static_cast<std::uint32_t>(std::llround(x - m.ref)));
+    }
     std::string pds;
     put(pds, (m.edition0 ? 24 : 28) + m.pds_extra.size(), 3);
-    put(pds, m.table, 1);
+    put(pds, m.edition0 ? 0 : m.table, 1);
     put(pds, m.centre, 1);
     put(pds, m.model, 1);
     put(pds, m.grid, 1);
@@ -294,74 +306,20 @@ inline std::string make_grib1(const Msg1 &m) {
     return msg + body;
 }
 
-struct Field {
-    int centre = 7;
-    int model = 84;
-    int grid = 255;
-    int table = 2;
-    int param = 11;
-    int ltype = 100;
-    int level = 500;
-    int year = 2024, month = 5, day = 21, hour = 12;
-    int p1 = 0, p2 = 0, range = 0;
-    int subcentre = 0;
-    // lat/lon grid, millidegrees; rows north to south (scanning mode 0)
-    int nx = 4, ny = 3;
-    int la1 = 42000, lo1 = -102000, la2 = 40000, lo2 = -99000;
-    int scan = 0;
-    int dscale = 1;           // decimal scale factor D
-    bool bitmap = false;      // write -9999 values through a bitmap
-    bool edition0 = false;    // old edition: short PDS, no message length
-    std::vector<float> values;  // nx*ny, row after row as scanned
-};
-
-inline std::string encode(const Field &f) {
-    Msg1 m;
-    m.centre = f.centre;
-    m.model = f.model;
-    m.grid = f.grid;
-    m.table = f.edition0 ? 0 : f.table;
-    m.param = f.param;
-    m.ltype = f.ltype;
-    m.level = f.level;
-    m.year = (f.year - 1) % 100 + 1;
-    m.month = f.month;
-    m.day = f.day;
-    m.hour = f.hour;
-    m.p1 = f.p1;
-    m.p2 = f.p2;
-    m.tri = f.range;
-    m.subcentre = f.subcentre;
-    m.dscale = f.dscale;
-    m.edition0 = f.edition0;
-    m.nx = f.nx;
-    m.ny = f.ny;
-    m.la1 = f.la1;
-    m.lo1 = f.lo1;
-    m.la2 = f.la2;
-    m.lo2 = f.lo2;
-    m.scan = f.scan;
-    const double scale = f.edition0 ? 1.0 : std::pow(10.0, f.dscale);
-    std::vector<double> present;
-    for (float v : f.values) {
-        if (f.bitmap) m.bitmap.push_back(v != MISSING_F);
-        if (!f.bitmap || v != MISSING_F) present.push_back(std::round(v * scale));
-    }
-    double lo = 0, hi = 0;
-    if (!present.empty()) {
-        lo = *std::min_element(present.begin(), present.end());
-        hi = *std::max_element(present.begin(), present.end());
-    }
-    m.ref = static_cast<float>(ibm_value(lo));
-    m.nbits = 1;
-    while (std::ldexp(1.0, m.nbits) - 1 < std::ceil(hi - m.ref) && m.nbits < 31) ++m.nbits;
-    for (double v : present) m.raw.push_back(static_cast<std::uint32_t>(std::llround(v - m.ref)));
-    return make_grib1(m);
-}
-
-// A field over the standard small grid with value = base + i + 10*j.
-inline Field ramp(int param, int ltype, int level, float base, int p1 = 0) {
-    Field f;
+// A field over a 4 x 3 latitude-longitude grid (42N to 40N, 102W to 99W by
+// one degree; 21 May 2024 12 UTC, model 84, D = 1) with value
+// base + i + 10*j.
+inline Msg1 ramp(int param, int ltype, int level, float base, int p1 = 0) {
+    Msg1 f;
+    f.model = 84;
+    f.year = 24;
+    f.month = 5;
+    f.day = 21;
+    f.la1 = 42000;
+    f.lo1 = -102000;
+    f.la2 = 40000;
+    f.lo2 = -99000;
+    f.dscale = 1;
     f.param = param;
     f.ltype = ltype;
     f.level = level;
@@ -373,8 +331,8 @@ inline Field ramp(int param, int ltype, int level, float base, int p1 = 0) {
     return f;
 }
 
-inline Field constant(int param, int ltype, int level, float v, int p1 = 0) {
-    Field f = ramp(param, ltype, level, 0, p1);
+inline Msg1 constant(int param, int ltype, int level, float v, int p1 = 0) {
+    Msg1 f = ramp(param, ltype, level, 0, p1);
     for (float &x : f.values) x = v;
     return f;
 }

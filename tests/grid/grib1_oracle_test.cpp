@@ -8,14 +8,7 @@ using namespace gribtest;
 
 namespace {
 
-class Grib1Oracle : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!have_tool("grib_get_data") || !have_tool("grib_get"))
-            GTEST_SKIP() << "eccodes tools not installed";
-        reset_resources();
-    }
-};
+using Grib1Oracle = EccodesTest;
 
 TEST_F(Grib1Oracle, LambertNam) { oracle_grib1("eta_grib1_part.grb"); }
 

@@ -8,14 +8,7 @@ using namespace gribtest;
 
 namespace {
 
-class Grib2Oracle : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!have_tool("grib_get_data") || !have_tool("grib_get"))
-            GTEST_SKIP() << "eccodes tools not installed";
-        reset_resources();
-    }
-};
+using Grib2Oracle = EccodesTest;
 
 // Complex packing with spatial differencing, several products per message,
 // bitmaps, statistical times.

@@ -18,6 +18,16 @@
 
 namespace gribtest {
 
+// Tests that compare with eccodes: skipped without its tools.
+class EccodesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!have_tool("grib_get_data") || !have_tool("grib_get") || !have_tool("grib_set"))
+            GTEST_SKIP() << "eccodes tools not installed";
+        reset_resources();
+    }
+};
+
 struct Mismatch {
     long count = 0;
     std::string first;

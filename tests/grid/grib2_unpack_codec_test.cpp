@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "unpack.h"
@@ -118,33 +119,22 @@ std::vector<std::uint8_t> encode_j2k(const std::vector<std::uint32_t> &x, int w,
     return sink.buf;
 }
 
-TEST(UnpackJpeg2000, TwoDimensionalImageRoundTrip) {
-    const int w = 37, h = 23, nb = 12;
-    auto x = samples(w * h, nb);
-    auto cs = encode_j2k(x, w, h, nb);
-    ASSERT_GT(cs.size(), 10u);
-    auto p = params(DRS_JPEG2000, w * h, nb);
-    UNPACK_out out;
-    ASSERT_EQ(UNPACK_data(p, cs.data(), cs.size(), w * h, &out), 0) << out.msg;
-    EXPECT_EQ(out.width, w);
-    EXPECT_EQ(out.height, h);
-    expect_values(out, x, p);
-    // The pre-standard template number decodes the same way.
-    p.drs_temp = DRS_JPEG2000_OLD;
-    ASSERT_EQ(UNPACK_data(p, cs.data(), cs.size(), w * h, &out), 0);
-    expect_values(out, x, p);
-}
-
-TEST(UnpackJpeg2000, OneRowValueListRoundTrip) {
-    const int n = 300, nb = 20;
-    auto x = samples(n, nb, 7);
-    auto cs = encode_j2k(x, n, 1, nb);
-    auto p = params(DRS_JPEG2000, n, nb);
-    UNPACK_out out;
-    ASSERT_EQ(UNPACK_jpeg2000(p, cs.data(), cs.size(), 1000, &out), 0) << out.msg;
-    EXPECT_EQ(out.width, n);
-    EXPECT_EQ(out.height, 1);
-    expect_values(out, x, p);
+// A two-dimensional image and a one-row value list; the pre-standard
+// template number decodes the same way.
+TEST(UnpackJpeg2000, ImagesAndValueListsRoundTrip) {
+    for (auto [w, h, nb] : {std::tuple{37, 23, 12}, std::tuple{300, 1, 20}}) {
+        auto x = samples(static_cast<std::size_t>(w * h), nb, static_cast<std::uint32_t>(h));
+        auto cs = encode_j2k(x, w, h, nb);
+        ASSERT_GT(cs.size(), 10u);
+        for (int drs : {DRS_JPEG2000, DRS_JPEG2000_OLD}) {
+            auto p = params(drs, w * h, nb);
+            UNPACK_out out;
+            ASSERT_EQ(UNPACK_data(p, cs.data(), cs.size(), static_cast<std::size_t>(w * h), &out), 0) << out.msg;
+            EXPECT_EQ(out.width, w);
+            EXPECT_EQ(out.height, h);
+            expect_values(out, x, p);
+        }
+    }
 }
 
 TEST(UnpackJpeg2000, CorruptTruncatedAndOversizedStreams) {
@@ -243,10 +233,14 @@ std::vector<std::uint8_t> encode_png(const std::vector<std::uint32_t> &x, int w,
     return out;
 }
 
+// Every pixel layout, and one row of 1.1 million values (beyond the
+// library's default width limit) as a bitmapped global 0.25 degree field
+// would be packed.
 TEST(UnpackPng, EveryPixelLayoutRoundTrips) {
-    for (int nb : {1, 2, 4, 8, 16, 24, 32}) {
-        const int w = 29, h = 11;
-        auto x = samples(w * h, nb, static_cast<std::uint32_t>(nb));
+    for (auto [w, h, nb] : {std::tuple{29, 11, 1}, std::tuple{29, 11, 2}, std::tuple{29, 11, 4}, std::tuple{29, 11, 8},
+                            std::tuple{29, 11, 16}, std::tuple{29, 11, 24}, std::tuple{29, 11, 32},
+                            std::tuple{1100000, 1, 8}}) {
+        auto x = samples(static_cast<std::size_t>(w * h), nb, static_cast<std::uint32_t>(nb));
         auto img = encode_png(x, w, h, nb);
         ASSERT_FALSE(img.empty());
         auto p = params(DRS_PNG, w * h, nb);
@@ -256,18 +250,6 @@ TEST(UnpackPng, EveryPixelLayoutRoundTrips) {
         EXPECT_EQ(out.height, h);
         expect_values(out, x, p);
     }
-}
-
-TEST(UnpackPng, LongSingleRowBeyondTheLibraryDefaultWidth) {
-    // One row of 1.1 million values, as a bitmapped global 0.25 degree field
-    // would be packed.
-    const int n = 1100000;
-    auto x = samples(n, 8, 5);
-    auto img = encode_png(x, n, 1, 8);
-    auto p = params(DRS_PNG, n, 8);
-    UNPACK_out out;
-    ASSERT_EQ(UNPACK_png(p, img.data(), img.size(), n, &out), 0) << out.msg;
-    expect_values(out, x, p);
 }
 
 TEST(UnpackPng, CorruptTruncatedAndOversizedImages) {

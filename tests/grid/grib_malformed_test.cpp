@@ -277,12 +277,7 @@ TEST_F(Grib2Malformed, ComplexPackingCountsAndWidths) {
 TEST_F(Grib2Malformed, CorruptJpeg2000Stream) {
     std::string m = first_message("safrica_part.grib2");
     std::vector<Sect> secs = sections_of(m);
-    std::size_t s7 = 0, l7 = 0;
-    for (const Sect &s : secs)
-        if (s.num == 7) {
-            s7 = s.off;
-            l7 = s.len;
-        }
+    const std::size_t s7 = section_at(secs, 7), l7 = be(m, s7, 4);
     ASSERT_GT(l7, 40u);
     std::string bad = m;
     for (std::size_t i = s7 + 5; i < s7 + l7; i += 3) bad[i] = static_cast<char>(bad[i] ^ 0x5a);

@@ -10,13 +10,8 @@ using namespace gribtest;
 
 namespace {
 
-class PackingOracle : public ::testing::Test {
+class PackingOracle : public EccodesTest {
 protected:
-    void SetUp() override {
-        if (!have_tool("grib_get_data") || !have_tool("grib_set"))
-            GTEST_SKIP() << "eccodes tools not installed";
-        reset_resources();
-    }
     // Repacks a fixture with grib_set; the made file's path.
     static std::string repack(const std::string &src, const std::string &settings,
                               const std::string &out) {

@@ -22,12 +22,11 @@ using namespace gribtest;
 
 namespace {
 
-class PlaceOracle : public ::testing::Test {
+class PlaceOracle : public EccodesTest {
 protected:
     void SetUp() override {
-        if (!have_tool("grib_get_data") || !have_tool("grib_set") || !have_tool("cdo"))
-            GTEST_SKIP() << "eccodes tools or cdo not installed";
-        reset_resources();
+        if (!have_tool("cdo")) GTEST_SKIP() << "cdo not installed";
+        EccodesTest::SetUp();
         GRD_sound_reset();
     }
     void TearDown() override { GRD_sound_reset(); }
