@@ -205,16 +205,16 @@ struct Msg1 {
     bool edition0 = false;  // old edition: 24-octet PDS, no table version or length
     int rep = 0;         // data representation type of the GDS
     int nx = 4, ny = 3;  // grid size (nx 0xffff for a thinned grid)
-    std::vector<int> rows;  // row lengths of a thinned grid
+    std::vector<int> rows{};  // row lengths of a thinned grid
     int la1 = 50000, lo1 = -10000, la2 = 48000, lo2 = -7000;  // millidegrees
     int scan = 0;
-    std::vector<std::uint32_t> raw;  // packed values
+    std::vector<std::uint32_t> raw{};  // packed values
     int nbits = 8;
     float ref = 0;
-    std::vector<float> values;  // when given: packed into raw, nbits and ref
+    std::vector<float> values{};  // when given: packed into raw, nbits and ref
     int escale = 0;
-    std::vector<int> bitmap;  // one entry per point; empty: no bitmap
-    std::string pds_extra;    // octets 29... of the PDS
+    std::vector<int> bitmap{};  // one entry per point; empty: no bitmap
+    std::string pds_extra{};  // octets 29... of the PDS
 };
 
 inline std::string make_grib1(Msg1 m) {
@@ -310,20 +310,8 @@ inline std::string make_grib1(Msg1 m) {
 // one degree; 21 May 2024 12 UTC, model 84, D = 1) with value
 // base + i + 10*j.
 inline Msg1 ramp(int param, int ltype, int level, float base, int p1 = 0) {
-    Msg1 f;
-    f.model = 84;
-    f.year = 24;
-    f.month = 5;
-    f.day = 21;
-    f.la1 = 42000;
-    f.lo1 = -102000;
-    f.la2 = 40000;
-    f.lo2 = -99000;
-    f.dscale = 1;
-    f.param = param;
-    f.ltype = ltype;
-    f.level = level;
-    f.p1 = p1;
+    Msg1 f{.model = 84, .param = param, .ltype = ltype, .level = level, .year = 24, .month = 5, .day = 21,
+           .p1 = p1, .dscale = 1, .la1 = 42000, .lo1 = -102000, .la2 = 40000, .lo2 = -99000};
     f.values.resize(static_cast<std::size_t>(f.nx * f.ny));
     for (int j = 0; j < f.ny; ++j)
         for (int i = 0; i < f.nx; ++i)

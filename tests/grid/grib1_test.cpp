@@ -76,11 +76,7 @@ TEST_F(Grib1, TimeRangeIndicators) {
         {1, 6, 0, 7, 0, 1234},           // unknown: the time the record had
     };
     for (const Case &c : cases) {
-        Msg1 m;
-        m.unit = c.unit;
-        m.p1 = c.p1;
-        m.p2 = c.p2;
-        m.tri = c.tri;
+        Msg1 m{.unit = c.unit, .p1 = c.p1, .p2 = c.p2, .tri = c.tri};
         EXPECT_EQ(decode(m, 1234, c.n).time, c.time) << "unit " << c.unit << " tri " << c.tri;
     }
 }
@@ -100,10 +96,7 @@ TEST_F(Grib1, LevelTypes) {
     };
     for (const auto &g : groups)
         for (int lt : g.types) {
-            Msg1 m;
-            m.ltype = lt;
-            m.level = (12 << 8) | 34;
-            GRD_report r = decode(m, -5);
+            GRD_report r = decode(Msg1{.ltype = lt, .level = (12 << 8) | 34}, -5);
             EXPECT_EQ(r.level, g.want) << lt;
             EXPECT_EQ(r.ltype, lt);
         }
@@ -131,11 +124,7 @@ TEST_F(Grib1, DatesAndParameters) {
                   {2, 89, 100, 177, 571},   {2, 44, 1, 7, 161},  // surface height of model 44
                   {2, 89, 100, 11, 11}};
     for (const auto &c : params) {
-        Msg1 q;
-        q.table = c.table;
-        q.model = c.model;
-        q.ltype = c.ltype;
-        q.param = c.param;
+        Msg1 q{.model = c.model, .param = c.param, .ltype = c.ltype, .table = c.table};
         EXPECT_EQ(decode(q, 4242).var, c.want) << c.table << ":" << c.param;
     }
 }

@@ -103,14 +103,7 @@ TEST_F(Grib2, LevelMappings) {
         {160, 0, 25, 255, 0, 0, 160, 25},             // depth below sea: as is
     };
     for (const auto &c : cases) {
-        Pds p;
-        p.t1 = c.t1;
-        p.f1 = c.f1;
-        p.v1 = c.v1;
-        p.t2 = c.t2;
-        p.f2 = c.f2;
-        p.v2 = c.v2;
-        GRD_report r = one(0, pds_head(p));
+        GRD_report r = one(0, pds_head(Pds{.t1 = c.t1, .f1 = c.f1, .v1 = c.v1, .t2 = c.t2, .f2 = c.f2, .v2 = c.v2}));
         EXPECT_EQ(r.ltype, c.ltype) << c.t1 << "/" << c.t2 << " " << c.v1;
         EXPECT_EQ(r.level, c.level) << c.t1 << "/" << c.t2 << " " << c.v1;
         EXPECT_EQ(r.time, 6);
@@ -141,9 +134,7 @@ TEST_F(Grib2, StatisticalTimes) {
         {18, 1, 8, 1, 6, 5, 12, 2018024},            // other processing
     };
     for (const auto &c : cases) {
-        Pds p;
-        p.fcst = c.fcst;
-        p.unit = c.unit;
+        Pds p{.unit = c.unit, .fcst = c.fcst};
         EXPECT_EQ(one(8, pds_head(p) + pds_stat(c.proc, c.stat_unit, c.len, 2026, 12, c.end_day, c.end_hour)).time,
                   c.want)
             << "process " << c.proc << " start " << c.fcst << " unit " << c.unit;
@@ -166,9 +157,8 @@ TEST_F(Grib2, EnsembleMembersMeansAndSpread) {
         {12, 0, std::string("\x01\x14", 2) + pds_stat(0, 1, 12), 19000011, 3000012},
     };
     for (const auto &c : cases) {
-        Pds p;  // temperature (0, 0, 0) at 500 hPa
-        p.fcst = c.fcst;
-        GRD_report r = one(c.tmpl, pds_head(p) + c.ens);
+        // temperature (0, 0, 0) at 500 hPa
+        GRD_report r = one(c.tmpl, pds_head(Pds{.fcst = c.fcst}) + c.ens);
         EXPECT_EQ(r.var, c.var) << c.tmpl;
         EXPECT_EQ(r.time, c.time) << c.tmpl;
     }
@@ -195,9 +185,7 @@ TEST_F(Grib2, ProbabilityProducts) {
     } cases[] = {{4, 0, 1}, {4, 1, 2}, {4, 2, 3}, {5, 0, 4}, {5, 1, 5}, {5, 2, 6},
                  {2, 0, 4}, {2, 1, 5}, {2, 2, 6}, {2, 3, 7}, {2, 4, 8}};
     for (const Case &c : cases) {
-        p = Pds{};
-        p.gen_type = c.proc;
-        r = one(5, pds_head(p) + prob_part(c.type, 0, 2700, 0, 2800));
+        r = one(5, pds_head(Pds{.gen_type = c.proc}) + prob_part(c.type, 0, 2700, 0, 2800));
         EXPECT_EQ(r.var / 10000000, 191) << c.proc << "/" << c.type;
         EXPECT_EQ(r.var / 1000 % 10, c.kind) << c.proc << "/" << c.type;
     }
