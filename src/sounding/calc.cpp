@@ -115,9 +115,10 @@ float temp_on_satad(float pot, float pr) {
     if (pot <= 0.0f || pr <= 0.0f || pr > 2000.0f) return MISSING_F;
     double t = 253.16;
     double step = 120.0;
+    const double poisson = std::pow(kP0 / pr, kKappa);  // theta(t, pr) = t * poisson
     for (int i = 0; i < 12; ++i) {
         float tf = static_cast<float>(t);
-        double x = pot * std::exp(-kLatent * mix_ratio(tf, pr) / t) - theta(t, pr);
+        double x = pot * std::exp(-kLatent * mix_ratio(tf, pr) / t) - t * poisson;
         if (x * x < 2e-5) break;
         step /= 2.0;
         t = x > 0.0 ? t + step : t - step;

@@ -394,6 +394,9 @@ int THERM_calc() {
 
 int UPA_print_level(long mess1, long mess2, int ind, const UPA_level *level) {
     long both = mess1 | mess2;
+    // nothing to show: spare the row its wet-bulb and theta work (trace
+    // rows are asked for in every layer mean)
+    if (!MESS_check(both)) return 0;
     if (!level) {
         MESS_print(mess1, "---------------------------------------");
         MESS_print(mess2, "----------------------------------------");
@@ -429,8 +432,15 @@ int UPA_print_level(long mess1, long mess2, int ind, const UPA_level *level) {
     a += col("%3.0f ", moist ? rel_hum(tk, tdk) : MISSING_F, 4);
     MESS_print(mess1, "%s", a.c_str());
 
+    // the row's equivalent potential temperature, worked out once for the
+    // wet-bulb columns and its own (as wet_bulb and wet_bulb_pot_temp do)
+    const float ept = moist ? eq_pot_temp(tk, tdk, l.p) : MISSING_F;
+    auto on_satad = [&](float pr) {
+        if (!moist || tk <= 0.0f || tdk < 0.0f || l.p < 0.0f) return MISSING_F;
+        return tdk == 0.0f ? 0.0f : temp_on_satad(ept, pr);
+    };
     std::string b = col("%4.1f ", moist ? l.t - l.td : MISSING_F, 5);
-    float wb = moist ? wet_bulb(tk, tdk, l.p) : MISSING_F;
+    float wb = on_satad(l.p);
     b += col("%5.1f ", has(wb) && wb > 0.0f ? wb - 273.15f : MISSING_F, 6);
     MESS_print(mess2, "%s", b.c_str());
 
@@ -440,8 +450,8 @@ int UPA_print_level(long mess1, long mess2, int ind, const UPA_level *level) {
     auto pos = [](float v) { return has(v) && v > 0.0f ? v : MISSING_F; };
     std::string d = col("%5.1f ", pos(pot_temp(tk, l.p)), 6);
     d += col("%5.1f ", moist ? pos(virt_pot_temp(tk, tdk, l.p)) : MISSING_F, 6);
-    d += col("%5.1f ", moist ? pos(wet_bulb_pot_temp(tk, tdk, l.p)) : MISSING_F, 6);
-    d += col("%5.1f ", moist ? pos(eq_pot_temp(tk, tdk, l.p)) : MISSING_F, 6);
+    d += col("%5.1f ", moist ? pos(on_satad(1000.0f)) : MISSING_F, 6);
+    d += col("%5.1f ", moist ? pos(ept) : MISSING_F, 6);
     float w = has(l.td) ? mix_ratio(tdk, l.p) : MISSING_F;
     d += col("%5.2f", has(w) && has(l.p) ? w : MISSING_F, 5);
     MESS_print(mess2, "%s", d.c_str());
