@@ -1,10 +1,11 @@
 // grd_plt.cpp - a vertical sounding out of the grids of one forecast time.
 //
 // The file is scanned once with header-only reads; a message is decoded
-// only when its header is one of the ten wanted fields, and then only at
-// the points the stations need where its packing allows.  The raw values
-// (K, %, u and v in m/s) are gathered per pressure level, the surface is
-// inserted, and the levels are converted to dew point, direction and speed.
+// only when its header is one of the ten wanted fields at a level the
+// sounding has a place for, and then only at the points the stations need
+// where its packing allows.  The raw values (K, %, u and v in m/s) are
+// gathered per pressure level, the surface is inserted, and the levels are
+// converted to dew point, direction and speed.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -106,21 +107,25 @@ float match_value(const Match &m, std::size_t s) {
     return GRD_blend(m.cells[s], c);
 }
 
+// The entry of the station's levels that wanted field k of a product at
+// this level fills, or -1 when the sounding has no place for it (pressure
+// levels off its spacing or above its top).
+int level_entry(int k, int at_level, float dp, int n) {
+    if (k >= 5) return n + 1;  // the surface entry
+    const float level = static_cast<float>(at_level);
+    if (!(level > 49.0f) || std::fmod(level, dp) != 0.0f || level > 1000.0f) return -1;
+    const int e = static_cast<int>((1000.0f - level) / dp);
+    return e < 0 || e >= n ? -1 : e;
+}
+
 // Puts a value into the levels of a station; false when it is not used.
 // turn: the station's angles from grid north to true north, per entry;
 // angle: the product's at the station.
 bool take_value(const Match &m, int k, float value, float dp, int n, UPA_level *lev,
                 float *turn, float angle) {
     if (value == MISSING_F) return false;
-    int e;
-    if (k < 5) {
-        float level = static_cast<float>(m.level);
-        if (!(level > 49.0f) || std::fmod(level, dp) != 0.0f || level > 1000.0f) return false;
-        e = static_cast<int>((1000.0f - level) / dp);
-        if (e < 0 || e >= n) return false;
-    } else {
-        e = n + 1;
-    }
+    const int e = level_entry(k, m.level, dp, n);
+    if (e < 0) return false;
     UPA_level &l = lev[e];
     switch (m.var) {
     case 1: l.p = value / 100.0f; break;
@@ -248,8 +253,11 @@ int GRD_get_sounds(int slot, GRD_sound *snd, int count) {
             if (GRD_read(slot, &rec, 1, &msg) != 0) break;
             m = msg;
             Match mt;
+            // a product whose level has no place in the sounding (975 mb
+            // with 50 mb spacing, 10 mb) would be decoded for nothing
             for (int k = 0; k < NUM_WANTED; ++k)
-                if (GRD_test(&rec, &want[k], grid_type)) mt.wanted.push_back(k);
+                if (GRD_test(&rec, &want[k], grid_type) && level_entry(k, rec.level, dp, n) >= 0)
+                    mt.wanted.push_back(k);
             if (mt.wanted.empty()) continue;
             auto job = std::make_unique<GRD_point_job>();
             bool partial = false;
