@@ -5,6 +5,8 @@
 // Arithmetic is double precision; results are returned as float.  Missing
 // is -9999; a few functions return 0.0 for impossible input instead (noted
 // per function), and that 0.0 passes through callers as a number.
+#include <array>
+#include <atomic>
 #include <cmath>
 
 #include "zupupa.h"
@@ -38,6 +40,31 @@ double vapor_of(double temp) { return temp > 100.0 ? vapor_pr(static_cast<float>
 
 double theta(double t, double p) { return t * std::pow(kP0 / p, kKappa); }
 
+// Mixing ratio, g/kg, of vapour pressure e (mb) at pr (mb).
+float mixing_of_vapor(double e, float pr) { return static_cast<float>(kEps1000 * e / (pr - e)); }
+
+// The saturated-adiabat search visits the same temperatures in every call
+// (253.16 K, then 60, 30, 15 ... K up or down), a binary tree of 12 levels:
+// the saturation vapour pressure of each is worked out once per process.
+// Node 1 is the first guess, node 2k + 1 lies above node k, 2k below.
+constexpr int kSatadSteps = 12;
+float satad_vapor(int node, double t) {
+    struct Tree {
+        std::array<std::atomic<float>, std::size_t{1} << kSatadSteps> e;
+        Tree() {
+            for (auto &v : e) v.store(-1.0f, std::memory_order_relaxed);
+        }
+    };
+    static Tree seen;
+    std::atomic<float> &slot = seen.e[static_cast<std::size_t>(node)];
+    float e = slot.load(std::memory_order_relaxed);
+    if (e < 0.0f) {
+        e = vapor_pr(static_cast<float>(t));  // t stays above 130 K
+        slot.store(e, std::memory_order_relaxed);
+    }
+    return e;
+}
+
 }  // namespace
 
 // Saturation vapour pressure over water, mb, at t (K): the Goff-Gratch
@@ -55,8 +82,7 @@ float vapor_pr(float t) {
 float mix_ratio(float temp, float pr) {
     if (temp == MISSING_F || pr == MISSING_F) return MISSING_F;
     if (temp <= 0.0f || pr <= 0.0f) return 0.0f;
-    double e = vapor_of(temp);
-    return static_cast<float>(kEps1000 * e / (pr - e));
+    return mixing_of_vapor(vapor_of(temp), pr);
 }
 
 // Specific humidity, g/kg: 622 e / p (the usual approximation e << p);
@@ -116,12 +142,13 @@ float temp_on_satad(float pot, float pr) {
     double t = 253.16;
     double step = 120.0;
     const double poisson = std::pow(kP0 / pr, kKappa);  // theta(t, pr) = t * poisson
-    for (int i = 0; i < 12; ++i) {
-        float tf = static_cast<float>(t);
-        double x = pot * std::exp(-kLatent * mix_ratio(tf, pr) / t) - t * poisson;
+    for (int i = 0, node = 1; i < kSatadSteps; ++i) {
+        const float w = mixing_of_vapor(satad_vapor(node, t), pr);
+        double x = pot * std::exp(-kLatent * w / t) - t * poisson;
         if (x * x < 2e-5) break;
         step /= 2.0;
         t = x > 0.0 ? t + step : t - step;
+        node = 2 * node + (x > 0.0 ? 1 : 0);
     }
     return static_cast<float>(t);
 }

@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "fixed_fmt.h"
 #include "zupresrc.h"
 #include "zupupa.h"
 
@@ -112,12 +113,17 @@ const char *energy_risk(double v) {
     return "Severe Thunderstorms probable\n";
 }
 
-// printf into a std::string.
+// printf into a std::string (one float: the exact fast path).
 template <class... A>
 std::string fmt(const char *f, A... a) {
     char buf[160];
     std::snprintf(buf, sizeof buf, f, a...);
     return buf;
+}
+std::string fmt(const char *f, float v) {
+    std::string s;
+    append_fixed(&s, f, v);
+    return s;
 }
 std::string col(const char *f, float v, int width) {
     return has(v) ? fmt(f, v) : std::string(static_cast<std::size_t>(width), ' ');

@@ -13,10 +13,15 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kRd = 287.05;   // gas constant of dry air, J/(kg K)
 constexpr double kGrav = 9.8;    // gravity used by the hypsometric filling
 
-// Module state: the sounding's date text as the grid extraction labelled it.
+// Module state: the sounding's date text as the grid extraction labelled it,
+// and the -ln p of the levels last interpolated in pressure (the analysis
+// interpolates the same levels hundreds of times: a parcel ascent asks every
+// 10 mb).
 struct UaState {
     char datim[40] = "";
     int prompt = 0;  // ask for a new upper-air station
+    std::vector<float> cv_p;   // the pressures of those levels
+    std::vector<double> cv;    // their coordinate values
 };
 UaState ua;
 
@@ -62,6 +67,23 @@ double coord_value(Kind k, const UPA_level &l) {
     }
 }
 
+// The coordinate values of levels[0..num-1]; pressures are worked out again
+// only when the levels' pressures changed since the last call.
+const std::vector<double> &coord_values(Kind kind, const UPA_level *levels, int num) {
+    const auto n = static_cast<std::size_t>(num);
+    bool same = kind == Kind::pressure && ua.cv_p.size() == n && ua.cv.size() == n;
+    for (std::size_t i = 0; same && i < n; ++i) same = ua.cv_p[i] == levels[i].p;
+    if (same) return ua.cv;
+    ua.cv.resize(n);
+    ua.cv_p.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        ua.cv[i] = coord_value(kind, levels[i]);
+        ua.cv_p[i] = levels[i].p;
+    }
+    if (kind != Kind::pressure) ua.cv_p.clear();  // not a pressure record
+    return ua.cv;
+}
+
 }  // namespace
 
 void UPA_level_init(UPA_level *level) {
@@ -104,8 +126,7 @@ int UPA_interp_levels(UPA_level *levels, int num_level, int coord, const float *
             else if (seen) { num = i; break; }
         }
     }
-    std::vector<double> cv(num);
-    for (int i = 0; i < num; ++i) cv[i] = coord_value(kind, levels[i]);
+    const std::vector<double> &cv = coord_values(kind, levels, num);
 
     int k_last = 0;
     for (int r = 0; r < num_result; ++r) {
