@@ -215,22 +215,29 @@ void MESS_reset() {
 
 int MESS_print(long level, const char *format, ...) {
     if (!format || !MESS_check(level)) return 0;
+    // a report line fits the buffer and is formatted once; a longer text
+    // is formatted again into a string of its size
+    char line[512];
+    std::string longer;
+    const char *text = line;
     std::va_list ap;
     va_start(ap, format);
     std::va_list ap2;
     va_copy(ap2, ap);
-    int n = std::vsnprintf(nullptr, 0, format, ap2);
+    const int n = std::vsnprintf(line, sizeof line, format, ap2);
     va_end(ap2);
-    std::string text;
-    if (n > 0) {
-        text.resize(static_cast<std::size_t>(n) + 1);
-        std::vsnprintf(text.data(), text.size(), format, ap);
-        text.resize(static_cast<std::size_t>(n));
+    if (n < 0) {
+        line[0] = '\0';
+    } else if (static_cast<std::size_t>(n) >= sizeof line) {
+        longer.resize(static_cast<std::size_t>(n) + 1);
+        std::vsnprintf(longer.data(), longer.size(), format, ap);
+        longer.resize(static_cast<std::size_t>(n));
+        text = longer.c_str();
     }
     va_end(ap);
 
     if (st.ofile) {
-        std::fputs(text.c_str(), st.ofile);
+        std::fputs(text, st.ofile);
         std::fflush(st.ofile);
     }
     if (st.mess_out == 2 && st.filename[0]) st.pfile = FILE_open(st.filename, "a");
@@ -240,7 +247,7 @@ int MESS_print(long level, const char *format, ...) {
             DATE_get_current_str(stamp);
             std::fprintf(st.pfile, "%s -- ", stamp);
         }
-        std::fputs(text.c_str(), st.pfile);
+        std::fputs(text, st.pfile);
         std::fflush(st.pfile);
     }
     if (st.mess_out == 2) close_pfile();
@@ -250,7 +257,7 @@ int MESS_print(long level, const char *format, ...) {
     FILE *dest = (lv & 0xF0UL) ? stderr : stdout;
     // Keep the two screen streams in order.
     if (dest == stderr) std::fflush(stdout);
-    std::fputs(text.c_str(), dest);
+    std::fputs(text, dest);
     if (dest == stdout && st.page == 0) std::fflush(stdout);
     if (st.page == 2) {
         st.lines += count_newlines(format);

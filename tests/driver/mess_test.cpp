@@ -202,7 +202,9 @@ TEST_F(Mess, BannerAndVersion) {
 }
 
 TEST_F(Mess, LongMessagesAreNotCut) {
-    std::string big(5000, 'q');
-    Screen s = capture([&] { MESS_print(15, "%s\n", big.c_str()); });
-    EXPECT_EQ(s.out, big + "\n");
+    for (std::size_t len : {510, 511, 512, 5000}) {
+        std::string big(len, 'q');
+        Screen s = capture([&] { MESS_print(15, "%s\n", big.c_str()); });
+        EXPECT_EQ(s.out, big + "\n") << len;
+    }
 }
