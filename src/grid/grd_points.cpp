@@ -22,15 +22,17 @@ constexpr float MISS = -9999.0f;
 constexpr std::size_t NONE = static_cast<std::size_t>(-1);
 
 // Octets pos..pos+len of the file, mapped (only the pages touched are
-// read) or, where the file cannot be mapped, read.
+// read) or read: where the file cannot be mapped, and where the decoder
+// reads every byte (a JPEG 2000 code stream: one read beats faulting the
+// pages in one by one and unmapping them after).
 class FileRange {
 public:
-    FileRange(int fd, long pos, long len) {
+    FileRange(int fd, long pos, long len, bool whole = false) {
         if (fd < 0 || pos < 0 || len <= 0) return;
         const long page = sysconf(_SC_PAGESIZE);
         const long base = pos - pos % page;
         map_len_ = static_cast<std::size_t>(pos - base + len);
-        void *m = mmap(nullptr, map_len_, PROT_READ, MAP_PRIVATE, fd, base);
+        void *m = whole ? MAP_FAILED : mmap(nullptr, map_len_, PROT_READ, MAP_PRIVATE, fd, base);
         if (m != MAP_FAILED) {
             map_ = m;
             data_ = static_cast<const std::uint8_t *>(m) + (pos - base);
@@ -214,7 +216,8 @@ void run_edition2(GRD_point_job *job) {
         choose(n, out);
         out.values.assign(ch.wanted.size(), static_cast<float>(p.ref * p.dscale));
     } else {
-        FileRange data(job->fd, job->data_pos, job->data_len);
+        const bool j2k = p.drs_temp == DRS_JPEG2000 || p.drs_temp == DRS_JPEG2000_OLD;
+        FileRange data(job->fd, job->data_pos, job->data_len, j2k);
         if (job->data_len > 0 && !data.ok(job->fd, job->data_pos, job->data_len)) {
             fail_job(job, "", 0);  // a short read: no values, as in the full decode
             return;
