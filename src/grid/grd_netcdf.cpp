@@ -14,6 +14,7 @@
 // other consumer treat them exactly as the same fields read from GRIB.  The
 // file record keeps the model layout's own parameter codes in `var`.
 #include <netcdf.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
@@ -40,6 +41,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "grd_priv.h"
@@ -48,6 +50,59 @@
 #include "zupcty.h"
 #include "zupgrd.h"
 #include "zupupa.h"
+
+namespace {
+
+// The netCDF C library (and HDF5, curl and the rest it pulls in) is loaded
+// when the first netCDF file is opened, not at every start of the program:
+// most runs read GRIB only, and loading it doubled their start-up time.
+struct NcLib {
+    bool ok = false;
+    decltype(&::nc_close) nc_close = nullptr;
+    decltype(&::nc_create) nc_create = nullptr;
+    decltype(&::nc_free_string) nc_free_string = nullptr;
+    decltype(&::nc_get_att_double) nc_get_att_double = nullptr;
+    decltype(&::nc_get_att_string) nc_get_att_string = nullptr;
+    decltype(&::nc_get_att_text) nc_get_att_text = nullptr;
+    decltype(&::nc_get_var1_double) nc_get_var1_double = nullptr;
+    decltype(&::nc_get_var_double) nc_get_var_double = nullptr;
+    decltype(&::nc_get_vara_float) nc_get_vara_float = nullptr;
+    decltype(&::nc_get_vara_text) nc_get_vara_text = nullptr;
+    decltype(&::nc_inq) nc_inq = nullptr;
+    decltype(&::nc_inq_att) nc_inq_att = nullptr;
+    decltype(&::nc_inq_attname) nc_inq_attname = nullptr;
+    decltype(&::nc_inq_dimid) nc_inq_dimid = nullptr;
+    decltype(&::nc_inq_dimlen) nc_inq_dimlen = nullptr;
+    decltype(&::nc_inq_dimname) nc_inq_dimname = nullptr;
+    decltype(&::nc_inq_nvars) nc_inq_nvars = nullptr;
+    decltype(&::nc_inq_var) nc_inq_var = nullptr;
+    decltype(&::nc_inq_vardimid) nc_inq_vardimid = nullptr;
+    decltype(&::nc_inq_varid) nc_inq_varid = nullptr;
+    decltype(&::nc_inq_varname) nc_inq_varname = nullptr;
+    decltype(&::nc_inq_varndims) nc_inq_varndims = nullptr;
+    decltype(&::nc_inq_vartype) nc_inq_vartype = nullptr;
+    decltype(&::nc_open) nc_open = nullptr;
+    decltype(&::nc_strerror) nc_strerror = nullptr;
+};
+
+const NcLib &lib() {
+    static const NcLib loaded = [] {
+        NcLib l;
+        void *h = dlopen(RAZIVA_NETCDF_SONAME, RTLD_NOW | RTLD_LOCAL);
+        if (!h) return l;
+        bool all = true;
+        auto load = [&](auto *fn, const char *name) {
+            *fn = reinterpret_cast<std::remove_pointer_t<decltype(fn)>>(dlsym(h, name));
+            all = all && *fn;
+        };
+        load(&l.nc_close, "nc_close"); load(&l.nc_create, "nc_create"); load(&l.nc_free_string, "nc_free_string"); load(&l.nc_get_att_double, "nc_get_att_double"); load(&l.nc_get_att_string, "nc_get_att_string"); load(&l.nc_get_att_text, "nc_get_att_text"); load(&l.nc_get_var1_double, "nc_get_var1_double"); load(&l.nc_get_var_double, "nc_get_var_double"); load(&l.nc_get_vara_float, "nc_get_vara_float"); load(&l.nc_get_vara_text, "nc_get_vara_text"); load(&l.nc_inq, "nc_inq"); load(&l.nc_inq_att, "nc_inq_att"); load(&l.nc_inq_attname, "nc_inq_attname"); load(&l.nc_inq_dimid, "nc_inq_dimid"); load(&l.nc_inq_dimlen, "nc_inq_dimlen"); load(&l.nc_inq_dimname, "nc_inq_dimname"); load(&l.nc_inq_nvars, "nc_inq_nvars"); load(&l.nc_inq_var, "nc_inq_var"); load(&l.nc_inq_vardimid, "nc_inq_vardimid"); load(&l.nc_inq_varid, "nc_inq_varid"); load(&l.nc_inq_varname, "nc_inq_varname"); load(&l.nc_inq_varndims, "nc_inq_varndims"); load(&l.nc_inq_vartype, "nc_inq_vartype"); load(&l.nc_open, "nc_open"); load(&l.nc_strerror, "nc_strerror");
+        l.ok = all;
+        return l;
+    }();
+    return loaded;
+}
+
+}  // namespace
 
 namespace {
 
@@ -105,20 +160,20 @@ bool same(const std::string &a, const char *b) { return grd_same(a.c_str(), b); 
 std::string text_att(int nc, int varid, const char *name) {
     std::size_t len = 0;
     nc_type t;
-    if (nc_inq_att(nc, varid, name, &t, &len) != NC_NOERR || len > 4096) return "";
+    if (lib().nc_inq_att(nc, varid, name, &t, &len) != NC_NOERR || len > 4096) return "";
     if (t == NC_STRING && len >= 1) {
         // netCDF-4 string attributes (the first string)
         std::vector<char *> all(len, nullptr);
         std::string s;
-        if (nc_get_att_string(nc, varid, name, all.data()) == NC_NOERR) {
+        if (lib().nc_get_att_string(nc, varid, name, all.data()) == NC_NOERR) {
             if (all[0]) s = all[0];
-            nc_free_string(len, all.data());
+            lib().nc_free_string(len, all.data());
         }
         return s.size() > 4096 ? s.substr(0, 4096) : s;
     }
     if (t != NC_CHAR) return "";
     std::string s(len, '\0');
-    if (len && nc_get_att_text(nc, varid, name, s.data()) != NC_NOERR) return "";
+    if (len && lib().nc_get_att_text(nc, varid, name, s.data()) != NC_NOERR) return "";
     while (!s.empty() && (s.back() == '\0' || s.back() == ' ')) s.pop_back();
     return s;
 }
@@ -126,28 +181,28 @@ std::string text_att(int nc, int varid, const char *name) {
 bool num_att(int nc, int varid, const char *name, double &v) {
     std::size_t len = 0;
     nc_type t;
-    if (nc_inq_att(nc, varid, name, &t, &len) != NC_NOERR || len < 1 || t == NC_CHAR ||
+    if (lib().nc_inq_att(nc, varid, name, &t, &len) != NC_NOERR || len < 1 || t == NC_CHAR ||
         t == NC_STRING)
         return false;
     std::vector<double> all(len);
-    if (nc_get_att_double(nc, varid, name, all.data()) != NC_NOERR) return false;
+    if (lib().nc_get_att_double(nc, varid, name, all.data()) != NC_NOERR) return false;
     v = all[0];
     return true;
 }
 
 int dim_id(int nc, const char *name) {
     int id;
-    return nc_inq_dimid(nc, name, &id) == NC_NOERR ? id : -1;
+    return lib().nc_inq_dimid(nc, name, &id) == NC_NOERR ? id : -1;
 }
 
 int var_id(int nc, const char *name) {
     int id;
-    return nc_inq_varid(nc, name, &id) == NC_NOERR ? id : -1;
+    return lib().nc_inq_varid(nc, name, &id) == NC_NOERR ? id : -1;
 }
 
 long dim_len(int nc, int dim) {
     std::size_t n = 0;
-    if (dim < 0 || nc_inq_dimlen(nc, dim, &n) != NC_NOERR) return 0;
+    if (dim < 0 || lib().nc_inq_dimlen(nc, dim, &n) != NC_NOERR) return 0;
     return static_cast<long>(n);
 }
 
@@ -156,15 +211,15 @@ std::vector<double> read_1d(int nc, int id) {
     std::vector<double> v;
     int nd = 0;
     nc_type t;
-    if (id < 0 || nc_inq_vartype(nc, id, &t) != NC_NOERR || t == NC_CHAR || t == NC_STRING ||
-        nc_inq_varndims(nc, id, &nd) != NC_NOERR || nd != 1)
+    if (id < 0 || lib().nc_inq_vartype(nc, id, &t) != NC_NOERR || t == NC_CHAR || t == NC_STRING ||
+        lib().nc_inq_varndims(nc, id, &nd) != NC_NOERR || nd != 1)
         return v;
     int d;
-    nc_inq_vardimid(nc, id, &d);
+    lib().nc_inq_vardimid(nc, id, &d);
     long n = dim_len(nc, d);
     if (n <= 0 || n > MAX_POINTS) return v;
     v.resize(static_cast<std::size_t>(n));
-    if (nc_get_var_double(nc, id, v.data()) != NC_NOERR) v.clear();
+    if (lib().nc_get_var_double(nc, id, v.data()) != NC_NOERR) v.clear();
     return v;
 }
 
@@ -419,9 +474,9 @@ bool lambert_domain(int nc, int map, const std::vector<double> &x, const std::ve
     std::vector<double> par(2, MISSING);
     std::size_t len = 0;
     nc_type t;
-    if (nc_inq_att(nc, map, "standard_parallel", &t, &len) != NC_NOERR || len < 1 || len > 2)
+    if (lib().nc_inq_att(nc, map, "standard_parallel", &t, &len) != NC_NOERR || len < 1 || len > 2)
         return false;
-    nc_get_att_double(nc, map, "standard_parallel", par.data());
+    lib().nc_get_att_double(nc, map, "standard_parallel", par.data());
     if (len == 1) par[1] = par[0];
     double lon0 = 0, lat0 = par[0], fe = 0, fn = 0, radius = 6371229;
     if (!num_att(nc, map, "longitude_of_central_meridian", lon0)) return false;
@@ -516,7 +571,7 @@ void value_attributes(int nc, NcVar &v) {
 
 bool valid_var(int nc, int id) {
     nc_type t;
-    return nc_inq_vartype(nc, id, &t) == NC_NOERR && t != NC_CHAR && t != NC_STRING &&
+    return lib().nc_inq_vartype(nc, id, &t) == NC_NOERR && t != NC_CHAR && t != NC_STRING &&
            t < NC_VLEN;
 }
 
@@ -528,10 +583,10 @@ bool valid_var(int nc, int id) {
 bool place_dims(int nc, NcVar &v, const NcFile &nf, int tdim, int rdim,
                 const std::vector<int> &zdims) {
     int dims[NC_MAX_VAR_DIMS];
-    if (nc_inq_varndims(nc, v.id, &v.ndims) != NC_NOERR || v.ndims < 2 ||
+    if (lib().nc_inq_varndims(nc, v.id, &v.ndims) != NC_NOERR || v.ndims < 2 ||
         v.ndims > NC_MAX_VAR_DIMS)
         return false;
-    nc_inq_vardimid(nc, v.id, dims);
+    lib().nc_inq_vardimid(nc, v.id, dims);
     if (dims[v.ndims - 1] != nf.xdim || dims[v.ndims - 2] != nf.ydim) return false;
     for (int i = 0; i < v.ndims - 2; ++i) {
         long n = dim_len(nc, dims[i]);
@@ -590,11 +645,11 @@ bool scan_model(int nc, GRD_file *f, NcFile &nf) {
     copy_field(f->var_nm, gv ? gv : "");
     if (!model_domain(nc, nf)) return fail("grid geometry not recognised");
     int nvars = 0;
-    nc_inq_nvars(nc, &nvars);
+    lib().nc_inq_nvars(nc, &nvars);
     long total = 0;
     for (int id = 0; id < nvars; ++id) {
         char name[NC_MAX_NAME + 1] = "";
-        nc_inq_varname(nc, id, name);
+        lib().nc_inq_varname(nc, id, name);
         NcVar v;
         v.id = id;
         v.name = name;
@@ -646,7 +701,7 @@ bool scan_model(int nc, GRD_file *f, NcFile &nf) {
 
 bool is_pressure_axis(int nc, int dim, int &ltype, std::vector<float> &lev) {
     char name[NC_MAX_NAME + 1] = "";
-    nc_inq_dimname(nc, dim, name);
+    lib().nc_inq_dimname(nc, dim, name);
     int id = var_id(nc, name);
     std::vector<double> c = read_1d(nc, id);
     std::string sn = id >= 0 ? text_att(nc, id, "standard_name") : "";
@@ -699,8 +754,8 @@ bool scan_cf(int nc, GRD_file *f, NcFile &nf) {
     std::vector<double> x, y;
     {
         char xn[NC_MAX_NAME + 1] = "", yn[NC_MAX_NAME + 1] = "";
-        nc_inq_dimname(nc, nf.xdim, xn);
-        nc_inq_dimname(nc, nf.ydim, yn);
+        lib().nc_inq_dimname(nc, nf.xdim, xn);
+        lib().nc_inq_dimname(nc, nf.ydim, yn);
         x = read_1d(nc, var_id(nc, xn));
         y = read_1d(nc, var_id(nc, yn));
         latv = var_id(nc, yn);
@@ -708,7 +763,7 @@ bool scan_cf(int nc, GRD_file *f, NcFile &nf) {
     (void)latv;
     bool placed = false;
     int nvars = 0;
-    nc_inq_nvars(nc, &nvars);
+    lib().nc_inq_nvars(nc, &nvars);
     for (int id = 0; id < nvars && !placed; ++id) {
         std::string gm = text_att(nc, id, "grid_mapping");
         if (gm.empty()) continue;
@@ -740,7 +795,7 @@ bool scan_cf(int nc, GRD_file *f, NcFile &nf) {
     Date rorigin;
     double rper;
     if (rv >= 0 && cf_time_units(text_att(nc, rv, "units"), rper, rorigin) &&
-        nc_get_var1_double(nc, rv, std::vector<std::size_t>(4, 0).data(), &rval) == NC_NOERR) {
+        lib().nc_get_var1_double(nc, rv, std::vector<std::size_t>(4, 0).data(), &rval) == NC_NOERR) {
         ref = DATE_num_sec(&rorigin) + static_cast<long>(std::llround(rval * rper));
     } else if (!tval.empty() && (tval.back() * per / 3600 >= 1000 || tval.front() < 0)) {
         ref = osec + static_cast<long>(std::llround(tval.front() * per));
@@ -753,7 +808,7 @@ bool scan_cf(int nc, GRD_file *f, NcFile &nf) {
     long total = 0;
     for (int id = 0; id < nvars; ++id) {
         char name[NC_MAX_NAME + 1] = "";
-        nc_inq_varname(nc, id, name);
+        lib().nc_inq_varname(nc, id, name);
         MESS_print(DEBUG, "VAR: %d %s\n", id, name);
         std::string sn = text_att(nc, id, "standard_name");
         const CfRule *rule = nullptr;
@@ -773,9 +828,9 @@ bool scan_cf(int nc, GRD_file *f, NcFile &nf) {
         // level dimension: any pressure or height axis among its dimensions
         int dims[NC_MAX_VAR_DIMS];
         int nd = 0;
-        nc_inq_varndims(nc, id, &nd);
+        lib().nc_inq_varndims(nc, id, &nd);
         if (nd < 2 || nd > NC_MAX_VAR_DIMS) continue;
-        nc_inq_vardimid(nc, id, dims);
+        lib().nc_inq_vardimid(nc, id, dims);
         std::vector<int> zdims;
         for (int i = 0; i < nd - 2; ++i) {
             int lt;
@@ -899,16 +954,16 @@ void model_date(int nc, GRD_file *f) {
     int id = var_id(nc, "reftime");
     nc_type t;
     int nd = 0;
-    if (id >= 0 && nc_inq_vartype(nc, id, &t) == NC_NOERR && t == NC_CHAR &&
-        nc_inq_varndims(nc, id, &nd) == NC_NOERR && nd >= 1 && nd <= 2) {
+    if (id >= 0 && lib().nc_inq_vartype(nc, id, &t) == NC_NOERR && t == NC_CHAR &&
+        lib().nc_inq_varndims(nc, id, &nd) == NC_NOERR && nd >= 1 && nd <= 2) {
         int dims[2];
-        nc_inq_vardimid(nc, id, dims);
+        lib().nc_inq_vardimid(nc, id, dims);
         long len = dim_len(nc, dims[nd - 1]);
         if (len > 0 && len < 200) {
             std::vector<char> text(static_cast<std::size_t>(len) + 1, '\0');
             std::size_t start[2] = {0, 0}, count[2] = {1, 1};
             count[nd - 1] = static_cast<std::size_t>(len);
-            if (nc_get_vara_text(nc, id, start, count, text.data()) == NC_NOERR)
+            if (lib().nc_get_vara_text(nc, id, start, count, text.data()) == NC_NOERR)
                 DATE_decode_label(text.data(), &f->date);
         }
     }
@@ -963,15 +1018,15 @@ bool scan_package(int nc, GRD_file *f) {
 double header_value(int nc, int id, long r) {
     if (id < 0) return MISSING;
     int nd = 0;
-    nc_inq_varndims(nc, id, &nd);
+    lib().nc_inq_varndims(nc, id, &nd);
     if (nd != 1 || !valid_var(nc, id)) return MISSING;
     std::size_t i = static_cast<std::size_t>(r);
     double v;
-    if (nc_get_var1_double(nc, id, &i, &v) != NC_NOERR || !std::isfinite(v)) return MISSING;
+    if (lib().nc_get_var1_double(nc, id, &i, &v) != NC_NOERR || !std::isfinite(v)) return MISSING;
     // an unwritten entry holds the fill value
     double fill;
     nc_type t;
-    nc_inq_vartype(nc, id, &t);
+    lib().nc_inq_vartype(nc, id, &t);
     if (!num_att(nc, id, "_FillValue", fill))
         fill = t == NC_SHORT ? NC_FILL_SHORT
                : t == NC_INT ? NC_FILL_INT
@@ -986,17 +1041,17 @@ double header_value(int nc, int id, long r) {
 std::string header_text(int nc, int id, long r) {
     nc_type t;
     int nd = 0;
-    if (id < 0 || nc_inq_vartype(nc, id, &t) != NC_NOERR || t != NC_CHAR ||
-        nc_inq_varndims(nc, id, &nd) != NC_NOERR || nd != 2)
+    if (id < 0 || lib().nc_inq_vartype(nc, id, &t) != NC_NOERR || t != NC_CHAR ||
+        lib().nc_inq_varndims(nc, id, &nd) != NC_NOERR || nd != 2)
         return "";
     int dims[2];
-    nc_inq_vardimid(nc, id, dims);
+    lib().nc_inq_vardimid(nc, id, dims);
     long len = dim_len(nc, dims[1]);
     if (len <= 0 || len > 1024) return "";
     std::vector<char> s(static_cast<std::size_t>(len) + 1, '\0');
     std::size_t start[2] = {static_cast<std::size_t>(r), 0};
     std::size_t count[2] = {1, static_cast<std::size_t>(len)};
-    if (nc_get_vara_text(nc, id, start, count, s.data()) != NC_NOERR) return "";
+    if (lib().nc_get_vara_text(nc, id, start, count, s.data()) != NC_NOERR) return "";
     std::string out(s.data());
     while (!out.empty() && out.back() == ' ') out.pop_back();
     return out;
@@ -1063,7 +1118,7 @@ int read_package(GRD_file *f, const NcFile &nf, GRD_report *rec, int mode, long 
     long n = static_cast<long>(d.nx) * d.ny;
     std::vector<float> buf(static_cast<std::size_t>(f->x_size * f->y_size));
     int nd = 0;
-    nc_inq_varndims(nc, f->values_id[0], &nd);
+    lib().nc_inq_varndims(nc, f->values_id[0], &nd);
     std::vector<std::size_t> start(static_cast<std::size_t>(nd), 0), count(start.size(), 1);
     if (nd < 2 || nd > 3) {
         fail("wrong dimensions of variable", "values");
@@ -1076,9 +1131,9 @@ int read_package(GRD_file *f, const NcFile &nf, GRD_report *rec, int mode, long 
     } else {
         count[1] = buf.size();
     }
-    int st = nc_get_vara_float(nc, f->values_id[0], start.data(), count.data(), buf.data());
+    int st = lib().nc_get_vara_float(nc, f->values_id[0], start.data(), count.data(), buf.data());
     if (st != NC_NOERR) {
-        fail(nc_strerror(st), "values");
+        fail(lib().nc_strerror(st), "values");
         return -1;
     }
     if (!GRD_alloc(rec, n)) return -1;
@@ -1097,8 +1152,8 @@ bool read_slice(int nc, const NcFile &nf, const NcVar &v, long ti, long zi, floa
     count[start.size() - 1] = static_cast<std::size_t>(nf.nx);
     const long n = nf.nx * nf.ny;
     std::vector<float> buf(static_cast<std::size_t>(n));
-    int st = nc_get_vara_float(nc, v.id, start.data(), count.data(), buf.data());
-    if (st != NC_NOERR) return fail(nc_strerror(st), v.name.c_str());
+    int st = lib().nc_get_vara_float(nc, v.id, start.data(), count.data(), buf.data());
+    if (st != NC_NOERR) return fail(lib().nc_strerror(st), v.name.c_str());
     const bool convert = !grd_same(v.in_units.c_str(), v.units.c_str()) && !v.units.empty();
     for (long j = 0; j < nf.ny; ++j) {
         const float *src = buf.data() + (nf.flip ? nf.ny - 1 - j : j) * nf.nx;
@@ -1331,44 +1386,44 @@ public:
 // be read.
 int read_header_whole(int nc) {
     int ndims = 0, nvars = 0, natts = 0, unlim = -1;
-    if (nc_inq(nc, &ndims, &nvars, &natts, &unlim) != NC_NOERR) return 1;
+    if (lib().nc_inq(nc, &ndims, &nvars, &natts, &unlim) != NC_NOERR) return 1;
     for (int d = 0; d < ndims; ++d) {
         std::size_t len = 0;
-        if (nc_inq_dimlen(nc, d, &len) != NC_NOERR) return 1;
+        if (lib().nc_inq_dimlen(nc, d, &len) != NC_NOERR) return 1;
     }
     for (int v = NC_GLOBAL; v < nvars; ++v) {
         int nd = 0, na = natts, dims[NC_MAX_VAR_DIMS];
         char name[NC_MAX_NAME + 1];
         nc_type type;
-        if (v != NC_GLOBAL && nc_inq_var(nc, v, name, &type, &nd, dims, &na) != NC_NOERR) return 1;
+        if (v != NC_GLOBAL && lib().nc_inq_var(nc, v, name, &type, &nd, dims, &na) != NC_NOERR) return 1;
         for (int a = 0; a < na; ++a) {
             std::size_t len = 0;
             nc_type at;
-            if (nc_inq_attname(nc, v, a, name) != NC_NOERR ||
-                nc_inq_att(nc, v, name, &at, &len) != NC_NOERR)
+            if (lib().nc_inq_attname(nc, v, a, name) != NC_NOERR ||
+                lib().nc_inq_att(nc, v, name, &at, &len) != NC_NOERR)
                 return 1;
             if (len == 0 || len > (1u << 20)) continue;
             int st;
             if (at == NC_CHAR) {
                 std::string text(len, '\0');
-                st = nc_get_att_text(nc, v, name, text.data());
+                st = lib().nc_get_att_text(nc, v, name, text.data());
             } else if (at == NC_STRING) {
                 std::vector<char *> strs(len);
-                st = nc_get_att_string(nc, v, name, strs.data());
-                if (st == NC_NOERR) nc_free_string(len, strs.data());
+                st = lib().nc_get_att_string(nc, v, name, strs.data());
+                if (st == NC_NOERR) lib().nc_free_string(len, strs.data());
             } else {
                 std::vector<double> vals(len);
-                st = nc_get_att_double(nc, v, name, vals.data());
+                st = lib().nc_get_att_double(nc, v, name, vals.data());
                 if (st == NC_ERANGE) st = NC_NOERR;  // a value beyond double's range
             }
             if (st != NC_NOERR) return 1;
         }
         if (v != NC_GLOBAL && nd == 1) {
             std::size_t len = 0;
-            if (nc_inq_dimlen(nc, dims[0], &len) != NC_NOERR) return 1;
+            if (lib().nc_inq_dimlen(nc, dims[0], &len) != NC_NOERR) return 1;
             if (len == 0 || len > static_cast<std::size_t>(MAX_POINTS) || type == NC_STRING) continue;
             std::vector<double> vals(len);
-            const int st = nc_get_var_double(nc, v, vals.data());
+            const int st = lib().nc_get_var_double(nc, v, vals.data());
             if (st != NC_NOERR && st != NC_ERANGE) return 1;
         }
     }
@@ -1408,9 +1463,9 @@ bool hdf5_reads_cleanly(const char *path) {
         if (null >= 0) __sanitizer_set_report_fd(reinterpret_cast<void *>(static_cast<std::intptr_t>(null)));
 #endif
         int nc = -1;
-        int st = nc_open(path, NC_NOWRITE, &nc);
+        int st = lib().nc_open(path, NC_NOWRITE, &nc);
         if (st == NC_NOERR && read_header_whole(nc) != 0) st = NC_EHDFERR;
-        if (nc >= 0 && nc_close(nc) != NC_NOERR) st = NC_EHDFERR;
+        if (nc >= 0 && lib().nc_close(nc) != NC_NOERR) st = NC_EHDFERR;
         _exit(st == NC_NOERR ? 0 : 1);
     }
     // the pipe's far end closes when the child ends, however it ends
@@ -1446,6 +1501,12 @@ int grd_nc_open(const char *name, int mode) {
     int nc = -1;
     char path[FILE_NAME_LEN];
     FILE_add_user_path(name, path);
+    // (loaded here, before the probe below forks)
+    if (!lib().ok) {
+        MESS_print(ERR, "GRD_open: the netCDF library %s cannot be loaded: %s\n", RAZIVA_NETCDF_SONAME,
+                   grd_printable(name).c_str());
+        return -1;
+    }
     if (mode != 1) {
         std::string head = ClassicHeader::head(path);
         if (!ClassicHeader(head).sane()) {
@@ -1457,9 +1518,9 @@ int grd_nc_open(const char *name, int mode) {
             return -1;
         }
     }
-    int st = mode == 1 ? nc_create(path, NC_CLOBBER, &nc) : nc_open(path, NC_NOWRITE, &nc);
+    int st = mode == 1 ? lib().nc_create(path, NC_CLOBBER, &nc) : lib().nc_open(path, NC_NOWRITE, &nc);
     if (st != NC_NOERR) {
-        MESS_print(DEBUG, "netCDF: %s: %s\n", name, nc_strerror(st));
+        MESS_print(DEBUG, "netCDF: %s: %s\n", name, lib().nc_strerror(st));
         return -1;
     }
     files()[nc] = NcFile{};
@@ -1468,7 +1529,7 @@ int grd_nc_open(const char *name, int mode) {
 
 void grd_nc_close(GRD_file *f) {
     if (!f || f->fd < 0) return;
-    nc_close(f->fd);
+    lib().nc_close(f->fd);
     files().erase(f->fd);
     f->fd = -1;
 }
