@@ -56,33 +56,19 @@ namespace {
 // The netCDF C library (and HDF5, curl and the rest it pulls in) is loaded
 // when the first netCDF file is opened, not at every start of the program:
 // most runs read GRIB only, and loading it doubled their start-up time.
+#define NC_FUNCTIONS(X) \
+    X(nc_close) X(nc_create) X(nc_free_string) X(nc_get_att_double) X(nc_get_att_string) \
+    X(nc_get_att_text) X(nc_get_var1_double) X(nc_get_var_double) X(nc_get_vara_float) \
+    X(nc_get_vara_text) X(nc_inq) X(nc_inq_att) X(nc_inq_attname) X(nc_inq_dimid) \
+    X(nc_inq_dimlen) X(nc_inq_dimname) X(nc_inq_nvars) X(nc_inq_var) X(nc_inq_vardimid) \
+    X(nc_inq_varid) X(nc_inq_varname) X(nc_inq_varndims) X(nc_inq_vartype) X(nc_open) \
+    X(nc_strerror)
+
 struct NcLib {
     bool ok = false;
-    decltype(&::nc_close) nc_close = nullptr;
-    decltype(&::nc_create) nc_create = nullptr;
-    decltype(&::nc_free_string) nc_free_string = nullptr;
-    decltype(&::nc_get_att_double) nc_get_att_double = nullptr;
-    decltype(&::nc_get_att_string) nc_get_att_string = nullptr;
-    decltype(&::nc_get_att_text) nc_get_att_text = nullptr;
-    decltype(&::nc_get_var1_double) nc_get_var1_double = nullptr;
-    decltype(&::nc_get_var_double) nc_get_var_double = nullptr;
-    decltype(&::nc_get_vara_float) nc_get_vara_float = nullptr;
-    decltype(&::nc_get_vara_text) nc_get_vara_text = nullptr;
-    decltype(&::nc_inq) nc_inq = nullptr;
-    decltype(&::nc_inq_att) nc_inq_att = nullptr;
-    decltype(&::nc_inq_attname) nc_inq_attname = nullptr;
-    decltype(&::nc_inq_dimid) nc_inq_dimid = nullptr;
-    decltype(&::nc_inq_dimlen) nc_inq_dimlen = nullptr;
-    decltype(&::nc_inq_dimname) nc_inq_dimname = nullptr;
-    decltype(&::nc_inq_nvars) nc_inq_nvars = nullptr;
-    decltype(&::nc_inq_var) nc_inq_var = nullptr;
-    decltype(&::nc_inq_vardimid) nc_inq_vardimid = nullptr;
-    decltype(&::nc_inq_varid) nc_inq_varid = nullptr;
-    decltype(&::nc_inq_varname) nc_inq_varname = nullptr;
-    decltype(&::nc_inq_varndims) nc_inq_varndims = nullptr;
-    decltype(&::nc_inq_vartype) nc_inq_vartype = nullptr;
-    decltype(&::nc_open) nc_open = nullptr;
-    decltype(&::nc_strerror) nc_strerror = nullptr;
+#define X(f) decltype(&::f) f = nullptr;
+    NC_FUNCTIONS(X)
+#undef X
 };
 
 const NcLib &lib() {
@@ -95,16 +81,14 @@ const NcLib &lib() {
             *fn = reinterpret_cast<std::remove_pointer_t<decltype(fn)>>(dlsym(h, name));
             all = all && *fn;
         };
-        load(&l.nc_close, "nc_close"); load(&l.nc_create, "nc_create"); load(&l.nc_free_string, "nc_free_string"); load(&l.nc_get_att_double, "nc_get_att_double"); load(&l.nc_get_att_string, "nc_get_att_string"); load(&l.nc_get_att_text, "nc_get_att_text"); load(&l.nc_get_var1_double, "nc_get_var1_double"); load(&l.nc_get_var_double, "nc_get_var_double"); load(&l.nc_get_vara_float, "nc_get_vara_float"); load(&l.nc_get_vara_text, "nc_get_vara_text"); load(&l.nc_inq, "nc_inq"); load(&l.nc_inq_att, "nc_inq_att"); load(&l.nc_inq_attname, "nc_inq_attname"); load(&l.nc_inq_dimid, "nc_inq_dimid"); load(&l.nc_inq_dimlen, "nc_inq_dimlen"); load(&l.nc_inq_dimname, "nc_inq_dimname"); load(&l.nc_inq_nvars, "nc_inq_nvars"); load(&l.nc_inq_var, "nc_inq_var"); load(&l.nc_inq_vardimid, "nc_inq_vardimid"); load(&l.nc_inq_varid, "nc_inq_varid"); load(&l.nc_inq_varname, "nc_inq_varname"); load(&l.nc_inq_varndims, "nc_inq_varndims"); load(&l.nc_inq_vartype, "nc_inq_vartype"); load(&l.nc_open, "nc_open"); load(&l.nc_strerror, "nc_strerror");
+#define X(f) load(&l.f, #f);
+        NC_FUNCTIONS(X)
+#undef X
         l.ok = all;
         return l;
     }();
     return loaded;
 }
-
-}  // namespace
-
-namespace {
 
 constexpr long DEBUG = 0xF0000000L;
 constexpr long ERR = 64;
