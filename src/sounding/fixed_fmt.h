@@ -15,10 +15,10 @@
 #include <cstring>
 #include <string>
 
-// Appends spec formatted with v to *out: spec is one conversion, optionally
-// followed by plain text ("%5.1f ", "%7.2f").
-inline void append_fixed(std::string *out, const char *spec, float v) {
-    const char *c = spec;
+// Appends v printed by format to *out: one conversion, optionally followed
+// by plain text ("%5.1f ", "%7.2f").
+inline void append_fixed(std::string *out, const char *format, float v) {
+    const char *c = format;
     int width = 0, prec = -1;
     bool plain = *c++ == '%';
     while (plain && *c >= '0' && *c <= '9' && width < 100) width = width * 10 + (*c++ - '0');
@@ -31,7 +31,7 @@ inline void append_fixed(std::string *out, const char *spec, float v) {
     const double scaled = plain ? std::nearbyint(std::fabs(static_cast<double>(v)) * kPow10[prec]) : 0.0;
     if (!plain || scaled >= 1e15) {
         char buf[400];
-        std::snprintf(buf, sizeof buf, spec, static_cast<double>(v));
+        std::snprintf(buf, sizeof buf, format, static_cast<double>(v));
         *out += buf;
         return;
     }

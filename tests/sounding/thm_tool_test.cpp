@@ -664,8 +664,8 @@ TEST_F(Package, RandomSoundingsPrintNoNonsense) {
 // (to even), negatives rounding to zero, every precision, text after the
 // conversion, and what it hands to printf (flags, huge values, NaN).
 TEST(ReportColumns, FastFixedFormattingMatchesPrintf) {
-    const char *const specs[] = {"%3.0f ", "%4.1f ", "%5.1f", "%5.2f", "%6.2f C", "%8.2f m = ",
-                                 "%1.0f", "%2.1f", "%7.3f", "%.6f", "%+5.1f", "%-6.1f|", "%e"};
+    const char *const formats[] = {"%3.0f ", "%4.1f ", "%5.1f", "%5.2f", "%6.2f C", "%8.2f m = ",
+                                   "%1.0f", "%2.1f", "%7.3f", "%.6f", "%+5.1f", "%-6.1f|", "%e"};
     std::vector<float> values = {0.0f,   -0.0f,   0.25f,    -0.25f,  0.05f,    -0.04f, 2.5f,
                                  3.5f,   -2.5f,   0.125f,   1.005f,  999.95f,  -9.95f, 1e12f,
                                  3e38f,  -3e38f,  1e-30f,   NAN,     INFINITY, -INFINITY};
@@ -673,12 +673,12 @@ TEST(ReportColumns, FastFixedFormattingMatchesPrintf) {
     std::uniform_real_distribution<float> wide(-5000.0f, 5000.0f);
     for (int i = 0; i < 2000; ++i) values.push_back(wide(gen));
     for (int i = 0; i < 200; ++i) values.push_back(static_cast<float>(i - 100) / 8.0f);  // ties
-    for (const char *spec : specs)
+    for (const char *format : formats)
         for (float v : values) {
             char want[400];
-            std::snprintf(want, sizeof want, spec, static_cast<double>(v));
+            std::snprintf(want, sizeof want, format, static_cast<double>(v));
             std::string got;
-            append_fixed(&got, spec, v);
-            ASSERT_EQ(got, want) << spec << " of " << v;
+            append_fixed(&got, format, v);
+            ASSERT_EQ(got, want) << format << " of " << v;
         }
 }
